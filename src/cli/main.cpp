@@ -1,0 +1,8 @@
+// Placeholder until keli-calc is built.
+#include <cstdio>
+
+int main()
+{
+    std::fputs("keli-calc: not built yet\n", stderr);
+    return 2;
+}

@@ -1,0 +1,40 @@
+#include "core/com.h"
+
+namespace com {
+
+const QStringList ls_mes = {
+    QStringLiteral("Январь"), QStringLiteral("Февраль"), QStringLiteral("Март"),
+    QStringLiteral("Апрель"), QStringLiteral("Май"), QStringLiteral("Июнь"),
+    QStringLiteral("Июль"), QStringLiteral("Август"), QStringLiteral("Сентябрь"),
+    QStringLiteral("Октябрь"), QStringLiteral("Ноябрь"), QStringLiteral("Декабрь"),
+    QStringLiteral("год")};
+
+const QStringList ls_mes_lower = {
+    QStringLiteral("январь"), QStringLiteral("февраль"), QStringLiteral("март"),
+    QStringLiteral("апрель"), QStringLiteral("май"), QStringLiteral("июнь"),
+    QStringLiteral("июль"), QStringLiteral("август"), QStringLiteral("сентябрь"),
+    QStringLiteral("октябрь"), QStringLiteral("ноябрь"), QStringLiteral("декабрь"),
+    QStringLiteral("год")};
+
+const QString organisationName = QStringLiteral("Служба учета электроэнергии сетевой компании");
+
+const QString programTitle = QStringLiteral("Программа КЕЛИ");
+const QString programVersion = QStringLiteral(" (Версия V2.01.26)");
+const QString windowTitle = QStringLiteral("Программа КЕЛИ ");
+
+QString monthName(int month)
+{
+    return (month >= 1 && month <= ls_mes.size()) ? ls_mes.at(month - 1) : QString();
+}
+
+QString monthNameLower(int month)
+{
+    return (month >= 1 && month <= ls_mes_lower.size()) ? ls_mes_lower.at(month - 1) : QString();
+}
+
+QString periodText(int month, int year)
+{
+    return monthNameLower(month) + QLatin1Char(' ') + QString::number(year) + QStringLiteral(" года");
+}
+
+} // namespace com

@@ -1,0 +1,86 @@
+#pragma once
+// The data of one network object for one calculation period: header values, the period and the
+// three tables of metering points as parallel column sequences over one index space.
+
+#include <QString>
+#include <QVector>
+
+namespace keli {
+
+// Metering kind of a table: "Расчетный" (0 in the workbook) or "Технический" (1).
+enum class MeteringKind { Settlement = 0, Technical = 1 };
+
+struct Dataset
+{
+    // --- calculation period and context -------------------------------------------------
+    int calcMonth = 0;        // 1..12, 13 = whole year, 0 = none chosen
+    int calcYear = 0;         // 2000..2040
+    int periodDays = 0;       // k_day(calcMonth, calcYear)
+    int fileMonth = 0;        // month stored in the workbook (S2)
+    int fileYear = 0;         // year stored in the workbook (T2)
+    QString spreadsheetCommand = QStringLiteral("EXCEL");
+    QString workbookPath;     // empty or "Новый.xlsx" for a new dataset
+
+    // --- header values (row 1 of the source workbook) ------------------------------------
+    QString objectName;
+    int intakeCount = 0;      // rows of table 1
+    int externalCount = 0;    // rows of table 2
+    int ownCount = 0;         // rows of table 3
+    MeteringKind meteringKind[3] = {MeteringKind::Technical, MeteringKind::Technical,
+                                    MeteringKind::Technical};
+    QString reserved1;        // H1, carried only
+    QString reserved2;        // I1, carried only
+    double techLosses = 0;                // thousand kWh, 3 decimals
+    double techLossErrorPct = 0;          // percent, 1 decimal
+    double permissibleCommercialLoss = 0; // thousand kWh, 1 decimal
+
+    // --- dialog-only parameters ------------------------------------------------------------
+    QString correctionFactor[3] = {QStringLiteral("1.00"), QStringLiteral("1.00"),
+                                   QStringLiteral("1.00")}; // text of Txt1..Txt3
+    double networkRelease[4] = {0, 0, 0, 0}; // million kWh: 110-220, 35, 6-10, 0.23-0.4 kV
+    bool report1Selected = true;
+    bool report2Selected = true;
+    bool showStopList = true;
+
+    // --- metering point rows (one index space, tables one block after another) ------------
+    // text
+    QVector<QString> name;
+    QVector<QString> pointKind;   // "Р", "Т", "СН", "ПХН" (also "ХН")
+    QVector<QString> meterType;   // "И" induction, "Э" electronic
+    // real
+    QVector<double> ctClass;
+    QVector<double> vtClass;
+    QVector<double> energy;           // thousand kWh
+    QVector<double> tanPhi;
+    QVector<double> fillFactor;
+    QVector<double> vtVoltageLoss;    // % of the VT circuit
+    QVector<double> verificationDate; // month.yy
+    QVector<double> meterCount;       // whole number held as real
+    QVector<double> meterClass;
+    QVector<double> ctVoltage;        // kV
+    QVector<double> reportVoltage;    // kV
+    // whole number
+    QVector<int> ctRatedCurrent;      // A
+    QVector<int> pointDays;
+    QVector<int> offDays;
+    QVector<int> tableNo;             // 1, 2, 3
+    QVector<int> spare;
+
+    // Number of rows (length of the row sequences; pointDays and spare may lag, see the editor).
+    int rowCount() const { return name.size(); }
+    // Size every row sequence to n (texts empty, numbers 0), dropping what was there.
+    void resizeRows(int n);
+    // Append one empty row of table t; returns its index.
+    int appendRow(int table);
+    // Index of the first row of table t in the grouped layout (table 1 first).
+    int tableStart(int table) const;
+    int tableCount(int table) const;
+    bool isSettlement(int table) const { return meteringKind[table - 1] == MeteringKind::Settlement; }
+    // Correction factor of table t read as a number (text that does not convert counts 0).
+    double correctionFactorValue(int table) const;
+};
+
+// Equality of everything a source workbook stores (used by round-trip tests).
+bool sameStoredContent(const Dataset &a, const Dataset &b, QString *difference = nullptr);
+
+} // namespace keli

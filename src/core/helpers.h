@@ -1,0 +1,39 @@
+#pragma once
+// Numeric and path helpers shared by the loader, the saver, the calculation and the reports.
+
+#include <QString>
+
+namespace keli {
+
+// x rounded to n decimals, half away from zero, by the fixed floating-point steps:
+// p = trunc(x); result = p + trunc((x - p) * 10^n + sign * 0.5) / 10^n.
+// These steps decide the last digit (0.125 -> 0.13), so do not replace them by std::round.
+double round(double x, int n);
+
+// x rounded twice by round(), then fixed-point text with exactly n decimals, point, no grouping.
+QString rounds(double x, int n);
+
+// |x|
+double dabs(double x);
+
+// Years (2 decimals) from a verification date month.yy to the period (month 1..12, 13 = whole year
+// counted from its middle). yy >= 61 is read as 19yy, else 20yy.
+double kol_y(double date, int month, int year);
+
+// Table (1..3) and 1-based row within it of the 1-based running row k over the three tables,
+// given the intake count c1 and the external release count c2.
+void groupStr(int k, int c1, int c2, int &table, int &number);
+
+// Current working directory (absolute, "/" separators) + "/" + name.
+QString GetCrossFilePath(const QString &name);
+
+// Days of the period: the month's days (1..12), 365/366 for 13 by the last two digits of the year,
+// 0 for any other month.
+int k_day(int month, int year);
+
+// Locale-independent number text as users type it: QString::toDouble / toInt semantics,
+// anything that does not convert gives 0.
+double toReal(const QString &text);
+int toWhole(const QString &text);
+
+} // namespace keli

@@ -1,0 +1,45 @@
+#pragma once
+// The source workbook (.xlsx): loading it into a Dataset, the defaults of a new dataset, saving a
+// dataset as a new workbook, and the two backup copies kept beside it ("_1.xlsx", "B.xlsx").
+
+#include "core/dataset.h"
+
+#include <QString>
+
+namespace keli {
+
+struct WorkbookResult
+{
+    bool ok = true;
+    QString message; // what the user must be told when !ok (Russian, ready for a message box)
+};
+
+// Loads ds.workbookPath into ds: header values, rows, fileMonth/fileYear; periodDays from the
+// calculation period. On success the workbook is rewritten in place through the lossless layer.
+// An unreadable or refused workbook leaves ds empty (no rows, empty texts, zeros), is never written,
+// and gives !ok with the message.
+WorkbookResult readXLSwriteDB(Dataset &ds);
+
+// The defaults of a new dataset (no file is read or written).
+void readXLS(Dataset &ds);
+
+// Writes ds as a new source workbook at path (backup "B.xlsx" first, then an atomic save).
+// path must already carry ".xlsx" (see withXlsxSuffix).
+WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path);
+
+// path with ".xlsx" appended unless it already ends so (case-sensitive).
+QString withXlsxSuffix(const QString &path);
+
+// Save backup: path without its last 5 characters + "B.xlsx", replacing an older one.
+// Silent: returns whether a copy was made.
+bool copyFlBak(const QString &path);
+
+// Opening backup: path without its last 5 characters + "_1.xlsx", replacing an older one.
+// False when the copy failed.
+bool makeOpeningBackup(const QString &path);
+
+// True when path is one of the program's own report files in workDir (exact comparison):
+// Otchet1.xlsx, result.xlsx, otchet1Empty.xlsx, otchet2Empty.xlsx, СтоплистОтчет.xlsx.
+bool isReservedReportPath(const QString &path, const QString &workDir);
+
+} // namespace keli

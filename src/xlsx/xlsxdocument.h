@@ -1,0 +1,58 @@
+#pragma once
+// A workbook (.xlsx package) opened from a file or created new. Edits are lossless: parts that
+// were not changed are written back byte for byte, and in a changed sheet only written cells change.
+// Rows and columns count from 1.
+
+#include "xlsx/xlsxformat.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+namespace QXlsx {
+
+class DocumentPrivate;
+
+class Document
+{
+public:
+    // A new workbook with one empty sheet "Sheet1".
+    Document();
+    // Opens the package at name; isLoadPackage() tells whether it loaded. A name that does not
+    // exist gives a new workbook that saves under that name (as the library we stand in for does).
+    explicit Document(const QString &name);
+    ~Document();
+    Document(const Document &) = delete;
+    Document &operator=(const Document &) = delete;
+
+    // True when the file named at construction was read as a workbook.
+    bool isLoadPackage() const;
+    // Why the package did not load (empty when it did, or for a new document).
+    QString errorString() const;
+
+    QStringList sheetNames() const;
+    // Makes the named sheet current; false (and no change) when there is none of that name.
+    bool selectSheet(const QString &name);
+    QString currentSheetName() const;
+
+    // The value of a cell of the current sheet: QString, double or bool; an invalid QVariant for an
+    // empty or missing cell; a formula cell gives its cached value, an error cell its text ("#DIV/0!").
+    QVariant read(int row, int column) const;
+
+    // Writes a value (QString -> text, numbers -> number, bool -> boolean; an invalid QVariant or
+    // an empty text clears the value) into the current sheet. An empty Format keeps the cell's
+    // style. False when the cell reference is out of range or the value cannot be stored.
+    bool write(int row, int column, const QVariant &value, const Format &format = Format());
+
+    // Saves atomically to the file named at construction / to name. False on failure; the old
+    // file then stays as it was.
+    bool save();
+    bool saveAs(const QString &name);
+
+private:
+    std::unique_ptr<DocumentPrivate> d;
+};
+
+} // namespace QXlsx

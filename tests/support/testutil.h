@@ -1,0 +1,23 @@
+#pragma once
+// Shared test helpers: paths of the source tree, the Debian python, running a python snippet.
+
+#include <QString>
+#include <QStringList>
+
+namespace testutil {
+
+// Absolute path inside the source tree / the build tree.
+QString sourcePath(const QString &relative);
+QString binaryPath(const QString &relative);
+
+// /usr/bin/python3 (Debian's, which has openpyxl), or empty when it is missing.
+QString python();
+// True when the Debian python can import the module.
+bool pythonHas(const QString &module);
+// Runs python code with args; returns stdout, sets ok to exit code 0. stderr goes to *error.
+QString runPython(const QString &code, const QStringList &args, bool *ok, QString *error = nullptr);
+
+// soffice for the spreadsheet check, or empty when it is missing.
+QString soffice();
+
+} // namespace testutil

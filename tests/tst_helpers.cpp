@@ -1,0 +1,108 @@
+// The numeric and path helpers against worked examples.
+#include "core/helpers.h"
+#include "core/settings.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace keli;
+
+class TestHelpers : public QObject
+{
+    Q_OBJECT
+private slots:
+    void roundHalfAwayFromZero_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("-2.5") << -2.5 << 0 << -3.0;
+        QTest::newRow("2.5") << 2.5 << 0 << 3.0;
+        QTest::newRow("-0.25") << -0.25 << 1 << -0.3;
+        QTest::newRow("0.125") << 0.125 << 2 << 0.13;
+        QTest::newRow("0.55f") << double(0.55f) << 1 << 0.6;
+        QTest::newRow("0.38f") << double(0.38f) << 1 << 0.4;
+    }
+    void roundHalfAwayFromZero()
+    {
+        QFETCH(double, x);
+        QFETCH(int, n);
+        QFETCH(double, expected);
+        QCOMPARE(round(x, n), expected);
+    }
+
+    void roundsText()
+    {
+        QCOMPARE(rounds(0.125, 2), QStringLiteral("0.13"));
+        QCOMPARE(rounds(0.1249, 2), QStringLiteral("0.12"));
+        QCOMPARE(rounds(12, 3), QStringLiteral("12.000"));
+        QCOMPARE(rounds(-0.004, 2), QStringLiteral("0.00")); // never a signed zero on a report
+    }
+
+    void yearsSinceVerification()
+    {
+        QCOMPARE(kol_y(5.19, 12, 2023), 4.58);
+        QCOMPARE(kol_y(3.04, 13, 2024), 20.25);
+        // 5.61 is May 1961, 5.60 May 2060.
+        QCOMPARE(kol_y(5.61, 5, 2021), 60.0);
+        QVERIFY(kol_y(5.60, 5, 2021) < 0);
+    }
+
+    void positionInTable()
+    {
+        int t = 0, r = 0;
+        groupStr(1, 2, 0, t, r);
+        QCOMPARE(t, 1); QCOMPARE(r, 1);
+        groupStr(2, 2, 0, t, r);
+        QCOMPARE(t, 1); QCOMPARE(r, 2);
+        groupStr(3, 2, 0, t, r);
+        QCOMPARE(t, 3); QCOMPARE(r, 1);
+        groupStr(4, 2, 3, t, r);
+        QCOMPARE(t, 2); QCOMPARE(r, 2);
+    }
+
+    void daysOfPeriod()
+    {
+        QCOMPARE(k_day(2, 2024), 29);
+        QCOMPARE(k_day(2, 2023), 28);
+        QCOMPARE(k_day(13, 2023), 365);
+        QCOMPARE(k_day(13, 2024), 366);
+        QCOMPARE(k_day(13, 2000), 366);
+        QCOMPARE(k_day(0, 2024), 0);
+        QCOMPARE(k_day(14, 2024), 0);
+    }
+
+    void crossFilePath()
+    {
+        QCOMPARE(GetCrossFilePath(QStringLiteral("a b.html")), QDir::currentPath() + QStringLiteral("/a b.html"));
+    }
+
+    void settingsRoundTrip()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("keli.ini"));
+        Settings s(ini);
+        QCOMPARE(s.month(), 0);
+        QCOMPARE(s.year(), 0);
+        QCOMPARE(s.spreadsheetCommand(), QStringLiteral("EXCEL"));
+        QCOMPARE(s.networkRelease(1), 0.0);
+        s.setMonth(13);
+        s.setYear(QStringLiteral("2024"));
+        s.setNetworkRelease(3, zapToTochka(QStringLiteral("12,5")));
+        Settings again(ini);
+        QCOMPARE(again.month(), 13);
+        QCOMPARE(again.year(), 2024);
+        QCOMPARE(again.networkRelease(3), 12.5);
+    }
+
+    void decimalPointForSettings()
+    {
+        QCOMPARE(zapToTochka(QStringLiteral("1,25")), QStringLiteral("1.25"));
+        QCOMPARE(zapToTochka(QStringLiteral("7")), QStringLiteral("7.00"));
+        QCOMPARE(zapToTochka(QStringLiteral("1.50")), QStringLiteral("1.50"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHelpers)
+#include "tst_helpers.moc"

@@ -17,8 +17,8 @@ struct WorkbookResult
 // Loads ds.workbookPath into ds: header values, rows, fileMonth/fileYear; periodDays from the
 // calculation period. On success the workbook is rewritten in place through the lossless layer.
 // An unreadable or refused workbook leaves ds empty (no rows, empty texts, zeros), is never written,
-// and gives !ok with the message.
-WorkbookResult readXLSwriteDB(Dataset &ds);
+// and gives !ok with the message. With rewriteInPlace false the file is only read (keli-calc).
+WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace = true);
 
 // The defaults of a new dataset (no file is read or written).
 void readXLS(Dataset &ds);

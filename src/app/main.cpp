@@ -1,3 +1,4 @@
+// The desktop program: the main window until it is closed. No arguments are interpreted.
 #include "keli.h"
 
 #include <QApplication>

@@ -1,9 +1,18 @@
-// Placeholder until the dataset dialog is built.
+// The dataset dialog: construction, fields <-> dataset, load, new dataset, save on closing.
 #include "fvid.h"
+
+#include "ui_fvid.h"
 
 #include "core/calculation.h"
 #include "core/helpers.h"
 #include "core/settings.h"
+#include "core/sourceworkbook.h"
+
+namespace {
+
+const QString kInformTitle = QStringLiteral(" ");
+
+} // namespace
 
 FVid::FVid(int month, int year, const QString &spreadsheetCommand, const QString &path, QWidget *parent)
     : QDialog(parent)
@@ -12,26 +21,178 @@ FVid::FVid(int month, int year, const QString &spreadsheetCommand, const QString
     ds.calcYear = year;
     ds.spreadsheetCommand = spreadsheetCommand;
     ds.workbookPath = path;
+    setupForm();
+    ds.periodDays = k_day();
+
+    const keli::Settings settings;
+    QDoubleSpinBox *const releases[4] = {ui->Otp1, ui->Otp2, ui->Otp3, ui->Otp4};
+    for (int i = 0; i < 4; ++i) {
+        releases[i]->setValue(settings.networkRelease(i + 1));
+        ds.networkRelease[i] = releases[i]->value();
+    }
 }
 
-FVid::FVid(int month, int year, const QString &spreadsheetCommand, QWidget *parent)
-    : QDialog(parent)
+FVid::FVid(int month, int year, const QString &spreadsheetCommand, QWidget *parent) : QDialog(parent)
 {
     ds.calcMonth = month;
     ds.calcYear = year;
     ds.spreadsheetCommand = spreadsheetCommand;
+    setupForm();
+    ds.fileMonth = month;
+    ds.fileYear = year;
+    ds.periodDays = k_day();
 }
 
-FVid::~FVid() = default;
+FVid::~FVid()
+{
+    delete ui;
+}
 
-void FVid::readXLSwriteDB() {}
-void FVid::readXLS() {}
-double FVid::round(double value, int n) { return keli::round(value, n); }
-int FVid::k_day() const { return keli::k_day(ds.calcMonth, ds.calcYear); }
-void FVid::copyFlBak(const QString &) {}
-QString FVid::zapToTochka(const QString &text) { return keli::zapToTochka(text); }
-QString FVid::GetCrossFilePath(const QString &name) const { return keli::GetCrossFilePath(name); }
-void FVid::syncToDataset() {}
-void FVid::syncFromDataset() {}
-void FVid::setupForm() {}
-void FVid::on_FVid_finished(int) {}
+void FVid::setupForm()
+{
+    ui = new Ui::FVid;
+    ui->setupUi(this);
+}
+
+void FVid::readXLSwriteDB()
+{
+    // What the loader does not own: the period, the context and the dialog-only values.
+    const keli::Dataset before = ds;
+    const keli::WorkbookResult result = keli::readXLSwriteDB(ds);
+
+    ds.calcMonth = before.calcMonth;
+    ds.calcYear = before.calcYear;
+    ds.spreadsheetCommand = before.spreadsheetCommand;
+    ds.workbookPath = before.workbookPath;
+    ds.periodDays = k_day();
+    for (int i = 0; i < 4; ++i)
+        ds.networkRelease[i] = before.networkRelease[i];
+    ds.report1Selected = before.report1Selected;
+    ds.report2Selected = before.report2Selected;
+    ds.showStopList = before.showStopList;
+    for (QString &factor : ds.correctionFactor)
+        factor = QStringLiteral("1.00");
+
+    syncFromDataset();
+    // No row means no S2/T2 in the file: the period fields stay empty.
+    if (ds.rowCount() == 0 && ds.fileMonth == 0 && ds.fileYear == 0) {
+        ui->le1->clear();
+        ui->leGod->clear();
+    }
+    // The fields round to their decimals and limit to their ranges: keep the dataset equal to them.
+    syncToDataset();
+
+    if (!result.ok)
+        prompts.inform(kInformTitle, result.message);
+}
+
+void FVid::readXLS()
+{
+    keli::readXLS(ds);
+    ds.fileMonth = ds.calcMonth;
+    ds.fileYear = ds.calcYear;
+    ds.periodDays = k_day();
+    for (double &release : ds.networkRelease)
+        release = 0; // the settings are not consulted for a new workbook
+    syncFromDataset();
+    syncToDataset();
+}
+
+double FVid::round(double value, int n)
+{
+    return keli::round(value, n);
+}
+
+int FVid::k_day() const
+{
+    return keli::k_day(ds.calcMonth, ds.calcYear);
+}
+
+void FVid::copyFlBak(const QString &path)
+{
+    keli::copyFlBak(path);
+}
+
+QString FVid::zapToTochka(const QString &text)
+{
+    return keli::zapToTochka(text);
+}
+
+QString FVid::GetCrossFilePath(const QString &name) const
+{
+    return keli::GetCrossFilePath(name);
+}
+
+void FVid::syncToDataset()
+{
+    ds.objectName = ui->leNob->text();
+    ds.intakeCount = keli::toWhole(ui->lePost->text());
+    ds.externalCount = keli::toWhole(ui->leOtp->text());
+    ds.ownCount = keli::toWhole(ui->leOtps->text());
+    const QRadioButton *const settlement[3] = {ui->rbRas1, ui->rbRas2, ui->rbRas3};
+    for (int t = 0; t < 3; ++t)
+        ds.meteringKind[t] = settlement[t]->isChecked() ? keli::MeteringKind::Settlement
+                                                        : keli::MeteringKind::Technical;
+    ds.techLosses = ui->leTexpot->value();
+    ds.techLossErrorPct = ui->leTexpogr->value();
+    ds.permissibleCommercialLoss = ui->leKompot->value();
+    ds.correctionFactor[0] = ui->Txt1->text();
+    ds.correctionFactor[1] = ui->Txt2->text();
+    ds.correctionFactor[2] = ui->Txt3->text();
+    ds.networkRelease[0] = ui->Otp1->value();
+    ds.networkRelease[1] = ui->Otp2->value();
+    ds.networkRelease[2] = ui->Otp3->value();
+    ds.networkRelease[3] = ui->Otp4->value();
+    ds.report1Selected = ui->check1->isChecked();
+    ds.report2Selected = ui->check2->isChecked();
+    ds.showStopList = ui->checksl->isChecked();
+}
+
+void FVid::syncFromDataset()
+{
+    ui->leNob->setText(ds.objectName);
+    ui->lePost->setText(QString::number(ds.intakeCount));
+    ui->leOtp->setText(QString::number(ds.externalCount));
+    ui->leOtps->setText(QString::number(ds.ownCount));
+    QRadioButton *const settlement[3] = {ui->rbRas1, ui->rbRas2, ui->rbRas3};
+    QRadioButton *const technical[3] = {ui->rbTeh1, ui->rbTeh2, ui->rbTeh3};
+    for (int t = 0; t < 3; ++t)
+        (ds.isSettlement(t + 1) ? settlement[t] : technical[t])->setChecked(true);
+    ui->leTexpot->setValue(ds.techLosses);
+    ui->leTexpogr->setValue(ds.techLossErrorPct);
+    ui->leKompot->setValue(ds.permissibleCommercialLoss);
+    ui->Txt1->setText(ds.correctionFactor[0]);
+    ui->Txt2->setText(ds.correctionFactor[1]);
+    ui->Txt3->setText(ds.correctionFactor[2]);
+    ui->Otp1->setValue(ds.networkRelease[0]);
+    ui->Otp2->setValue(ds.networkRelease[1]);
+    ui->Otp3->setValue(ds.networkRelease[2]);
+    ui->Otp4->setValue(ds.networkRelease[3]);
+    ui->check1->setChecked(ds.report1Selected);
+    ui->check2->setChecked(ds.report2Selected);
+    ui->checksl->setChecked(ds.showStopList);
+    ui->le1->setText(QString::number(ds.fileMonth));
+    ui->leGod->setText(QString::number(ds.fileYear));
+}
+
+void FVid::on_FVid_finished(int)
+{
+    if (!prompts.askYesNo(QStringLiteral("КЕЛИ-ст"), QStringLiteral("Сохранить информацию ?")))
+        return;
+    const QString chosen = prompts.anyFileName(this, QString(), QString(), QStringLiteral("*.xlsx"));
+    if (chosen.isEmpty())
+        return;
+    const QString path = keli::withXlsxSuffix(chosen);
+
+    syncToDataset();
+    const keli::WorkbookResult result = keli::saveSourceWorkbook(ds, path);
+    if (!result.ok) {
+        prompts.inform(kInformTitle, result.message);
+        return;
+    }
+
+    keli::Settings settings;
+    const QDoubleSpinBox *const releases[4] = {ui->Otp1, ui->Otp2, ui->Otp3, ui->Otp4};
+    for (int i = 0; i < 4; ++i)
+        settings.setNetworkRelease(i + 1, zapToTochka(releases[i]->text()));
+}

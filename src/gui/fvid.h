@@ -9,6 +9,7 @@
 //   fvid_raschet.cpp  the calculation press and its reports
 
 #include "core/dataset.h"
+#include "prompts.h"
 
 #include <QDialog>
 
@@ -48,6 +49,9 @@ public:
     // Shows the dataset's header values in the fields.
     void syncFromDataset();
 
+    // Replaces the questions and file dialogs of the dialog (tests answer them).
+    void setPrompts(const keli::Prompts &p) { prompts = p; }
+
     const keli::Dataset &dataset() const { return ds; }
     keli::Dataset &dataset() { return ds; }
     // Results of the last calculation (null before the first one).
@@ -66,5 +70,6 @@ private:
 
     Ui::FVid *ui = nullptr;
     keli::Dataset ds;
+    keli::Prompts prompts = keli::Prompts::standard();
     std::unique_ptr<keli::CalcOutcome> outcome;
 };

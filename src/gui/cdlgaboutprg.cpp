@@ -1,0 +1,22 @@
+#include "cdlgaboutprg.h"
+
+#include "ui_cdlgaboutprg.h"
+
+CDlgAboutPrg::CDlgAboutPrg(QWidget *parent) : QWidget(parent), ui(new Ui::CAboutProgramm)
+{
+    ui->setupUi(this);
+    // An open about window must not keep the program running once the main window is closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+CDlgAboutPrg::~CDlgAboutPrg() = default;
+
+void CDlgAboutPrg::setProgramLine(const QString &text)
+{
+    ui->LineInfo->setText(text);
+}
+
+QString CDlgAboutPrg::programLine() const
+{
+    return ui->LineInfo->text();
+}

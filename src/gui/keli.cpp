@@ -1,0 +1,93 @@
+#include "keli.h"
+
+#include "cdlgaboutprg.h"
+#include "fvid.h"
+#include "ui_keli.h"
+
+#include "core/com.h"
+#include "core/settings.h"
+#include "core/sourceworkbook.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+Keli::Keli(QWidget *parent) : QMainWindow(parent), ui(new Ui::Keli)
+{
+    ui->setupUi(this);
+    ui->cbmes->insertItems(0, com::ls_mes);
+
+    const keli::Settings settings;
+    m_spreadsheetCommand = settings.spreadsheetCommand();
+    year = settings.year();
+    month = settings.month();
+
+    setGeometry(10, 40, 613, 133);
+
+    ui->cbmes->setCurrentIndex(month - 1); // month 0 selects nothing
+    ui->spGod->setValue(year);             // below the range shows 2000
+
+    about.reset(new CDlgAboutPrg);
+    about->setWindowFlags(about->windowFlags() | Qt::WindowStaysOnTopHint);
+    about->move(500, 220);
+    about->setProgramLine(com::programTitle + com::programVersion);
+    about->show();
+    QCoreApplication::processEvents();
+    about->hide();
+
+    setWindowTitle(com::programTitle);
+}
+
+Keli::~Keli() = default;
+
+void Keli::takePeriod()
+{
+    month = com::ls_mes.indexOf(ui->cbmes->currentText()) + 1;
+    year = ui->spGod->value();
+}
+
+void Keli::on_opnf_clicked()
+{
+    const QString workDir = QDir::currentPath();
+    const QString path = m_prompts.openFileName(nullptr, QStringLiteral("Open Dialog"), QString(),
+                                                QStringLiteral("*.xlsx"));
+    if (path.isEmpty())
+        return;
+    if (keli::isReservedReportPath(path, workDir))
+        return;
+    if (!keli::makeOpeningBackup(path))
+        m_prompts.inform(QStringLiteral(" "), QStringLiteral("Резервная исходного копия файла не создана"));
+
+    takePeriod();
+    FVid dialog(month, year, m_spreadsheetCommand, path);
+    dialog.setPrompts(m_prompts);
+    dialog.readXLSwriteDB();
+    dialog.show();
+    dialog.exec();
+}
+
+void Keli::on_crtf_clicked()
+{
+    takePeriod();
+    FVid dialog(month, year, m_spreadsheetCommand);
+    dialog.setPrompts(m_prompts);
+    dialog.readXLS();
+    dialog.show();
+    dialog.exec();
+}
+
+void Keli::on_aboutpr_clicked()
+{
+    about->show();
+}
+
+void Keli::on_cbmes_currentTextChanged(const QString &text)
+{
+    if (ntper++ == 0)
+        return;
+    keli::Settings().setMonth(com::ls_mes.indexOf(text) + 1);
+}
+
+void Keli::on_spGod_valueChanged(const QString &text)
+{
+    keli::Settings().setYear(text);
+}

@@ -15,23 +15,26 @@ struct WorkbookResult
 };
 
 // Loads ds.workbookPath into ds: header values, rows, fileMonth/fileYear; periodDays from the
-// calculation period. On success the workbook is rewritten in place through the lossless layer.
-// An unreadable or refused workbook leaves ds empty (no rows, empty texts, zeros), is never written,
-// and gives !ok with the message. With rewriteInPlace false the file is only read (keli-calc).
+// calculation period; correction factors reset to "1.00". On success the workbook is rewritten in
+// place through the lossless layer (a failed rewrite leaves the file as it was and is not an error).
+// An unreadable workbook, or one whose counts in B1..D1 are negative or total above 100,000 rows,
+// leaves ds empty (no rows, empty texts, zeros), is never written, and gives !ok with the message.
+// With rewriteInPlace false the file is only read (keli-calc).
 WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace = true);
 
 // The defaults of a new dataset (no file is read or written).
 void readXLS(Dataset &ds);
 
-// Writes ds as a new source workbook at path (backup "B.xlsx" first, then an atomic save).
-// path must already carry ".xlsx" (see withXlsxSuffix).
+// Writes ds as a new source workbook at path (backup "B.xlsx" first, then an atomic save: on
+// failure the old file stays as it was and !ok comes with the message). Energies are written as
+// entered. path must already carry ".xlsx" (see withXlsxSuffix).
 WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path);
 
 // path with ".xlsx" appended unless it already ends so (case-sensitive).
 QString withXlsxSuffix(const QString &path);
 
-// Save backup: path without its last 5 characters + "B.xlsx", replacing an older one.
-// Silent: returns whether a copy was made.
+// Save backup: path without its last 5 characters + "B.xlsx", replacing an older one (kept when
+// there is no file to copy). Silent: returns whether a copy was made.
 bool copyFlBak(const QString &path);
 
 // Opening backup: path without its last 5 characters + "_1.xlsx", replacing an older one.

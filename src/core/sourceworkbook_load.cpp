@@ -1,0 +1,243 @@
+// Loading a source workbook into a Dataset, and the defaults of a new dataset.
+//
+// Users prepare these workbooks in any spreadsheet program, so every cell is read tolerantly:
+// a reader expecting text takes a number as its decimal text, a reader expecting a number takes
+// text holding a number with a point; anything else reads as empty text or 0.
+
+#include "core/sourceworkbook.h"
+
+#include "core/helpers.h"
+#include "xlsx/xlsxdocument.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QVariant>
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+
+namespace keli {
+
+namespace {
+
+// Above this many metering points a workbook is refused: no real object has that many, and a
+// typing error in B1..D1 must not make the program allocate and walk millions of rows.
+constexpr int kMaxRows = 100000;
+
+bool isNumeric(const QVariant &v)
+{
+    switch (v.userType()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A cell read as text: strings as they stand, numbers as their shortest decimal text (0 as "0").
+QString cellText(const QVariant &v)
+{
+    if (!v.isValid())
+        return QString();
+    if (isNumeric(v))
+        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    return v.toString();
+}
+
+// A cell read as a number: a numeric cell, or text holding a number with a point (a decimal comma
+// does not convert); any other text, a boolean or an empty cell gives 0.
+double cellNumber(const QVariant &v)
+{
+    if (isNumeric(v)) {
+        const double d = v.toDouble();
+        return std::isfinite(d) ? d : 0.0;
+    }
+    if (v.userType() == QMetaType::QString)
+        return toReal(v.toString().trimmed());
+    return 0.0;
+}
+
+// Real values are taken in single precision first, then widened (values beyond the single range
+// give 0 rather than an infinity).
+double singlePrecision(double d)
+{
+    return std::fabs(d) <= double(FLT_MAX) ? double(static_cast<float>(d)) : 0.0;
+}
+
+double cellReal(const QVariant &v)
+{
+    return singlePrecision(cellNumber(v));
+}
+
+// A cell read as a whole number: its number rounded half away from zero; 0 outside the int range.
+int cellWhole(const QVariant &v)
+{
+    const double r = round(cellNumber(v), 0);
+    return r >= double(INT_MIN) && r <= double(INT_MAX) ? static_cast<int>(r) : 0;
+}
+
+// A count of B1..D1: the cell's text with blanks removed as a whole number. Text that is not a
+// whole number counts 0; "3.0" counts 3 (some programs store whole numbers so).
+int countOfText(const QString &text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (ok)
+        return n;
+    const double d = toReal(text);
+    return d == std::trunc(d) && d >= double(INT_MIN) && d <= double(INT_MAX) ? static_cast<int>(d) : 0;
+}
+
+// A code or name read as text: blanks around it removed.
+QString cellTrimmed(const QVariant &v)
+{
+    return cellText(v).trimmed();
+}
+
+// Empties everything a workbook fills: the state of a dataset that loaded nothing.
+void clearLoadedContent(Dataset &ds)
+{
+    ds.objectName.clear();
+    ds.intakeCount = ds.externalCount = ds.ownCount = 0;
+    for (MeteringKind &kind : ds.meteringKind)
+        kind = MeteringKind::Technical;
+    ds.reserved1.clear();
+    ds.reserved2.clear();
+    ds.techLosses = ds.techLossErrorPct = ds.permissibleCommercialLoss = 0;
+    for (QString &factor : ds.correctionFactor)
+        factor = QStringLiteral("1.00");
+    ds.fileMonth = ds.fileYear = 0;
+    ds.periodDays = k_day(ds.calcMonth, ds.calcYear);
+    ds.resizeRows(0);
+}
+
+WorkbookResult refused(const QString &message)
+{
+    WorkbookResult result;
+    result.ok = false;
+    result.message = message;
+    return result;
+}
+
+// Reads one metering point from workbook row r into index i.
+void readRow(const QXlsx::Document &doc, int r, int i, Dataset &ds)
+{
+    const auto cell = [&doc, r](int column) { return doc.read(r, column); };
+    ds.name[i] = cellTrimmed(cell(1));
+    ds.meterCount[i] = cellWhole(cell(2));
+    ds.meterType[i] = cellTrimmed(cell(3)).toUpper();
+    ds.ctClass[i] = round(cellReal(cell(4)), 1);
+    ds.vtClass[i] = round(cellReal(cell(5)), 1);
+    ds.meterClass[i] = round(cellReal(cell(6)), 1);
+    ds.verificationDate[i] = round(cellReal(cell(7)), 2);
+    ds.ctRatedCurrent[i] = cellWhole(cell(8));
+    const double ctVoltage = cellReal(cell(9));
+    ds.ctVoltage[i] = ctVoltage < 1 ? round(ctVoltage, 1) : ctVoltage;
+    const double reportVoltage = cellReal(cell(10));
+    ds.reportVoltage[i] = reportVoltage < 1 ? round(reportVoltage, 1) : reportVoltage;
+    // Column K is not read: the VT circuit loss follows from the VT class.
+    ds.vtVoltageLoss[i] = round(0.5 * ds.vtClass[i], 2);
+    ds.energy[i] = cellReal(cell(12));
+    ds.fillFactor[i] = cellReal(cell(13));
+    ds.offDays[i] = cellWhole(cell(14));
+    ds.pointKind[i] = cellTrimmed(cell(15)).toUpper();
+    ds.tanPhi[i] = cellReal(cell(16));
+    ds.spare[i] = cellWhole(cell(17));
+    ds.pointDays[i] = 0;
+}
+
+} // namespace
+
+WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace)
+{
+    clearLoadedContent(ds);
+    const QString path = ds.workbookPath;
+    if (!QFileInfo(path).isFile())
+        return refused(QStringLiteral("Файл \"%1\" не найден. Данные не загружены.").arg(path));
+
+    QXlsx::Document doc(path);
+    if (!doc.isLoadPackage()) {
+        return refused(QStringLiteral("Файл \"%1\" не удалось прочитать как книгу xlsx (%2). "
+                                      "Данные не загружены, файл не изменен.")
+                           .arg(path, doc.errorString()));
+    }
+    // The data sheet is "Лист1" when there is one, else the sheet that was active when saved.
+    doc.selectSheet(QStringLiteral("Лист1"));
+
+    const int counts[3] = {countOfText(cellTrimmed(doc.read(1, 2))),
+                           countOfText(cellTrimmed(doc.read(1, 3))),
+                           countOfText(cellTrimmed(doc.read(1, 4)))};
+    const qint64 total = qint64(counts[0]) + counts[1] + counts[2];
+    if (counts[0] < 0 || counts[1] < 0 || counts[2] < 0 || total > kMaxRows) {
+        return refused(QStringLiteral("В файле \"%1\" неверное количество групп счетчиков в ячейках "
+                                      "B1, C1, D1 (%2, %3, %4): каждое должно быть не меньше 0, "
+                                      "а всего не больше %5. Данные не загружены, файл не изменен.")
+                           .arg(path)
+                           .arg(counts[0])
+                           .arg(counts[1])
+                           .arg(counts[2])
+                           .arg(kMaxRows));
+    }
+
+    // Row 1: the header values.
+    ds.objectName = cellTrimmed(doc.read(1, 1));
+    ds.intakeCount = counts[0];
+    ds.externalCount = counts[1];
+    ds.ownCount = counts[2];
+    for (int t = 0; t < 3; ++t) {
+        ds.meteringKind[t] = cellTrimmed(doc.read(1, 5 + t)) == QLatin1String("0")
+                                 ? MeteringKind::Settlement
+                                 : MeteringKind::Technical;
+    }
+    ds.reserved1 = cellText(doc.read(1, 8));
+    ds.reserved2 = cellText(doc.read(1, 9));
+    // Taken as read; the dialog's spin boxes round them to 3, 1 and 1 decimals and limit them to
+    // their ranges when it shows them.
+    ds.techLosses = cellReal(doc.read(1, 10));
+    ds.techLossErrorPct = cellReal(doc.read(1, 11));
+    ds.permissibleCommercialLoss = cellReal(doc.read(1, 12));
+
+    // The period the file was saved for (row 2 only; R2 is not used: the days are those of the
+    // calculation period chosen in the main window).
+    ds.fileMonth = cellWhole(doc.read(2, 19));
+    ds.fileYear = cellWhole(doc.read(2, 20));
+
+    // Rows: the tables one after another from row 2; rows past the counted ones are ignored and
+    // missing rows read as empty.
+    ds.resizeRows(int(total));
+    int r = 2;
+    int i = 0;
+    for (int t = 1; t <= 3; ++t) {
+        for (int k = 0; k < counts[t - 1]; ++k, ++r, ++i) {
+            readRow(doc, r, i, ds);
+            ds.tableNo[i] = t;
+        }
+    }
+
+    // Rewritten in place through the lossless layer, so the file keeps everything it had. A failed
+    // rewrite (a read-only file, say) leaves the file as it was and the loaded data stand.
+    if (rewriteInPlace)
+        doc.save();
+    return WorkbookResult();
+}
+
+void readXLS(Dataset &ds)
+{
+    clearLoadedContent(ds);
+    ds.objectName = QStringLiteral("Новый");
+    for (MeteringKind &kind : ds.meteringKind)
+        kind = MeteringKind::Settlement;
+    for (double &release : ds.networkRelease)
+        release = 0;
+    ds.fileMonth = ds.calcMonth;
+    ds.fileYear = ds.calcYear;
+    ds.workbookPath = QStringLiteral("Новый.xlsx");
+}
+
+} // namespace keli

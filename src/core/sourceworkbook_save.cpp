@@ -1,0 +1,176 @@
+// Saving a Dataset as a new source workbook: row 1 the header values, then the metering points of
+// the three tables one after another, table 1 first. Texts go into text cells, everything else
+// into number cells, all with the default format.
+
+#include "core/sourceworkbook.h"
+
+#include "core/helpers.h"
+#include "xlsx/xlsxdocument.h"
+
+#include <QVariant>
+#include <QVector>
+
+#include <cmath>
+
+namespace keli {
+
+namespace {
+
+// Writes cells and remembers the first one that could not be written.
+class SheetWriter
+{
+public:
+    explicit SheetWriter(QXlsx::Document &doc) : m_doc(doc) {}
+
+    void text(int row, int column, const QString &value) { put(row, column, QVariant(value)); }
+
+    void number(int row, int column, double value)
+    {
+        if (!std::isfinite(value)) {
+            fail(row, column);
+            return;
+        }
+        put(row, column, QVariant(value));
+    }
+
+    bool ok() const { return m_failedRow == 0; }
+    // "L5" for row 5, column 12.
+    QString failedCell() const
+    {
+        return QString(QChar('A' + m_failedColumn - 1)) + QString::number(m_failedRow);
+    }
+
+private:
+    void put(int row, int column, const QVariant &value)
+    {
+        if (!m_doc.write(row, column, value))
+            fail(row, column);
+    }
+    void fail(int row, int column)
+    {
+        if (ok()) {
+            m_failedRow = row;
+            m_failedColumn = column;
+        }
+    }
+
+    QXlsx::Document &m_doc;
+    int m_failedRow = 0;
+    int m_failedColumn = 0;
+};
+
+WorkbookResult failed(const QString &message)
+{
+    WorkbookResult result;
+    result.ok = false;
+    result.message = message;
+    return result;
+}
+
+// The sequences the saver reads all hold at least n rows (pointDays and spare are not written).
+bool rowsComplete(const Dataset &ds, int n)
+{
+    for (int size : {ds.pointKind.size(), ds.meterType.size(), ds.ctClass.size(), ds.vtClass.size(),
+                     ds.energy.size(), ds.tanPhi.size(), ds.fillFactor.size(), ds.vtVoltageLoss.size(),
+                     ds.verificationDate.size(), ds.meterCount.size(), ds.meterClass.size(),
+                     ds.ctVoltage.size(), ds.reportVoltage.size(), ds.ctRatedCurrent.size(),
+                     ds.offDays.size(), ds.tableNo.size()}) {
+        if (size < n)
+            return false;
+    }
+    return true;
+}
+
+void writeRow(SheetWriter &w, int r, const Dataset &ds, int i, int periodDays)
+{
+    w.text(r, 1, ds.name[i]);
+    w.number(r, 2, ds.meterCount[i]);
+    w.text(r, 3, ds.meterType[i]);
+    w.number(r, 4, round(ds.ctClass[i], 1));
+    w.number(r, 5, round(ds.vtClass[i], 1));
+    w.number(r, 6, round(ds.meterClass[i], 1));
+    w.number(r, 7, ds.verificationDate[i]);
+    w.number(r, 8, round(ds.ctRatedCurrent[i], 1));
+    w.number(r, 9, ds.ctVoltage[i]);
+    w.number(r, 10, ds.reportVoltage[i]);
+    w.number(r, 11, ds.vtVoltageLoss[i]);
+    // The energy as entered (never corrected), as text with exactly 3 decimals.
+    w.text(r, 12, QString::number(round(ds.energy[i], 3), 'f', 3));
+    w.number(r, 13, ds.fillFactor[i]);
+    w.number(r, 14, ds.offDays[i]);
+    w.text(r, 15, ds.pointKind[i]);
+    w.number(r, 16, ds.tanPhi[i]);
+    w.number(r, 17, 0);
+    // The calculation period, repeated on every row; only row 2 is read back.
+    w.number(r, 18, periodDays);
+    w.number(r, 19, ds.calcMonth);
+    w.number(r, 20, ds.calcYear);
+}
+
+} // namespace
+
+WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
+{
+    const int n = ds.rowCount();
+    if (!rowsComplete(ds, n))
+        return failed(QStringLiteral("Файл \"%1\" не сохранен: столбцы таблиц имеют разную длину.").arg(path));
+
+    // The rows of each table in index order. A table whose count is 0 is not written; the counts
+    // written are the rows actually written, so that the workbook always reads back as saved.
+    QVector<int> rowsOf[3];
+    for (int t = 1; t <= 3; ++t) {
+        if (ds.tableCount(t) == 0)
+            continue;
+        for (int i = 0; i < n; ++i) {
+            if (ds.tableNo[i] == t)
+                rowsOf[t - 1].append(i);
+        }
+    }
+
+    copyFlBak(path);
+
+    // The old file is not deleted first: the save replaces it atomically or leaves it as it was.
+    QXlsx::Document doc;
+    // A new workbook has no sheet "List1": the data go to its first sheet.
+    doc.selectSheet(QStringLiteral("List1"));
+    SheetWriter w(doc);
+
+    w.text(1, 1, ds.objectName);
+    for (int t = 0; t < 3; ++t)
+        w.number(1, 2 + t, rowsOf[t].size());
+    for (int t = 0; t < 3; ++t)
+        w.number(1, 5 + t, ds.meteringKind[t] == MeteringKind::Settlement ? 0 : 1);
+    w.number(1, 8, toWhole(ds.reserved1));
+    w.number(1, 9, toWhole(ds.reserved2));
+    // The dialog has already rounded these to its spin boxes' decimals.
+    w.text(1, 10, QString::number(ds.techLosses, 'f', 3));
+    w.text(1, 11, QString::number(ds.techLossErrorPct, 'f', 1));
+    w.text(1, 12, QString::number(ds.permissibleCommercialLoss, 'f', 1));
+
+    const int periodDays = k_day(ds.calcMonth, ds.calcYear);
+    int r = 2;
+    for (const QVector<int> &rows : rowsOf) {
+        for (int i : rows)
+            writeRow(w, r++, ds, i, periodDays);
+    }
+
+    if (!w.ok()) {
+        return failed(QStringLiteral("Файл \"%1\" не сохранен: значение ячейки %2 не может быть "
+                                     "записано. Прежний файл не изменен.")
+                          .arg(path, w.failedCell()));
+    }
+    if (!doc.saveAs(path)) {
+        return failed(QStringLiteral("Файл \"%1\" не сохранен: запись не удалась (нет места, нет "
+                                     "прав или файл открыт другой программой). Прежний файл не "
+                                     "изменен.")
+                          .arg(path));
+    }
+    return WorkbookResult();
+}
+
+QString withXlsxSuffix(const QString &path)
+{
+    return path.endsWith(QLatin1String(".xlsx"), Qt::CaseSensitive) ? path : path + QStringLiteral(".xlsx");
+}
+
+} // namespace keli

@@ -1,0 +1,343 @@
+#include "tabl.h"
+#include "ui_tabl.h"
+
+#include "core/helpers.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QPersistentModelIndex>
+#include <QTableWidget>
+
+#include <algorithm>
+
+namespace {
+
+enum Column {
+    ColName, ColKind, ColMeterCount, ColType, ColEnergy, ColFill, ColTan, ColOffDays, ColCtClass,
+    ColVtClass, ColMeterClass, ColVerification, ColCtVoltage, ColCtCurrent, ColVtLoss, ColReportVoltage,
+    ColumnCount
+};
+
+const QStringList &headerTexts()
+{
+    static const QStringList texts = {
+        QStringLiteral("Наименование ТУ"), QStringLiteral("Вид "), QStringLiteral("Кол.\nсчетчиков"),
+        QStringLiteral("Тип"), QStringLiteral("W,\nтыс.кВт"), QStringLiteral("КЗ"),
+        QStringLiteral("tg фи"), QStringLiteral("Откл.\nдн."), QStringLiteral("Кл.ТТ"),
+        QStringLiteral("Кл.ТН"), QStringLiteral("Кл.Сч."), QStringLiteral("Дата\nповерки"),
+        QStringLiteral("Uтт"), QStringLiteral("Iном.ТТ"), QStringLiteral("dUтн "), QStringLiteral("Uотч")};
+    return texts;
+}
+
+// Cells of a row made by "Вставить строку"; the name gets the row's position appended.
+QStringList insertedRowCells(int position)
+{
+    return {QStringLiteral("Новая ТУ_") + QString::number(position), QStringLiteral("Р"),
+            QStringLiteral("1"), QStringLiteral("Э"), QStringLiteral("0"), QStringLiteral("0.65"),
+            QStringLiteral("0.5"), QStringLiteral("0"), QStringLiteral("0.5"), QStringLiteral("0.5"),
+            QStringLiteral("1.0"), QStringLiteral("3.04"), QStringLiteral("110"), QStringLiteral("200"),
+            QStringLiteral("0.25"), QStringLiteral("110")};
+}
+
+// "Shortest form, 6 significant digits" and the fixed-point forms of the grid.
+QString shortest(double value) { return QString::number(value, 'g', 6); }
+QString fixedPoint(double value, int decimals) { return QString::number(value, 'f', decimals); }
+
+// Turns the grid's sorting off while cells are written, so a row being written is not moved by
+// the sort before all its cells are in. Afterwards sorting is on again with no sort column: the
+// rows stay where they were written until the user clicks a header.
+class SortingSuspended
+{
+public:
+    explicit SortingSuspended(QTableWidget *view) : view(view), wasEnabled(view->isSortingEnabled())
+    {
+        view->setSortingEnabled(false);
+    }
+    ~SortingSuspended()
+    {
+        if (!wasEnabled)
+            return;
+        view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+        view->setSortingEnabled(true);
+    }
+    SortingSuspended(const SortingSuspended &) = delete;
+    SortingSuspended &operator=(const SortingSuspended &) = delete;
+
+private:
+    QTableWidget *view;
+    bool wasEnabled;
+};
+
+// Keeps the entries of column at the indexes where keep is true.
+template <typename Column>
+void keepWhere(Column &column, const QVector<bool> &keep)
+{
+    Column kept;
+    kept.reserve(column.size());
+    for (int i = 0; i < column.size(); ++i)
+        if (i >= keep.size() || keep[i])
+            kept.append(column[i]);
+    column = kept;
+}
+
+// Inserts block into column at index at.
+template <typename Column>
+void insertBlock(Column &column, int at, const Column &block)
+{
+    at = std::clamp(at, 0, int(column.size()));
+    Column joined = column.mid(0, at);
+    joined += block;
+    joined += column.mid(at);
+    column = joined;
+}
+
+} // namespace
+
+Tabl::Tabl(int month, int year, int periodDays, int table, bool settlement,
+           int &nPost, int &nOtp, int &nOtps, const QString &caption,
+           QVector<QString> &name, QVector<QString> &pointKind, QVector<QString> &meterType,
+           QVector<double> &ctClass, QVector<double> &vtClass, QVector<double> &energy,
+           QVector<double> &tanPhi, QVector<double> &fillFactor, QVector<double> &vtVoltageLoss,
+           QVector<double> &verificationDate, QVector<double> &meterCount, QVector<double> &meterClass,
+           QVector<double> &ctVoltage, QVector<double> &reportVoltage,
+           QVector<int> &ctRatedCurrent, QVector<int> &pointDays, QVector<int> &offDays,
+           QVector<int> &tableNo, QVector<int> &spare,
+           QWidget *parent)
+    : QDialog(parent),
+      m_name(name), m_pointKind(pointKind), m_meterType(meterType),
+      m_ctClass(ctClass), m_vtClass(vtClass), m_energy(energy), m_tanPhi(tanPhi),
+      m_fillFactor(fillFactor), m_vtVoltageLoss(vtVoltageLoss), m_verificationDate(verificationDate),
+      m_meterCount(meterCount), m_meterClass(meterClass), m_ctVoltage(ctVoltage),
+      m_reportVoltage(reportVoltage),
+      m_ctRatedCurrent(ctRatedCurrent), m_pointDays(pointDays), m_offDays(offDays),
+      m_tableNo(tableNo), m_spare(spare),
+      ui(new Ui::Tabl), month(month), year(year), periodDays(periodDays), table(table),
+      settlement(settlement), nPost(nPost), nOtp(nOtp), nOtps(nOtps), caption(caption)
+{
+    ui->setupUi(this);
+    ui->lbZag->setText(caption);
+    ui->lbRp->setText(QStringLiteral("Расчетный период: ") + QString::number(month) + QLatin1Char('/')
+                      + QString::number(year));
+}
+
+Tabl::~Tabl()
+{
+    delete ui;
+}
+
+const QStringList &Tabl::kindCodes()
+{
+    static const QStringList codes = {QStringLiteral("Р"), QStringLiteral("Т"), QStringLiteral("СН"),
+                                      QStringLiteral("ПХН")};
+    return codes;
+}
+
+const QStringList &Tabl::meterTypeCodes()
+{
+    static const QStringList codes = {QStringLiteral("И"), QStringLiteral("Э")};
+    return codes;
+}
+
+int Tabl::tableStart() const
+{
+    switch (table) {
+    case 1: return 0;
+    case 2: return nPost;
+    default: return nPost + nOtp;
+    }
+}
+
+void Tabl::panTab()
+{
+    QTableWidget *view = ui->view;
+    SortingSuspended unsorted(view);
+    view->setColumnCount(ColumnCount);
+    view->setHorizontalHeaderLabels(headerTexts());
+    view->setRowCount(int(m_tableNo.count(table)));
+    view->setColumnWidth(ColName, 150);
+    view->setColumnWidth(ColMeterCount, 100);
+    view->setColumnWidth(ColOffDays, 28);
+    // The table's rows lie in one block, so the running row is index minus the block's start.
+    int row = 0;
+    for (int i = 0; i < m_tableNo.size(); ++i)
+        if (m_tableNo[i] == table)
+            setRowCells(row++, storedCells(i));
+}
+
+QStringList Tabl::storedCells(int i) const
+{
+    return {m_name[i],
+            m_pointKind[i].trimmed(),
+            shortest(m_meterCount[i]),
+            m_meterType[i].trimmed(),
+            fixedPoint(m_energy[i], 3),
+            shortest(m_fillFactor[i]),
+            shortest(m_tanPhi[i]),
+            QString::number(m_offDays[i]),
+            shortest(m_ctClass[i]),
+            shortest(m_vtClass[i]),
+            shortest(m_meterClass[i]),
+            fixedPoint(m_verificationDate[i], 2),
+            shortest(m_ctVoltage[i]),
+            QString::number(m_ctRatedCurrent[i]),
+            shortest(m_vtVoltageLoss[i]),
+            shortest(m_reportVoltage[i])};
+}
+
+void Tabl::setRowCells(int row, const QStringList &cells)
+{
+    for (int c = 0; c < ColumnCount; ++c) {
+        if (c == ColKind)
+            setCodeCell(row, c, kindCodes(), cells[c]);
+        else if (c == ColType)
+            setCodeCell(row, c, meterTypeCodes(), cells[c]);
+        else
+            ui->view->setItem(row, c, new QTableWidgetItem(cells[c]));
+    }
+}
+
+void Tabl::setCodeCell(int row, int column, const QStringList &items, const QString &selected)
+{
+    QTableWidget *view = ui->view;
+    auto *combo = new QComboBox(this);
+    combo->setEditable(false);
+    combo->setStyleSheet(QStringLiteral("QWidget {background-color:white; border:0px;}"));
+    combo->addItems(items);
+    combo->setCurrentIndex(items.indexOf(selected)); // -1: no selection
+
+    // An item under the combo box mirrors its text, so that a click on this column's header sorts
+    // by the codes; the combo box is the cell's widget and moves with the row when it is sorted.
+    auto *mirror = new QTableWidgetItem(combo->currentText());
+    mirror->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    view->setItem(row, column, mirror);
+    view->setCellWidget(row, column, combo);
+    const QPersistentModelIndex cell(view->model()->index(row, column));
+    connect(combo, &QComboBox::currentTextChanged, view, [view, cell](const QString &text) {
+        if (QTableWidgetItem *item = cell.isValid() ? view->item(cell.row(), cell.column()) : nullptr)
+            item->setText(text);
+    });
+}
+
+QStringList Tabl::rowCells(int row) const
+{
+    QStringList cells;
+    cells.reserve(ColumnCount);
+    for (int c = 0; c < ColumnCount; ++c) {
+        if (c == ColKind || c == ColType) {
+            const auto *combo = qobject_cast<const QComboBox *>(ui->view->cellWidget(row, c));
+            cells.append(combo ? combo->currentText() : QString());
+        } else {
+            const QTableWidgetItem *item = ui->view->item(row, c);
+            cells.append(item ? item->text() : QString());
+        }
+    }
+    return cells;
+}
+
+void Tabl::on_pbIns_clicked()
+{
+    QTableWidget *view = ui->view;
+    int row = 0;
+    if (view->rowCount() == 0)
+        row = 0;
+    else if (view->currentRow() < 0)
+        row = view->rowCount();
+    else
+        row = view->currentRow() + 1;
+    SortingSuspended unsorted(view);
+    view->insertRow(row);
+    setRowCells(row, insertedRowCells(row + 1));
+}
+
+void Tabl::on_pbCopy_clicked()
+{
+    QTableWidget *view = ui->view;
+    const int source = view->currentRow();
+    if (source < 0)
+        return;
+    const QStringList cells = rowCells(source);
+    SortingSuspended unsorted(view);
+    view->insertRow(source + 1);
+    setRowCells(source + 1, cells);
+}
+
+void Tabl::on_pbDel_clicked()
+{
+    const int row = ui->view->currentRow();
+    if (row >= 0)
+        ui->view->removeRow(row);
+}
+
+void Tabl::on_view_cellPressed(int row, int column)
+{
+    if (column != ColVtLoss)
+        return;
+    const QTableWidgetItem *vtClassItem = ui->view->item(row, ColVtClass);
+    const double half = keli::toReal(vtClassItem ? vtClassItem->text() : QString()) / 2;
+    ui->view->setItem(row, ColVtLoss, new QTableWidgetItem(shortest(half)));
+}
+
+void Tabl::on_Tabl_finished(int)
+{
+    // The grid, in the order it shows the rows, becomes the edited table's block.
+    const int rows = ui->view->rowCount();
+    QVector<QString> name, pointKind, meterType;
+    QVector<double> ctClass, vtClass, energy, tanPhi, fillFactor, vtVoltageLoss, verificationDate,
+        meterCount, meterClass, ctVoltage, reportVoltage;
+    QVector<int> ctRatedCurrent, offDays;
+    for (int k = 0; k < rows; ++k) {
+        const QStringList cells = rowCells(k);
+        using keli::toReal;
+        using keli::toWhole;
+        name.append(cells[ColName]);
+        pointKind.append(cells[ColKind]);
+        meterCount.append(toReal(cells[ColMeterCount]));
+        meterType.append(cells[ColType]);
+        energy.append(toReal(cells[ColEnergy]));
+        fillFactor.append(toReal(cells[ColFill]));
+        tanPhi.append(toReal(cells[ColTan]));
+        offDays.append(toWhole(cells[ColOffDays]));
+        ctClass.append(toReal(cells[ColCtClass]));
+        vtClass.append(toReal(cells[ColVtClass]));
+        meterClass.append(toReal(cells[ColMeterClass]));
+        verificationDate.append(toReal(cells[ColVerification]));
+        ctVoltage.append(toReal(cells[ColCtVoltage]));
+        ctRatedCurrent.append(toWhole(cells[ColCtCurrent]));
+        vtVoltageLoss.append(toReal(cells[ColVtLoss]));
+        reportVoltage.append(toReal(cells[ColReportVoltage]));
+    }
+
+    // Drop the table's old rows from the seventeen sequences (pointDays and spare are carried as
+    // they are), then put the new block where the table starts.
+    QVector<bool> keep(m_tableNo.size());
+    for (int i = 0; i < m_tableNo.size(); ++i)
+        keep[i] = m_tableNo[i] != table;
+    const int start = tableStart();
+    const auto replace = [&](auto &column, const auto &block) {
+        keepWhere(column, keep);
+        insertBlock(column, start, block);
+    };
+    replace(m_name, name);
+    replace(m_pointKind, pointKind);
+    replace(m_meterType, meterType);
+    replace(m_ctClass, ctClass);
+    replace(m_vtClass, vtClass);
+    replace(m_energy, energy);
+    replace(m_tanPhi, tanPhi);
+    replace(m_fillFactor, fillFactor);
+    replace(m_vtVoltageLoss, vtVoltageLoss);
+    replace(m_verificationDate, verificationDate);
+    replace(m_meterCount, meterCount);
+    replace(m_meterClass, meterClass);
+    replace(m_ctVoltage, ctVoltage);
+    replace(m_reportVoltage, reportVoltage);
+    replace(m_ctRatedCurrent, ctRatedCurrent);
+    replace(m_offDays, offDays);
+    replace(m_tableNo, QVector<int>(rows, table));
+
+    switch (table) {
+    case 1: nPost = rows; break;
+    case 2: nOtp = rows; break;
+    default: nOtps = rows; break;
+    }
+}

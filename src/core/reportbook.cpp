@@ -1,0 +1,68 @@
+#include "core/reportbook.h"
+
+#include "core/reporttext.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace keli {
+
+const QString report1BookName = QStringLiteral("Otchet1.xlsx");
+const QString report1TemplateName = QStringLiteral("otchet1Empty.xlsx");
+const QString report2BookName = QStringLiteral("result.xlsx");
+const QString report2TemplateName = QStringLiteral("otchet2Empty.xlsx");
+const QString stopListBookName = QStringLiteral("СтоплистОтчет.xlsx");
+
+void fmts(ReportFormats &f)
+{
+    using QXlsx::Format;
+    f.leftBorderFormat.setLeftBorderStyle(Format::BorderThin);
+    f.leftBorderFormat.setHorizontalAlignment(Format::AlignHCenter);
+
+    f.sideBorderFormat.setLeftBorderStyle(Format::BorderThin);
+    f.sideBorderFormat.setRightBorderStyle(Format::BorderThin);
+    f.sideBorderFormat.setHorizontalAlignment(Format::AlignHCenter);
+
+    f.sideBorderLeftFormat.setLeftBorderStyle(Format::BorderThin);
+    f.sideBorderLeftFormat.setRightBorderStyle(Format::BorderThin);
+    f.sideBorderLeftFormat.setHorizontalAlignment(Format::AlignLeft);
+
+    f.bottomBorderFormat.setLeftBorderStyle(Format::BorderThin);
+    f.bottomBorderFormat.setRightBorderStyle(Format::BorderThin);
+    f.bottomBorderFormat.setBottomBorderStyle(Format::BorderThin);
+    f.bottomBorderFormat.setHorizontalAlignment(Format::AlignHCenter);
+}
+
+void chistka(QXlsx::Document &book, int firstRow, int lastRow, int firstCol, int lastCol)
+{
+    const QXlsx::Format keep;
+    for (int r = firstRow; r <= lastRow; ++r)
+        for (int c = firstCol; c <= lastCol; ++c)
+            book.write(r, c, QString(), keep);
+}
+
+QString saveFailedMessage(const QString &path, const QString &reason)
+{
+    QString text = QStringLiteral("Не удалось сохранить файл \"%1\".")
+                       .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+    if (!reason.isEmpty())
+        text += QLatin1Char(' ') + reason;
+    return text;
+}
+
+BookResult saveBook(QXlsx::Document &book, const QString &path)
+{
+    BookResult r;
+    if (!book.saveAs(path)) {
+        r.status = BookResult::SaveFailed;
+        r.message = saveFailedMessage(path, book.errorString());
+    }
+    return r;
+}
+
+QVariant bookNumber(double value)
+{
+    return QVariant(finiteOr0(value));
+}
+
+} // namespace keli

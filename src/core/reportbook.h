@@ -1,0 +1,52 @@
+#pragma once
+// What the three report workbooks share: the cell formats, the clearing of leftover rows, and
+// opening a template / saving the filled workbook with the outcome the caller reports.
+
+#include "xlsx/xlsxdocument.h"
+#include "xlsx/xlsxformat.h"
+
+#include <QString>
+
+namespace keli {
+
+// The four formats of the metering-point table of Report No. 1 (thin borders).
+struct ReportFormats
+{
+    QXlsx::Format leftBorderFormat;     // left border, centred
+    QXlsx::Format sideBorderFormat;     // left and right borders, centred
+    QXlsx::Format sideBorderLeftFormat; // left and right borders, left-aligned
+    QXlsx::Format bottomBorderFormat;   // left, right and bottom borders, centred
+};
+
+// Gives the formats their properties; calling it again changes nothing.
+void fmts(ReportFormats &formats);
+
+// Clears the values of rows firstRow..lastRow, columns firstCol..lastCol of the current sheet,
+// keeping each cell's style. Nothing when a range is empty.
+void chistka(QXlsx::Document &book, int firstRow, int lastRow, int firstCol, int lastCol);
+
+// How writing a report workbook ended; message is the text the user is shown when not written.
+struct BookResult
+{
+    enum Status { Written, TemplateMissing, SaveFailed } status = Written;
+    QString message;
+    bool ok() const { return status == Written; }
+};
+
+// File names of the workbooks, relative to the working directory.
+extern const QString report1BookName;     // "Otchet1.xlsx"
+extern const QString report1TemplateName; // "otchet1Empty.xlsx"
+extern const QString report2BookName;     // "result.xlsx"
+extern const QString report2TemplateName; // "otchet2Empty.xlsx"
+extern const QString stopListBookName;    // "СтоплистОтчет.xlsx"
+
+// Saves book atomically as path; a failure gives SaveFailed with a sentence naming the file.
+BookResult saveBook(QXlsx::Document &book, const QString &path);
+
+// Text of a failed save of the named file.
+QString saveFailedMessage(const QString &path, const QString &reason = QString());
+
+// A cell number that is never NaN or infinite.
+QVariant bookNumber(double value);
+
+} // namespace keli

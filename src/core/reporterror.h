@@ -1,0 +1,30 @@
+#pragma once
+// The error report: the stop list as a page and as the stop-list workbook.
+
+#include "core/calculation.h"
+#include "core/htmlpage.h"
+#include "core/reportbook.h"
+
+#include <QStringList>
+#include <QVector>
+
+namespace keli {
+
+// Title of the error page (and, with ".html", its file name).
+extern const QString errorReportTitle; // "Ошибки и предупреждения программы"
+
+// The rows of the error page: the head line, then one line per entry.
+QStringList errorReportRows(const QVector<StopListEntry> &stopList);
+
+// The whole error page content: one table, period of fileMonth and calcYear.
+ReportPage errorReportPage(const QVector<StopListEntry> &stopList, int fileMonth, int calcYear);
+
+// Fills the stop-list workbook at path in place (a new workbook when it is missing or unreadable):
+// the entries from row 5 on, then clears the 101 rows below them, and saves it atomically.
+BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList);
+
+// Program and arguments of the spreadsheet command with the workbook as the last argument: the
+// command split at blanks (quotes group), never run through a shell. Empty when there is no program.
+QStringList spreadsheetCommandLine(const QString &command, const QString &workbook);
+
+} // namespace keli

@@ -1,0 +1,46 @@
+#include "core/reporttext.h"
+
+#include "core/helpers.h"
+
+#include <cmath>
+
+namespace keli {
+
+double finiteOr0(double value)
+{
+    return std::isfinite(value) ? value : 0.0;
+}
+
+QString fixedText(double value, int n)
+{
+    return QString::number(finiteOr0(value), 'f', n);
+}
+
+QString roundedText(double value, int r, int n)
+{
+    return fixedText(keli::round(finiteOr0(value), r), n);
+}
+
+QString roundedTwiceText(double value)
+{
+    return fixedText(keli::round(keli::round(finiteOr0(value), 3), 2), 2);
+}
+
+double safeRatio(double numerator, double denominator)
+{
+    if (denominator == 0)
+        return 0.0;
+    return finiteOr0(numerator / denominator);
+}
+
+double shownLoad(double beta, double fillFactor)
+{
+    return safeRatio(3.0 * beta, 2.0 * fillFactor + 1.0);
+}
+
+QString pageText(const QString &userText)
+{
+    return userText.toHtmlEscaped();
+}
+
+} // namespace keli

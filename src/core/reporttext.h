@@ -1,0 +1,30 @@
+#pragma once
+// Number and text pieces shared by the report pages and workbooks. No report ever shows NaN or
+// infinity: a value that is not finite is shown and written as 0.
+
+#include <QString>
+
+namespace keli {
+
+// value, or 0 when it is NaN or infinite.
+double finiteOr0(double value);
+
+// Fixed-point text with exactly n decimals, point, no grouping; not rounded first by round().
+QString fixedText(double value, int n);
+
+// round(value, r) written with n decimals ("round to r, n decimals").
+QString roundedText(double value, int r, int n);
+
+// round(round(value, 3), 2) written with 2 decimals ("round to 3, then to 2").
+QString roundedTwiceText(double value);
+
+// numerator / denominator, or 0 when the denominator is 0 or the quotient is not finite.
+double safeRatio(double numerator, double denominator);
+
+// The shown maximum load factor of a CT: 3·β / (2·Kз + 1), 0 when the divisor is 0.
+double shownLoad(double beta, double fillFactor);
+
+// User data for a page: HTML special characters escaped.
+QString pageText(const QString &userText);
+
+} // namespace keli

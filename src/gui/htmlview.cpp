@@ -1,0 +1,138 @@
+#include "htmlview.h"
+
+#include "ui_htmlview.h"
+
+#include "core/helpers.h"
+#include "core/htmlpage.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QTextCursor>
+#include <QTextDocument>
+
+HtmlView::HtmlView(QString organisationName, QString objectName, QWidget *parent)
+    : QDialog(parent),
+      ui(new Ui_HtmlView),
+      m_organisationName(std::move(organisationName)),
+      m_objectName(std::move(objectName))
+{
+    ui->setupUi(this);
+    connect(ui->ActNext, &QPushButton::clicked, this, &HtmlView::OnActNextClick);
+    connect(ui->ActPrev, &QPushButton::clicked, this, &HtmlView::OnActPrevClick);
+    connect(ui->PreviewButton, &QPushButton::clicked, this, &HtmlView::OnPrintPreviewClick);
+    move(20, 20);
+}
+
+HtmlView::~HtmlView()
+{
+    delete ui;
+}
+
+void HtmlView::HtmlBody(QString title, QString period, QStringList rows, QString kind)
+{
+    const QDateTime startedAt = QDateTime::currentDateTime();
+    const keli::PageHeading heading{m_organisationName, m_objectName};
+    writeAndLoad(title, keli::htmlBodyLines(heading, title, period, rows, startedAt), kind);
+}
+
+void HtmlView::HtmlBody2(QString title, QString caption2, QString period, QStringList rows1,
+                         QStringList rows2, QString kind)
+{
+    const keli::PageHeading heading{m_organisationName, m_objectName};
+    writeAndLoad(title, keli::htmlBody2Lines(heading, title, caption2, period, rows1, rows2), kind);
+}
+
+void HtmlView::HtmlBody3(QString title, QString caption2, QString caption3, QString period,
+                         QStringList rows1, QStringList rows2, QStringList rows3, QString kind)
+{
+    const keli::PageHeading heading{m_organisationName, m_objectName};
+    writeAndLoad(title,
+                 keli::htmlBody3Lines(heading, title, caption2, caption3, period, rows1, rows2, rows3),
+                 kind);
+}
+
+void HtmlView::showReportPage(const keli::ReportPage &page)
+{
+    const QString kind = QStringLiteral("html");
+    switch (page.tables) {
+    case 2:
+        HtmlBody2(page.title, page.caption2, page.period, page.rows1, page.rows2, kind);
+        break;
+    case 3:
+        HtmlBody3(page.title, page.caption2, page.caption3, page.period, page.rows1, page.rows2,
+                  page.rows3, kind);
+        break;
+    default:
+        HtmlBody(page.title, page.period, page.rows1, kind);
+        break;
+    }
+}
+
+void HtmlView::writeAndLoad(const QString &title, const QStringList &lines, const QString &kind)
+{
+    const QString path = GetCrossFilePath(keli::pageFileName(title));
+    m_pageError.clear();
+    if (!keli::writePageFile(path, lines, &m_pageError))
+        return; // nothing shown; the caller tells the user why
+    setWindowTitle(title);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    m_pageText = QString::fromUtf8(file.readAll());
+    file.close();
+
+    if (!m_document)
+        m_document = new QTextDocument(this);
+    if (kind == QLatin1String("html"))
+        m_document->setHtml(m_pageText);
+    else
+        m_document->setPlainText(m_pageText);
+    ui->textEdit->setDocument(m_document);
+}
+
+void HtmlView::FindTextInEditor(bool backward)
+{
+    if (!m_document)
+        return;
+    const QString text = ui->ValueFind->text();
+    if (text.isEmpty())
+        return;
+    const QTextDocument::FindFlags flags =
+        backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    const QTextCursor found = m_document->find(text, ui->textEdit->textCursor(), flags);
+    if (!found.isNull() && found.hasSelection())
+        ui->textEdit->setTextCursor(found);
+}
+
+QString HtmlView::GetCrossFilePath(const QString &name)
+{
+    return keli::GetCrossFilePath(name);
+}
+
+void HtmlView::OnActNextClick(bool)
+{
+    FindTextInEditor(false);
+}
+
+void HtmlView::OnActPrevClick(bool)
+{
+    FindTextInEditor(true);
+}
+
+void HtmlView::OnPrintPreviewClick(bool)
+{
+    if (!m_document)
+        return;
+    QPrinter printer(QPrinter::ScreenResolution);
+    auto *preview = new QPrintPreviewDialog(&printer);
+    auto *printed = new QTextDocument();
+    printed->setHtml(ui->textEdit->toHtml());
+    connect(preview, &QPrintPreviewDialog::paintRequested, printed,
+            [printed](QPrinter *p) { printed->print(p); });
+    preview->exec();
+    delete preview;
+    delete printed;
+}

@@ -1,0 +1,325 @@
+#!/usr/bin/python3
+"""Makes the three report templates of КЕЛИ in the folder of this script (or the folder given).
+
+  otchet1Empty.xlsx    Report No. 1: sheet "Лист1" metering points, sheet "Лист2" groups
+  otchet2Empty.xlsx    Report No. 2: sheet "Лист1" balance, permissible imbalances, voltage levels
+  СтоплистОтчет.xlsx   the stop list: sheet "Лист1"
+
+The templates carry what the program does not write: titles, headings, labels, widths, borders,
+number formats and the print setup. The program fills values into fixed cells; the comments name
+the cells each writer fills, so headings stand exactly over them.
+
+Run with Debian's python, which has openpyxl:  /usr/bin/python3 templates/make_templates.py
+"""
+
+import os
+import sys
+
+from openpyxl import Workbook
+from openpyxl.styles import Alignment, Border, Font, Side
+from openpyxl.utils import get_column_letter
+
+THIN = Side(style="thin")
+BOX = Border(left=THIN, right=THIN, top=THIN, bottom=THIN)
+CENTRE = Alignment(horizontal="center", vertical="center", wrap_text=True)
+LEFT = Alignment(horizontal="left", vertical="center", wrap_text=True)
+RIGHT = Alignment(horizontal="right", vertical="center")
+BOLD = Font(bold=True)
+TITLE = Font(bold=True, size=14)
+HEAD = Font(bold=True, size=9)
+
+
+def widths(ws, values):
+    for col, w in enumerate(values, start=1):
+        ws.column_dimensions[get_column_letter(col)].width = w
+
+
+def box(ws, first_row, last_row, first_col, last_col, alignment=CENTRE, font=None, number_format=None):
+    """Thin borders on every cell of the rectangle (merged areas included)."""
+    for r in range(first_row, last_row + 1):
+        for c in range(first_col, last_col + 1):
+            cell = ws.cell(row=r, column=c)
+            cell.border = BOX
+            cell.alignment = alignment
+            if font is not None:
+                cell.font = font
+            if number_format is not None:
+                cell.number_format = number_format
+
+
+def head(ws, text, first_row, first_col, last_row=None, last_col=None):
+    """A heading cell, merged over the rectangle when it spans more than one cell."""
+    last_row = first_row if last_row is None else last_row
+    last_col = first_col if last_col is None else last_col
+    ws.cell(row=first_row, column=first_col, value=text)
+    if (last_row, last_col) != (first_row, first_col):
+        ws.merge_cells(start_row=first_row, start_column=first_col, end_row=last_row, end_column=last_col)
+    box(ws, first_row, last_row, first_col, last_col, font=HEAD)
+
+
+def print_setup(ws, landscape, title_rows=None):
+    ws.page_setup.orientation = "landscape" if landscape else "portrait"
+    ws.page_setup.paperSize = ws.PAPERSIZE_A4
+    ws.page_setup.fitToWidth = 1
+    ws.page_setup.fitToHeight = 0
+    ws.sheet_properties.pageSetUpPr.fitToPage = True
+    ws.page_margins.left = ws.page_margins.right = 0.4
+    ws.page_margins.top = ws.page_margins.bottom = 0.5
+    if title_rows:
+        ws.print_title_rows = title_rows
+
+
+def report1(path):
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Лист1"
+    widths(ws, [5, 32, 7, 7, 7, 6, 6, 6, 9, 7, 7, 7, 8, 8, 12, 8, 7, 7, 8, 8, 7, 3])
+
+    ws["A1"] = "Параметры системы учета электроэнергии"
+    ws["A1"].font = TITLE
+    ws["A1"].alignment = Alignment(horizontal="center")
+    ws.merge_cells("A1:R1")
+    # B2 object name, E2 organisation name (written).
+    ws["B2"].font = BOLD
+    # A3 label; C3 month name, D3 year, M3 "Дата расчета: ..." (written).
+    ws["A3"] = "Расчетный период:"
+    # U2..U4 row counts of the three tables (written), labelled on their left.
+    ws["T1"] = "Число строк в таблицах:"
+    ws["T1"].alignment = RIGHT
+    for row, label in ((2, "поступление"), (3, "отпуск внешним"), (4, "отпуск собственным")):
+        ws.cell(row=row, column=20, value=label).alignment = RIGHT
+        ws.cell(row=row, column=21).alignment = Alignment(horizontal="center")
+
+    # Column headings over the metering-point columns 1..21 written from row 9.
+    head(ws, "№\nпп", 5, 1, 6, 1)
+    head(ws, "Наименование ТУ", 5, 2, 6, 2)
+    head(ws, "Вид\nучета", 5, 3, 6, 3)
+    head(ws, "Число\nточек\nучета", 5, 4, 6, 4)
+    head(ws, "Тип\nсчет-\nчика", 5, 5, 6, 5)
+    head(ws, "Класс точности", 5, 6, 5, 8)
+    head(ws, "ТТ", 6, 6)
+    head(ws, "ТН", 6, 7)
+    head(ws, "Счетч.", 6, 8)
+    head(ws, "Дата\nповерки,\nмес.г", 5, 9, 6, 9)
+    head(ws, "I ном\nТТ, А", 5, 10, 6, 10)
+    head(ws, "U ном,\nкВ", 5, 11, 6, 11)
+    head(ws, "U отч,\nкВ", 5, 12, 6, 12)
+    head(ws, "Коэф.\nзагр.\nТТ", 5, 13, 6, 13)
+    head(ws, "dU\nвт.цепи\nТН, %", 5, 14, 6, 14)
+    head(ws, "Пропуск\nэнергии,\nтыс.кВт.ч", 5, 15, 6, 15)
+    head(ws, "Коэф.\nзаполн.\nграф", 5, 16, 6, 16)
+    head(ws, "Тан-\nгенс\nфи", 5, 17, 6, 17)
+    head(ws, "Число\nоткл.\nдней", 5, 18, 6, 18)
+    head(ws, "Вклад в погрешн.", 5, 19, 5, 20)
+    head(ws, "средн.", 6, 19)
+    head(ws, "+/-", 6, 20)
+    head(ws, "Код\nдос-\nтавки", 5, 21, 6, 21)
+    for col in range(1, 22):
+        head(ws, col, 7, col)
+    ws.row_dimensions[5].height = 30
+    ws.row_dimensions[6].height = 42
+    # Row 8: the intake table's title row, bordered as the program borders the other two.
+    ws["A8"] = " "
+    ws["A8"].border = Border(left=THIN, right=THIN)
+    ws["A8"].alignment = Alignment(horizontal="center")
+    ws["B8"] = "Поступление электроэнергии"
+    ws["B8"].border = Border(left=THIN, right=THIN)
+    ws["B8"].alignment = Alignment(horizontal="left")
+    print_setup(ws, landscape=True, title_rows="5:7")
+
+    ws2 = wb.create_sheet("Лист2")
+    widths(ws2, [14, 8, 8, 8, 9, 9, 30, 10, 11, 13])
+    ws2["A1"] = "Обобщенные параметры системы учета электроэнергии по группам исходных данных"
+    ws2["A1"].font = Font(bold=True, size=12)
+    ws2["A1"].alignment = Alignment(horizontal="center", wrap_text=True)
+    ws2.merge_cells("A1:J1")
+    ws2.row_dimensions[1].height = 32
+    # Rows 5..7: one group per table, columns 1..10 (written).
+    head(ws2, "Группа", 3, 1, 4, 1)
+    head(ws2, "Класс точности", 3, 2, 3, 5)
+    head(ws2, "ТТ", 4, 2)
+    head(ws2, "ТН", 4, 3)
+    head(ws2, "СЧ", 4, 4)
+    head(ws2, "Экв. ИК", 4, 5)
+    head(ws2, "Доля\nэнергии", 3, 6, 4, 6)
+    head(ws2, "Загрузка ТТ", 3, 7, 4, 7)
+    head(ws2, "Потери U\nво втор., %", 3, 8, 4, 8)
+    head(ws2, "Срок после\nпов., лет", 3, 9, 4, 9)
+    head(ws2, "Недоучет,\nтыс.кВт.ч", 3, 10, 4, 10)
+    ws2.row_dimensions[4].height = 30
+    box(ws2, 5, 7, 1, 1, alignment=LEFT)
+    box(ws2, 5, 7, 2, 9, number_format="0.00")
+    box(ws2, 5, 7, 10, 10, alignment=Alignment(horizontal="right"))
+    # Rows 11..16, column 7 (written), with their labels in columns 1..6 and units in column 8.
+    ws2["A9"] = "Проверьте правильность данных по строкам с наибольшим вкладом в погрешность"
+    ws2["A9"].font = BOLD
+    labels = {
+        11: ("Наибольший вклад в погрешность на поступление энергии", "тыс.кВт.ч"),
+        12: ("вносит строка:", None),
+        13: ("Наибольший вклад в погрешность на отпуск энергии", "тыс.кВт.ч"),
+        14: ("вносит строка:", None),
+        16: ("Расчетные потери в трансформаторах тока", "тыс.кВт.ч"),
+    }
+    for row, (label, unit) in labels.items():
+        ws2.cell(row=row, column=1, value=label)
+        ws2.merge_cells(start_row=row, start_column=1, end_row=row, end_column=6)
+        ws2.cell(row=row, column=1).alignment = RIGHT if label == "вносит строка:" else Alignment(horizontal="left")
+        ws2.cell(row=row, column=7).alignment = Alignment(horizontal="left")
+        if unit:
+            ws2.cell(row=row, column=8, value=unit)
+    print_setup(ws2, landscape=False)
+
+    wb.active = 0
+    wb.save(path)
+
+
+def report2(path):
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Лист1"
+    widths(ws, [26, 30, 16, 18, 14, 14, 14])
+
+    # A1 object name, B1 organisation name, C2 date (written).
+    ws["A1"].font = BOLD
+    ws["A1"].alignment = Alignment(wrap_text=True, vertical="top")
+    ws["B1"].alignment = Alignment(wrap_text=True, vertical="top")
+    ws.row_dimensions[1].height = 30
+    ws["A2"] = "Баланс электроэнергии по приборам учета"
+    ws["A2"].font = BOLD
+    ws["A2"].alignment = Alignment(wrap_text=True, vertical="center")
+    ws.row_dimensions[2].height = 30
+    ws["B2"] = "Дата расчета:"
+    ws["B2"].alignment = RIGHT
+    ws["C2"].alignment = Alignment(horizontal="left")
+
+    # Balance: values in column 4, rows 4..16 (written).
+    head(ws, "№ п/п", 3, 1)
+    head(ws, "Наименование параметра", 3, 2, 3, 3)
+    head(ws, "Значение", 3, 4)
+    head(ws, "Единица измерения", 3, 5)
+    balance = [
+        ("1.", "Поступление электроэнергии", "тыс.кВт.ч", None),
+        ("2.", "Отпуск внешним потребителям", "тыс.кВт.ч", None),
+        ("3.", "Отпуск в сеть для собственных потребителей (п.1-п.2)", "тыс.кВт.ч", None),
+        ("4.", "Полезный отпуск собст.потребителям (3 гр. -п.5-п.6)", "тыс.кВт.ч", None),
+        ("5.", "Расход на собственные нужды подстанций", "тыс.кВт.ч", None),
+        ("6.", "Расход на производственно-хозяйственные нужды", "тыс.кВт.ч", None),
+        ("7.", "Фактические (отчетные) потери (п.3-п.4-п.6)", "тыс.кВт.ч", None),
+        ("7.1", "% поступления энергии", "%", "0.00"),
+        ("7.2", "% отпуска в сеть", "%", "0.00"),
+        ("8.", "Технические потери электроэнергии", "тыс.кВт.ч", "0.000"),
+        ("9.", "Фактический небаланс электроэнергии (п.7-п.8)", "тыс.кВт.ч", None),
+        ("9.1", "% поступления энергии", "%", "0.00"),
+        ("9.2", "% отпуска в сеть", "%", "0.00"),
+    ]
+    for i, (number, name, unit, fmt) in enumerate(balance):
+        row = 4 + i
+        ws.cell(row=row, column=1, value=number)
+        ws.cell(row=row, column=2, value=name)
+        ws.merge_cells(start_row=row, start_column=2, end_row=row, end_column=3)
+        ws.cell(row=row, column=5, value=unit)
+        box(ws, row, row, 1, 1)
+        box(ws, row, row, 2, 3, alignment=LEFT)
+        box(ws, row, row, 4, 4, alignment=Alignment(horizontal="right"), number_format=fmt)
+        box(ws, row, row, 5, 5)
+
+    # Permissible imbalances: columns 5 (thousand kWh), 6 (% of intake), 7 (% of net supply),
+    # rows 20..40 (written); four rows per figure: maximum, minimum, mean, range.
+    ws["A18"] = "Допустимые небалансы и потери, обусловленные погрешностями учета"
+    ws["A18"].font = Font(bold=True, size=12)
+    ws["A18"].alignment = Alignment(horizontal="center")
+    ws.merge_cells("A18:G18")
+    head(ws, "№ п/п", 19, 1)
+    head(ws, "Показатель", 19, 2, 19, 3)
+    head(ws, "Характеристика диапазона", 19, 4)
+    head(ws, "тыс.кВт.ч", 19, 5)
+    head(ws, "% поступления", 19, 6)
+    head(ws, "% отп. сеть", 19, 7)
+    figures = [
+        ("1.", "Потери, обусловленные фактическими погрешностями учета "
+               "(разность недоучетов на отпуске и поступлении)"),
+        ("2.", "То же, обусловленные нормативными погрешностями учета"),
+        ("3.", "Резерв снижения потерь, обусловленных погрешностями учета (п.1-п.2)"),
+        ("4.", "Небаланс, обусловленный фактическими погрешностями учета"),
+        ("5.", "Нормативный небаланс"),
+    ]
+    characteristics = ["Макс. значение", "Мин. значение", "Среднее значение", "Размах"]
+    for i, (number, name) in enumerate(figures):
+        first = 20 + 4 * i
+        ws.cell(row=first, column=1, value=number)
+        ws.merge_cells(start_row=first, start_column=1, end_row=first + 3, end_column=1)
+        ws.cell(row=first, column=2, value=name)
+        ws.merge_cells(start_row=first, start_column=2, end_row=first + 3, end_column=3)
+        box(ws, first, first + 3, 1, 1)
+        box(ws, first, first + 3, 2, 3, alignment=LEFT)
+        for k, text in enumerate(characteristics):
+            ws.cell(row=first + k, column=4, value=text)
+        box(ws, first, first + 3, 4, 4, alignment=LEFT)
+        box(ws, first, first + 3, 5, 5, alignment=Alignment(horizontal="right"))
+        box(ws, first, first + 3, 6, 7, alignment=Alignment(horizontal="right"), number_format="0.00")
+    for row in (20, 21, 22):  # actual pass, % of net supply: three decimals
+        ws.cell(row=row, column=7).number_format = "0.000"
+    ws["A40"] = "6."
+    ws["B40"] = "Потери по приказу № 326 и по РД 34.09.101-94"
+    ws.merge_cells("B40:C40")
+    ws["D40"] = "Размах"
+    box(ws, 40, 40, 1, 1)
+    box(ws, 40, 40, 2, 4, alignment=LEFT)
+    box(ws, 40, 40, 5, 5, alignment=Alignment(horizontal="right"))
+    box(ws, 40, 40, 6, 7, alignment=Alignment(horizontal="right"), number_format="0.00")
+    ws.row_dimensions[40].height = 30
+
+    # Voltage levels: columns 2..7, rows 44..50 (written); column 6 of rows 49 and 50 stays empty.
+    ws["A42"] = "Недоучет электроэнергии в сетях различных напряжений, кВт"
+    ws["A42"].font = Font(bold=True, size=12)
+    ws["A42"].alignment = Alignment(horizontal="center")
+    ws.merge_cells("A42:G42")
+    for col, text in enumerate(["Напряжение", "0,4 кВ", "6-20 кВ", "35-60 кВ", "110 кВ", "220 кВ", "Сумма"],
+                               start=1):
+        head(ws, text, 43, col)
+    for i, label in enumerate(["Недоучет на отп.", "Недоуч. на пост.", "Потери (разность)",
+                               "Разнесенные потери", "Разнесен. макс. потери",
+                               "Отпуск, млн.кВт.ч", "По пр. № 326"]):
+        ws.cell(row=44 + i, column=1, value=label)
+    box(ws, 44, 50, 1, 1, alignment=LEFT)
+    box(ws, 44, 50, 2, 7, alignment=Alignment(horizontal="right"))
+    print_setup(ws, landscape=False)
+    wb.save(path)
+
+
+def stop_list(path):
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Лист1"
+    widths(ws, [6, 12, 9, 9, 30, 34, 12, 48, 16])
+    ws["A1"] = "Ошибки и предупреждения программы"
+    ws["A1"].font = TITLE
+    ws["A1"].alignment = Alignment(horizontal="center")
+    ws.merge_cells("A1:I1")
+    ws["A2"] = "Строки с ошибками блокируют расчет; предупреждения его не блокируют."
+    ws.merge_cells("A2:I2")
+    # Entries from row 5, columns 1..9 (written).
+    for col, text in enumerate(["№ п/п", "Номер в файле исходных данных", "Номер группы", "Номер в группе",
+                                "Название ПС", "Параметр", "Значение параметра",
+                                "Описание ошибки или предупреждения", "Статус ошибки"], start=1):
+        head(ws, text, 4, col)
+    ws.row_dimensions[4].height = 45
+    for row in range(5, 306):
+        for col in range(1, 10):
+            cell = ws.cell(row=row, column=col)
+            cell.alignment = LEFT if col in (5, 6, 8) else Alignment(horizontal="center", vertical="center")
+        ws.cell(row=row, column=7).number_format = "0.00"
+    ws.freeze_panes = "A5"
+    print_setup(ws, landscape=True, title_rows="4:4")
+    wb.save(path)
+
+
+def main():
+    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    report1(os.path.join(folder, "otchet1Empty.xlsx"))
+    report2(os.path.join(folder, "otchet2Empty.xlsx"))
+    stop_list(os.path.join(folder, "СтоплистОтчет.xlsx"))
+
+
+if __name__ == "__main__":
+    main()

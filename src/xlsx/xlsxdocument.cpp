@@ -1,0 +1,338 @@
+#include "xlsx/xlsxdocument.h"
+
+#include "xlsx/xlsxcellreference.h"
+#include "xlsx/xlsxcontenttypes.h"
+#include "xlsx/xlsxnewpackage.h"
+#include "xlsx/xlsxrelationships.h"
+#include "xlsx/xlsxsharedstrings.h"
+#include "xlsx/xlsxstyles.h"
+#include "xlsx/xlsxworkbook.h"
+#include "xlsx/xlsxworksheet.h"
+#include "xlsx/xlsxzippackage.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace QXlsx {
+
+namespace {
+const QString relationshipBase = QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/");
+const QString stylesType = QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml");
+} // namespace
+
+struct SheetEntry
+{
+    QString name;
+    QString part;            // empty for a sheet that is not a worksheet (a chart sheet)
+    Worksheet worksheet;
+};
+
+class DocumentPrivate
+{
+public:
+    bool load();
+    bool readPart(const QString &part, QByteArray *data);
+    bool ensureStyles();
+    bool build(QByteArray *zip);
+
+    QString path;
+    bool loaded = false;
+    bool refuseSave = false; // the named file exists but could not be read: never write over it
+    QString error;
+
+    ZipPackage package;
+    ContentTypes contentTypes;
+    QString workbookPart;
+    QString workbookRelsPart;
+    Relationships workbookRels;
+    QString stylesPart;
+    bool stylesAdded = false;
+    Styles styles;
+    SharedStrings sharedStrings;
+    QString calcChainPart;
+    bool dropCalcChain = false;
+    std::vector<SheetEntry> sheets;
+    int current = 0;
+};
+
+bool DocumentPrivate::readPart(const QString &part, QByteArray *data)
+{
+    return package.read(part, data, &error);
+}
+
+bool DocumentPrivate::load()
+{
+    QByteArray data;
+    if (!readPart(ContentTypes::partName(), &data) || !contentTypes.parse(data, &error))
+        return false;
+    Relationships rootRels;
+    if (!readPart(QStringLiteral("_rels/.rels"), &data) || !rootRels.parse(data, QStringLiteral("_rels/.rels"), &error))
+        return false;
+    const Relationship *office = rootRels.byKind(QStringLiteral("officeDocument"));
+    if (!office) {
+        error = QStringLiteral("the package has no workbook");
+        return false;
+    }
+    workbookPart = Relationships::resolve(QString(), office->target);
+    Workbook workbook;
+    if (!readPart(workbookPart, &data) || !workbook.parse(data, workbookPart, &error))
+        return false;
+    workbookRelsPart = Relationships::partFor(workbookPart);
+    if (package.contains(workbookRelsPart)) {
+        if (!readPart(workbookRelsPart, &data) || !workbookRels.parse(data, workbookRelsPart, &error))
+            return false;
+    }
+    if (const Relationship *r = workbookRels.byKind(QStringLiteral("sharedStrings"))) {
+        const QString part = Relationships::resolve(workbookPart, r->target);
+        if (!readPart(part, &data) || !sharedStrings.parse(data, part, &error))
+            return false;
+    }
+    if (const Relationship *r = workbookRels.byKind(QStringLiteral("styles"))) {
+        stylesPart = Relationships::resolve(workbookPart, r->target);
+        if (!readPart(stylesPart, &data) || !styles.parse(data, stylesPart, &error))
+            return false;
+    }
+    if (const Relationship *r = workbookRels.byKind(QStringLiteral("calcChain")))
+        calcChainPart = Relationships::resolve(workbookPart, r->target);
+
+    if (workbook.sheets.isEmpty()) {
+        error = QStringLiteral("the workbook has no sheets");
+        return false;
+    }
+    sheets.resize(size_t(workbook.sheets.size()));
+    for (int i = 0; i < workbook.sheets.size(); ++i) {
+        SheetEntry &sheet = sheets[size_t(i)];
+        sheet.name = workbook.sheets[i].name;
+        const Relationship *r = workbookRels.byId(workbook.sheets[i].relationshipId);
+        if (!r || r->external) {
+            error = QStringLiteral("sheet \"%1\" has no part").arg(sheet.name);
+            return false;
+        }
+        if (!r->type.endsWith(QLatin1String("/worksheet")))
+            continue; // chart sheets and the like hold no cells
+        sheet.part = Relationships::resolve(workbookPart, r->target);
+        if (!readPart(sheet.part, &data) || !sheet.worksheet.load(data, sharedStrings, sheet.part, &error))
+            return false;
+    }
+    current = workbook.activeTab;
+    return true;
+}
+
+// A package without a style sheet gets the minimal one when a cell style is first needed.
+bool DocumentPrivate::ensureStyles()
+{
+    if (!stylesPart.isEmpty())
+        return true;
+    const QString dir = workbookPart.left(workbookPart.lastIndexOf(QLatin1Char('/')) + 1);
+    stylesPart = dir + QStringLiteral("styles.xml");
+    for (int n = 2; package.contains(stylesPart); ++n)
+        stylesPart = dir + QStringLiteral("styles%1.xml").arg(n);
+    QString ignored;
+    if (!styles.parse(Styles::defaultXml(), stylesPart, &ignored))
+        return false;
+    workbookRels.add(relationshipBase + QStringLiteral("styles"), stylesPart.mid(dir.size()));
+    contentTypes.setOverride(stylesPart, stylesType);
+    stylesAdded = true;
+    return true;
+}
+
+bool DocumentPrivate::build(QByteArray *zip)
+{
+    QVector<QPair<QString, QByteArray>> changed;
+    QStringList removed;
+    QByteArray original;
+    QByteArray updated;
+    for (const SheetEntry &sheet : sheets) {
+        if (!sheet.worksheet.isChanged())
+            continue;
+        if (!readPart(sheet.part, &original) || !sheet.worksheet.write(original, &updated, &error))
+            return false;
+        changed.append({sheet.part, updated});
+    }
+    if (styles.isChanged() || stylesAdded) {
+        if (stylesAdded)
+            original = Styles::defaultXml();
+        else if (!readPart(stylesPart, &original))
+            return false;
+        if (!styles.write(original, &updated, &error))
+            return false;
+        changed.append({stylesPart, updated});
+    }
+    ContentTypes types = contentTypes;
+    Relationships rels = workbookRels;
+    bool relsChanged = stylesAdded;
+    if (dropCalcChain && !calcChainPart.isEmpty()) {
+        // A cell that held a formula was overwritten: the calculation chain would name it.
+        removed << calcChainPart;
+        types.removeOverride(calcChainPart);
+        while (const Relationship *r = rels.byKind(QStringLiteral("calcChain")))
+            rels.remove(r->id);
+        relsChanged = true;
+    }
+    if (relsChanged) {
+        changed.append({ContentTypes::partName(), types.toXml()});
+        changed.append({workbookRelsPart, rels.toXml()});
+    }
+    QBuffer buffer(zip);
+    buffer.open(QIODevice::WriteOnly);
+    return package.write(&buffer, changed, removed, &error);
+}
+
+Document::Document()
+    : d(new DocumentPrivate)
+{
+    addNewPackageParts(&d->package);
+    d->load();
+}
+
+Document::Document(const QString &name)
+    : d(new DocumentPrivate)
+{
+    d->path = name;
+    if (QFileInfo::exists(name)) {
+        d->loaded = d->package.open(name, &d->error) && d->load();
+        if (d->loaded)
+            return;
+    }
+    // Not there or unreadable: an empty new workbook, which never replaces an unreadable file.
+    const QString why = d->error;
+    *d = DocumentPrivate();
+    d->path = name;
+    d->refuseSave = !why.isEmpty();
+    addNewPackageParts(&d->package);
+    d->load();
+    d->error = why;
+}
+
+Document::~Document() = default;
+
+bool Document::isLoadPackage() const
+{
+    return d->loaded;
+}
+
+QString Document::errorString() const
+{
+    return d->error;
+}
+
+QStringList Document::sheetNames() const
+{
+    QStringList names;
+    for (const SheetEntry &s : d->sheets)
+        names << s.name;
+    return names;
+}
+
+bool Document::selectSheet(const QString &name)
+{
+    for (size_t i = 0; i < d->sheets.size(); ++i) {
+        if (d->sheets[i].name == name) {
+            d->current = int(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+QString Document::currentSheetName() const
+{
+    return d->sheets.empty() ? QString() : d->sheets[size_t(d->current)].name;
+}
+
+QVariant Document::read(int row, int column) const
+{
+    if (d->sheets.empty() || !CellReference::isValid(row, column))
+        return QVariant();
+    const Worksheet::Cell *c = d->sheets[size_t(d->current)].worksheet.cell(row, column);
+    return c ? c->value : QVariant();
+}
+
+bool Document::write(int row, int column, const QVariant &value, const Format &format)
+{
+    if (d->sheets.empty() || !CellReference::isValid(row, column))
+        return false;
+    SheetEntry &sheet = d->sheets[size_t(d->current)];
+    if (sheet.part.isEmpty())
+        return false;
+    QVariant stored;
+    switch (value.userType()) {
+    case QMetaType::UnknownType:
+        break;
+    case QMetaType::QString:
+        if (!value.toString().isEmpty())
+            stored = value.toString();
+        break;
+    case QMetaType::QChar:
+        stored = QString(value.toChar());
+        break;
+    case QMetaType::Bool:
+        stored = value.toBool();
+        break;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Float:
+    case QMetaType::Double: {
+        const double v = value.toDouble();
+        if (!std::isfinite(v))
+            return false;
+        stored = v;
+        break;
+    }
+    default:
+        return false;
+    }
+    int style = sheet.worksheet.styleOf(row, column);
+    if (!format.isEmpty()) {
+        if (!d->ensureStyles())
+            return false;
+        style = d->styles.styleFor(style, format);
+        if (style < 0)
+            return false;
+    }
+    if (sheet.worksheet.set(row, column, stored, style))
+        d->dropCalcChain = true;
+    return true;
+}
+
+bool Document::save()
+{
+    if (d->refuseSave) {
+        d->error = QStringLiteral("%1 could not be read and is not written over").arg(d->path);
+        return false;
+    }
+    return saveAs(d->path);
+}
+
+bool Document::saveAs(const QString &name)
+{
+    if (name.isEmpty()) {
+        d->error = QStringLiteral("no file name");
+        return false;
+    }
+    QByteArray zip;
+    if (!d->build(&zip))
+        return false;
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(zip) != zip.size()) {
+        d->error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        d->error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace QXlsx

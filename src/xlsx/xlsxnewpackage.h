@@ -1,0 +1,10 @@
+#pragma once
+// The parts of a new, minimal workbook with one empty sheet "Sheet1".
+
+namespace QXlsx {
+
+class ZipPackage;
+
+void addNewPackageParts(ZipPackage *package);
+
+} // namespace QXlsx

@@ -1,0 +1,55 @@
+#include "xlsx/xlsxsharedstrings.h"
+
+#include "xlsx/xlsxxml.h"
+
+namespace QXlsx {
+
+QString readStringItem(QXmlStreamReader &reader)
+{
+    QString text;
+    int depth = 1;
+    bool inText = false;
+    while (depth > 0) {
+        switch (Xml::next(reader)) {
+        case QXmlStreamReader::StartElement:
+            if (reader.name() == QLatin1String("rPh")) {
+                Xml::skipElement(reader);
+                break;
+            }
+            ++depth;
+            inText = reader.name() == QLatin1String("t");
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            inText = false;
+            break;
+        case QXmlStreamReader::Characters:
+            if (inText)
+                text += reader.text();
+            break;
+        case QXmlStreamReader::Invalid:
+        case QXmlStreamReader::EndDocument:
+            return text;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+bool SharedStrings::parse(const QByteArray &xml, const QString &part, QString *error)
+{
+    m_strings.clear();
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        if (Xml::next(reader) == QXmlStreamReader::StartElement && reader.name() == QLatin1String("si"))
+            m_strings.append(readStringItem(reader));
+    }
+    if (reader.hasError()) {
+        *error = Xml::errorText(reader, part);
+        return false;
+    }
+    return true;
+}
+
+} // namespace QXlsx

@@ -1,0 +1,490 @@
+#include "xlsx/xlsxworksheet.h"
+
+#include "xlsx/xlsxcellreference.h"
+#include "xlsx/xlsxsharedstrings.h"
+#include "xlsx/xlsxxml.h"
+
+#include <QBuffer>
+#include <QLocale>
+#include <QSet>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace QXlsx {
+
+namespace {
+
+bool isName(const QStringRef &name, const char *what)
+{
+    return name == QLatin1String(what);
+}
+
+QVariant cellValue(QStringView type, const QString &text, bool hasText, const SharedStrings &strings)
+{
+    if (type.isEmpty() || type == QLatin1String("n")) {
+        if (!hasText)
+            return QVariant();
+        bool ok = false;
+        const double d = text.trimmed().toDouble(&ok);
+        return ok ? QVariant(d) : QVariant();
+    }
+    if (type == QLatin1String("s")) {
+        bool ok = false;
+        const int index = text.trimmed().toInt(&ok);
+        const QString s = ok ? strings.at(index) : QString();
+        return s.isNull() ? QVariant() : QVariant(s);
+    }
+    if (type == QLatin1String("b")) {
+        const QString t = text.trimmed();
+        return QVariant(t == QLatin1String("1") || t == QLatin1String("true"));
+    }
+    // "str" (formula text), "inlineStr", "e" (error), "d" (ISO date): the text as it stands.
+    return hasText ? QVariant(text) : QVariant();
+}
+
+} // namespace
+
+QString Worksheet::numberText(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const QString &part, QString *error)
+{
+    m_rows.clear();
+    m_columnStyles.clear();
+    m_rowStyles.clear();
+    m_edits.clear();
+
+    QXmlStreamReader reader(xml);
+    bool inSheetData = false;
+    bool inRow = false;
+    bool rowsSorted = true;
+    int rowNumber = 0;
+    int lastColumn = 0;
+    QString badReference;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType t = Xml::next(reader);
+        if (t == QXmlStreamReader::EndElement) {
+            const QStringRef name = reader.name();
+            if (isName(name, "row"))
+                inRow = false;
+            else if (isName(name, "sheetData"))
+                inSheetData = false;
+            continue;
+        }
+        if (t != QXmlStreamReader::StartElement)
+            continue;
+        const QStringRef name = reader.name();
+        if (inRow && isName(name, "c")) {
+            const QXmlStreamAttributes a = reader.attributes();
+            const QStringView ref = Xml::attribute(a, QLatin1String("r"));
+            int column = lastColumn + 1;
+            if (!ref.isEmpty()) {
+                int r = 0;
+                if (!CellReference::parse(ref, &r, &column)) {
+                    badReference = ref.toString();
+                    break;
+                }
+            } else if (column > CellReference::maxColumns) {
+                badReference = CellReference::format(rowNumber, column);
+                break;
+            }
+            const QString type = Xml::attribute(a, QLatin1String("t")).toString();
+            Cell cell;
+            cell.column = column;
+            cell.style = Xml::attribute(a, QLatin1String("s")).toInt();
+            QString text;
+            bool hasText = false;
+            while (!reader.atEnd()) {
+                const QXmlStreamReader::TokenType ct = Xml::next(reader);
+                if (ct == QXmlStreamReader::EndElement)
+                    break; // end of the cell
+                if (ct != QXmlStreamReader::StartElement)
+                    continue;
+                const QStringRef child = reader.name();
+                if (isName(child, "v")) {
+                    text = reader.readElementText();
+                    hasText = true;
+                } else if (isName(child, "is")) {
+                    text = readStringItem(reader);
+                    hasText = true;
+                } else {
+                    if (isName(child, "f"))
+                        cell.formula = true;
+                    Xml::skipElement(reader);
+                }
+            }
+            cell.value = cellValue(type, text, hasText, strings);
+            if (cell.style != 0 || cell.formula || cell.value.isValid()) {
+                Row &row = m_rows.back();
+                if (!row.cells.empty() && row.cells.back().column >= column)
+                    rowsSorted = false;
+                row.cells.push_back(std::move(cell));
+            }
+            lastColumn = column;
+        } else if (inSheetData && isName(name, "row")) {
+            const QXmlStreamAttributes a = reader.attributes();
+            const QStringView r = Xml::attribute(a, QLatin1String("r"));
+            const int number = r.isEmpty() ? rowNumber + 1 : r.toInt();
+            if (number < 1 || number > CellReference::maxRows) {
+                badReference = QStringLiteral("row ") + (r.isEmpty() ? QString::number(number) : r.toString());
+                break;
+            }
+            if (number <= rowNumber)
+                rowsSorted = false;
+            rowNumber = number;
+            lastColumn = 0;
+            inRow = true;
+            if (Xml::attribute(a, QLatin1String("customFormat")) == QLatin1String("1"))
+                m_rowStyles.insert(number, Xml::attribute(a, QLatin1String("s")).toInt());
+            if (!m_rows.empty() && m_rows.back().cells.empty())
+                m_rows.back().row = number; // reuse the slot of a row without cells
+            else
+                m_rows.push_back(Row{number, {}});
+        } else if (isName(name, "sheetData")) {
+            inSheetData = true;
+        } else if (isName(name, "col")) {
+            const QXmlStreamAttributes a = reader.attributes();
+            const int style = Xml::attribute(a, QLatin1String("style")).toInt();
+            if (style > 0)
+                m_columnStyles.push_back({Xml::attribute(a, QLatin1String("min")).toInt(),
+                                          Xml::attribute(a, QLatin1String("max")).toInt(), style});
+        }
+    }
+    if (!badReference.isEmpty()) {
+        *error = QStringLiteral("%1: cell reference outside the sheet: %2").arg(part, badReference.left(40));
+        m_rows.clear();
+        return false;
+    }
+    if (reader.hasError()) {
+        *error = Xml::errorText(reader, part);
+        m_rows.clear();
+        return false;
+    }
+    if (!m_rows.empty() && m_rows.back().cells.empty())
+        m_rows.pop_back();
+    normalize(rowsSorted);
+    return true;
+}
+
+void Worksheet::normalize(bool rowsSorted)
+{
+    if (rowsSorted)
+        return;
+    // Rows or cells out of order (allowed by lax producers): sort them, the last of equal ones wins.
+    std::stable_sort(m_rows.begin(), m_rows.end(), [](const Row &a, const Row &b) { return a.row < b.row; });
+    std::vector<Row> merged;
+    for (Row &row : m_rows) {
+        if (!merged.empty() && merged.back().row == row.row) {
+            for (Cell &c : row.cells)
+                merged.back().cells.push_back(std::move(c));
+        } else {
+            merged.push_back(std::move(row));
+        }
+    }
+    for (Row &row : merged) {
+        std::stable_sort(row.cells.begin(), row.cells.end(),
+                         [](const Cell &a, const Cell &b) { return a.column < b.column; });
+        std::vector<Cell> unique;
+        for (Cell &c : row.cells) {
+            if (!unique.empty() && unique.back().column == c.column)
+                unique.back() = std::move(c);
+            else
+                unique.push_back(std::move(c));
+        }
+        row.cells = std::move(unique);
+    }
+    m_rows = std::move(merged);
+}
+
+const Worksheet::Cell *Worksheet::cell(int row, int column) const
+{
+    auto r = std::lower_bound(m_rows.begin(), m_rows.end(), row, [](const Row &a, int n) { return a.row < n; });
+    if (r == m_rows.end() || r->row != row)
+        return nullptr;
+    auto c = std::lower_bound(r->cells.begin(), r->cells.end(), column,
+                              [](const Cell &a, int n) { return a.column < n; });
+    return c != r->cells.end() && c->column == column ? &*c : nullptr;
+}
+
+Worksheet::Cell *Worksheet::findCell(int row, int column)
+{
+    auto r = std::lower_bound(m_rows.begin(), m_rows.end(), row, [](const Row &a, int n) { return a.row < n; });
+    if (r == m_rows.end() || r->row != row)
+        r = m_rows.insert(r, Row{row, {}});
+    auto c = std::lower_bound(r->cells.begin(), r->cells.end(), column,
+                              [](const Cell &a, int n) { return a.column < n; });
+    if (c == r->cells.end() || c->column != column) {
+        Cell fresh;
+        fresh.column = column;
+        fresh.style = styleOf(row, column);
+        c = r->cells.insert(c, fresh);
+    }
+    return &*c;
+}
+
+int Worksheet::styleOf(int row, int column) const
+{
+    if (const Cell *c = cell(row, column))
+        return c->style;
+    auto rs = m_rowStyles.constFind(row);
+    if (rs != m_rowStyles.constEnd())
+        return rs.value();
+    for (const ColumnStyle &cs : m_columnStyles) {
+        if (column >= cs.first && column <= cs.last)
+            return cs.style;
+    }
+    return 0;
+}
+
+bool Worksheet::set(int row, int column, const QVariant &value, int style)
+{
+    Cell *c = findCell(row, column);
+    const bool hadFormula = c->formula;
+    c->formula = false;
+    c->value = value;
+    c->style = style;
+    m_edits[row][column] = Edit{value, style};
+    return hadFormula;
+}
+
+// Streams the original sheet to the output, replacing written cells and adding new ones in order.
+class Worksheet::Writer
+{
+public:
+    Writer(const std::map<int, RowEdits> &edits, QXmlStreamReader &reader, QXmlStreamWriter &writer)
+        : m_edits(edits), m_reader(reader), m_writer(writer), m_next(edits.begin())
+    {
+    }
+
+    bool run()
+    {
+        int lastRow = 0;
+        bool sheetData = false;
+        while (!m_reader.atEnd()) {
+            const QXmlStreamReader::TokenType t = Xml::next(m_reader);
+            if (t == QXmlStreamReader::Invalid)
+                return false;
+            const QStringRef name = m_reader.name();
+            if (t == QXmlStreamReader::StartElement && isName(name, "dimension")) {
+                writeDimension();
+            } else if (t == QXmlStreamReader::StartElement && isName(name, "sheetData")) {
+                sheetData = true;
+                m_prefix = prefix();
+                Xml::copyToken(m_reader, m_writer);
+            } else if (t == QXmlStreamReader::StartElement && sheetData && isName(name, "row")) {
+                const QStringView r = Xml::attribute(m_reader.attributes(), QLatin1String("r"));
+                const int number = r.isEmpty() ? lastRow + 1 : r.toInt();
+                lastRow = number;
+                flushRowsBefore(number);
+                if (m_next != m_edits.end() && m_next->first == number) {
+                    rewriteRow(number, m_next->second);
+                    ++m_next;
+                } else {
+                    copyElement();
+                }
+            } else if (t == QXmlStreamReader::EndElement && sheetData && isName(name, "sheetData")) {
+                sheetData = false;
+                flushRowsBefore(CellReference::maxRows + 1);
+                m_writer.writeEndElement();
+            } else {
+                Xml::copyToken(m_reader, m_writer);
+            }
+        }
+        return !m_reader.hasError() && m_next == m_edits.end();
+    }
+
+private:
+    QString prefix() const
+    {
+        return m_reader.prefix().isEmpty() ? QString() : m_reader.prefix().toString() + QLatin1Char(':');
+    }
+
+    void writeDimension()
+    {
+        // The used range grows to take in the written cells.
+        int top = CellReference::maxRows + 1, left = CellReference::maxColumns + 1, bottom = 0, right = 0;
+        const QXmlStreamAttributes a = m_reader.attributes();
+        const QStringList corners = Xml::attribute(a, QLatin1String("ref")).toString().split(QLatin1Char(':'));
+        for (const QString &corner : corners) {
+            int r = 0, c = 0;
+            if (CellReference::parse(corner, &r, &c)) {
+                top = qMin(top, r), bottom = qMax(bottom, r);
+                left = qMin(left, c), right = qMax(right, c);
+            }
+        }
+        for (const auto &row : m_edits) {
+            top = qMin(top, row.first), bottom = qMax(bottom, row.first);
+            left = qMin(left, row.second.begin()->first), right = qMax(right, row.second.rbegin()->first);
+        }
+        QXmlStreamAttributes out;
+        for (const QXmlStreamAttribute &attr : a) {
+            if (attr.qualifiedName() != QLatin1String("ref"))
+                out.append(attr);
+        }
+        const QString first = CellReference::format(top, left);
+        const QString last = CellReference::format(bottom, right);
+        out.append(QStringLiteral("ref"), first == last ? first : first + QLatin1Char(':') + last);
+        Xml::writeStartElement(m_reader, m_writer, out);
+    }
+
+    void flushRowsBefore(int number)
+    {
+        for (; m_next != m_edits.end() && m_next->first < number; ++m_next) {
+            m_writer.writeStartElement(m_prefix + QStringLiteral("row"));
+            m_writer.writeAttribute(QStringLiteral("r"), QString::number(m_next->first));
+            for (const auto &cell : m_next->second)
+                writeCell(m_next->first, cell.first, cell.second);
+            m_writer.writeEndElement();
+        }
+    }
+
+    void rewriteRow(int number, const RowEdits &cells)
+    {
+        QXmlStreamAttributes a;
+        for (const QXmlStreamAttribute &attr : m_reader.attributes()) {
+            if (attr.qualifiedName() != QLatin1String("spans")) // a hint that may no longer hold
+                a.append(attr);
+        }
+        Xml::writeStartElement(m_reader, m_writer, a);
+        auto next = cells.begin();
+        int lastColumn = 0;
+        while (!m_reader.atEnd()) {
+            const QXmlStreamReader::TokenType t = Xml::next(m_reader);
+            if (t == QXmlStreamReader::Invalid)
+                return;
+            if (t == QXmlStreamReader::EndElement) {
+                for (; next != cells.end(); ++next)
+                    writeCell(number, next->first, next->second);
+                m_writer.writeEndElement();
+                return;
+            }
+            if (t != QXmlStreamReader::StartElement || !isName(m_reader.name(), "c")) {
+                if (t == QXmlStreamReader::StartElement)
+                    copyElement();
+                else
+                    Xml::copyToken(m_reader, m_writer);
+                continue;
+            }
+            const QStringView ref = Xml::attribute(m_reader.attributes(), QLatin1String("r"));
+            int column = lastColumn + 1, r = 0;
+            if (!ref.isEmpty())
+                CellReference::parse(ref, &r, &column);
+            lastColumn = column;
+            for (; next != cells.end() && next->first < column; ++next)
+                writeCell(number, next->first, next->second);
+            if (next != cells.end() && next->first == column) {
+                m_prefix = prefix();
+                dropCell();
+                writeCell(number, column, next->second);
+                ++next;
+            } else {
+                copyElement();
+            }
+        }
+    }
+
+    // Skips a replaced cell; a shared formula it anchored leaves its other cells as values.
+    void dropCell()
+    {
+        int depth = 1;
+        while (depth > 0 && !m_reader.atEnd()) {
+            const QXmlStreamReader::TokenType t = Xml::next(m_reader);
+            if (t == QXmlStreamReader::StartElement) {
+                ++depth;
+                const QXmlStreamAttributes a = m_reader.attributes();
+                if (isName(m_reader.name(), "f") && Xml::attribute(a, QLatin1String("t")) == QLatin1String("shared")
+                    && !Xml::attribute(a, QLatin1String("ref")).isEmpty())
+                    m_orphanShared.insert(Xml::attribute(a, QLatin1String("si")).toString());
+            } else if (t == QXmlStreamReader::EndElement) {
+                --depth;
+            } else if (t == QXmlStreamReader::Invalid) {
+                return;
+            }
+        }
+    }
+
+    // Copies the element the reader is on, with everything in it.
+    void copyElement()
+    {
+        Xml::copyToken(m_reader, m_writer);
+        int depth = 1;
+        while (depth > 0 && !m_reader.atEnd()) {
+            const QXmlStreamReader::TokenType t = Xml::next(m_reader);
+            if (t == QXmlStreamReader::Invalid)
+                return;
+            if (t == QXmlStreamReader::StartElement && !m_orphanShared.isEmpty() && isName(m_reader.name(), "f")
+                && Xml::attribute(m_reader.attributes(), QLatin1String("t")) == QLatin1String("shared")
+                && m_orphanShared.contains(Xml::attribute(m_reader.attributes(), QLatin1String("si")).toString())) {
+                Xml::skipElement(m_reader); // its anchor is gone: keep the cached value only
+                continue;
+            }
+            if (t == QXmlStreamReader::StartElement)
+                ++depth;
+            else if (t == QXmlStreamReader::EndElement)
+                --depth;
+            Xml::copyToken(m_reader, m_writer);
+        }
+    }
+
+    void writeCell(int row, int column, const Edit &edit)
+    {
+        const QString p = m_prefix;
+        m_writer.writeStartElement(p + QStringLiteral("c"));
+        m_writer.writeAttribute(QStringLiteral("r"), CellReference::format(row, column));
+        if (edit.style > 0)
+            m_writer.writeAttribute(QStringLiteral("s"), QString::number(edit.style));
+        const QVariant &v = edit.value;
+        if (v.userType() == QMetaType::QString) {
+            const QString text = v.toString();
+            m_writer.writeAttribute(QStringLiteral("t"), QStringLiteral("inlineStr"));
+            m_writer.writeStartElement(p + QStringLiteral("is"));
+            m_writer.writeStartElement(p + QStringLiteral("t"));
+            if (text != text.trimmed() || text.contains(QLatin1Char('\n')))
+                m_writer.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
+            m_writer.writeCharacters(text);
+            m_writer.writeEndElement();
+            m_writer.writeEndElement();
+        } else if (v.userType() == QMetaType::Bool) {
+            m_writer.writeAttribute(QStringLiteral("t"), QStringLiteral("b"));
+            m_writer.writeTextElement(p + QStringLiteral("v"), v.toBool() ? QStringLiteral("1") : QStringLiteral("0"));
+        } else if (v.isValid()) {
+            m_writer.writeTextElement(p + QStringLiteral("v"), numberText(v.toDouble()));
+        }
+        m_writer.writeEndElement();
+    }
+
+    const std::map<int, RowEdits> &m_edits;
+    QXmlStreamReader &m_reader;
+    QXmlStreamWriter &m_writer;
+    std::map<int, RowEdits>::const_iterator m_next;
+    QString m_prefix;
+    QSet<QString> m_orphanShared;
+};
+
+bool Worksheet::write(const QByteArray &original, QByteArray *out, QString *error) const
+{
+    if (m_edits.empty()) {
+        *out = original;
+        return true;
+    }
+    out->clear();
+    out->reserve(original.size() + original.size() / 4);
+    QBuffer buffer(out);
+    buffer.open(QIODevice::WriteOnly);
+    QXmlStreamReader reader(original);
+    QXmlStreamWriter writer(&buffer);
+    Writer merge(m_edits, reader, writer);
+    if (!merge.run()) {
+        *error = reader.hasError() ? Xml::errorText(reader, QStringLiteral("worksheet"))
+                                   : QStringLiteral("worksheet has no cell table");
+        return false;
+    }
+    return true;
+}
+
+} // namespace QXlsx

@@ -1,0 +1,71 @@
+#pragma once
+// A worksheet part: its cells read by streaming (no DOM), and writes kept as edits that are
+// merged into the original XML on save, so that everything else in the sheet stays as it was.
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <map>
+#include <vector>
+
+namespace QXlsx {
+
+class SharedStrings;
+
+class Worksheet
+{
+public:
+    struct Cell
+    {
+        int column = 0;
+        int style = 0;
+        bool formula = false;
+        QVariant value;
+    };
+
+    bool load(const QByteArray &xml, const SharedStrings &strings, const QString &part, QString *error);
+
+    const Cell *cell(int row, int column) const;
+    // The style a cell has, or would get when written: its own, else its row's, else its column's.
+    int styleOf(int row, int column) const;
+    // Sets a cell (an invalid value clears it) with the given style. True when the cell held a
+    // formula before.
+    bool set(int row, int column, const QVariant &value, int style);
+
+    bool isChanged() const { return !m_edits.empty(); }
+    // The original part with the written cells merged in.
+    bool write(const QByteArray &original, QByteArray *out, QString *error) const;
+
+    // The text of a number as stored: the shortest form that reads back to the same double.
+    static QString numberText(double value);
+
+private:
+    struct Row
+    {
+        int row = 0;
+        std::vector<Cell> cells;
+    };
+    struct Edit
+    {
+        QVariant value;
+        int style = 0;
+    };
+    struct ColumnStyle
+    {
+        int first, last, style;
+    };
+    using RowEdits = std::map<int, Edit>;
+    class Writer;
+
+    Cell *findCell(int row, int column);
+    void normalize(bool rowsSorted);
+
+    std::vector<Row> m_rows; // by row number; cells by column
+    std::vector<ColumnStyle> m_columnStyles;
+    QHash<int, int> m_rowStyles;
+    std::map<int, RowEdits> m_edits;
+};
+
+} // namespace QXlsx

@@ -1,0 +1,116 @@
+#include "xlsx/xlsxxml.h"
+
+namespace QXlsx {
+namespace Xml {
+
+namespace {
+const QLatin1String relationshipsNs("relationships");
+}
+
+QXmlStreamReader::TokenType next(QXmlStreamReader &reader)
+{
+    const QXmlStreamReader::TokenType t = reader.readNext();
+    if (t == QXmlStreamReader::DTD) {
+        reader.raiseError(QStringLiteral("document type declarations are not accepted"));
+        return QXmlStreamReader::Invalid;
+    }
+    if (t == QXmlStreamReader::EntityReference) {
+        reader.raiseError(QStringLiteral("undeclared entity"));
+        return QXmlStreamReader::Invalid;
+    }
+    return t;
+}
+
+void skipElement(QXmlStreamReader &reader)
+{
+    int depth = 1;
+    while (depth > 0) {
+        switch (next(reader)) {
+        case QXmlStreamReader::StartElement: ++depth; break;
+        case QXmlStreamReader::EndElement: --depth; break;
+        case QXmlStreamReader::Invalid:
+        case QXmlStreamReader::EndDocument: return;
+        default: break;
+        }
+    }
+}
+
+QStringView attribute(const QXmlStreamAttributes &attributes, QLatin1String name)
+{
+    for (const QXmlStreamAttribute &a : attributes) {
+        if (a.name() == name && a.namespaceUri().isEmpty())
+            return a.value();
+    }
+    return QStringView();
+}
+
+QString relationshipId(const QXmlStreamAttributes &attributes)
+{
+    for (const QXmlStreamAttribute &a : attributes) {
+        if (a.name() == QLatin1String("id") && a.namespaceUri().contains(relationshipsNs))
+            return a.value().toString();
+    }
+    return QString();
+}
+
+void writeStartElement(QXmlStreamReader &reader, QXmlStreamWriter &writer,
+                       const QXmlStreamAttributes &attributes)
+{
+    writer.writeStartElement(reader.qualifiedName().toString());
+    for (const QXmlStreamNamespaceDeclaration &ns : reader.namespaceDeclarations()) {
+        if (ns.prefix().isEmpty())
+            writer.writeAttribute(QStringLiteral("xmlns"), ns.namespaceUri().toString());
+        else
+            writer.writeAttribute(QStringLiteral("xmlns:") + ns.prefix(), ns.namespaceUri().toString());
+    }
+    for (const QXmlStreamAttribute &a : attributes)
+        writer.writeAttribute(a.qualifiedName().toString(), a.value().toString());
+}
+
+void copyToken(QXmlStreamReader &reader, QXmlStreamWriter &writer)
+{
+    switch (reader.tokenType()) {
+    case QXmlStreamReader::StartDocument:
+        if (reader.isStandaloneDocument())
+            writer.writeStartDocument(reader.documentVersion().toString(), true);
+        else
+            writer.writeStartDocument(reader.documentVersion().isEmpty() ? QStringLiteral("1.0")
+                                                                         : reader.documentVersion().toString());
+        break;
+    case QXmlStreamReader::EndDocument:
+        writer.writeEndDocument();
+        break;
+    case QXmlStreamReader::StartElement:
+        writeStartElement(reader, writer, reader.attributes());
+        break;
+    case QXmlStreamReader::EndElement:
+        writer.writeEndElement();
+        break;
+    case QXmlStreamReader::Characters:
+        if (reader.isCDATA())
+            writer.writeCDATA(reader.text().toString());
+        else
+            writer.writeCharacters(reader.text().toString());
+        break;
+    case QXmlStreamReader::Comment:
+        writer.writeComment(reader.text().toString());
+        break;
+    case QXmlStreamReader::ProcessingInstruction:
+        writer.writeProcessingInstruction(reader.processingInstructionTarget().toString(),
+                                          reader.processingInstructionData().toString());
+        break;
+    default:
+        break;
+    }
+}
+
+QString errorText(const QXmlStreamReader &reader, const QString &part)
+{
+    return QStringLiteral("%1: malformed XML at line %2: %3")
+        .arg(part)
+        .arg(reader.lineNumber())
+        .arg(reader.errorString());
+}
+
+} // namespace Xml
+} // namespace QXlsx

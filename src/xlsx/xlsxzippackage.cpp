@@ -1,0 +1,292 @@
+#include "xlsx/xlsxzippackage.h"
+
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+#include <quazip/quazipfileinfo.h>
+#include <quazip/quazipnewinfo.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <zlib.h>
+
+namespace QXlsx {
+
+namespace {
+
+// A fixed time stamp for the parts we write, so that equal saves give equal files.
+QDateTime newPartTime()
+{
+    return QDateTime(QDate(1980, 1, 1), QTime(0, 0));
+}
+
+bool inflateRaw(const QByteArray &in, quint64 expected, QByteArray *out, QString *error)
+{
+    if (expected > quint64(ZipPackage::maxPartBytes)) {
+        *error = QStringLiteral("part too large");
+        return false;
+    }
+    z_stream zs{};
+    if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
+        *error = QStringLiteral("inflate init failed");
+        return false;
+    }
+    out->clear();
+    out->reserve(int(qMin<quint64>(expected, 64u * 1024 * 1024)));
+    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
+    zs.avail_in = uInt(in.size());
+    char buffer[65536];
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+        zs.next_out = reinterpret_cast<Bytef *>(buffer);
+        zs.avail_out = sizeof buffer;
+        rc = inflate(&zs, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END) {
+            inflateEnd(&zs);
+            *error = QStringLiteral("damaged compressed data");
+            return false;
+        }
+        const int produced = int(sizeof buffer - zs.avail_out);
+        if (qint64(out->size()) + produced > ZipPackage::maxPartBytes) {
+            inflateEnd(&zs);
+            *error = QStringLiteral("part inflates past the size limit");
+            return false;
+        }
+        out->append(buffer, produced);
+        if (rc == Z_OK && produced == 0 && zs.avail_in == 0) {
+            inflateEnd(&zs);
+            *error = QStringLiteral("truncated compressed data");
+            return false;
+        }
+    }
+    inflateEnd(&zs);
+    return true;
+}
+
+} // namespace
+
+QString normalizedPartName(const QString &name)
+{
+    const QStringList parts = name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QStringList kept;
+    for (const QString &p : parts) {
+        if (p == QLatin1String("."))
+            continue;
+        if (p == QLatin1String("..")) {
+            if (!kept.isEmpty())
+                kept.removeLast();
+            continue;
+        }
+        kept << p;
+    }
+    return kept.join(QLatin1Char('/'));
+}
+
+int ZipPackage::indexOf(const QString &name) const
+{
+    return m_index.value(normalizedPartName(name).toLower(), -1);
+}
+
+bool ZipPackage::contains(const QString &name) const
+{
+    return indexOf(name) >= 0;
+}
+
+QStringList ZipPackage::names() const
+{
+    QStringList list;
+    for (const Entry &e : m_entries)
+        list << e.name;
+    return list;
+}
+
+void ZipPackage::add(const QString &name, const QByteArray &data)
+{
+    Entry e;
+    e.name = normalizedPartName(name);
+    e.method = 0;
+    e.stored = data;
+    e.size = quint64(data.size());
+    e.crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
+    e.dateTime = newPartTime();
+    m_index.insert(e.name.toLower(), m_entries.size());
+    m_entries.append(e);
+}
+
+bool ZipPackage::open(const QString &path, QString *error)
+{
+    m_entries.clear();
+    m_index.clear();
+    const QFileInfo fi(path);
+    if (!fi.isFile()) {
+        *error = QStringLiteral("file not found: %1").arg(path);
+        return false;
+    }
+    if (fi.size() > maxPackageBytes) {
+        *error = QStringLiteral("file too large");
+        return false;
+    }
+    QuaZip zip(path);
+    if (!zip.open(QuaZip::mdUnzip)) {
+        *error = QStringLiteral("not a zip package (error %1)").arg(zip.getZipError());
+        return false;
+    }
+    if (zip.getEntriesCount() > maxEntries) {
+        *error = QStringLiteral("too many entries in the package");
+        return false;
+    }
+    qint64 total = 0;
+    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+        QuaZipFileInfo64 info;
+        if (!zip.getCurrentFileInfo(&info)) {
+            *error = QStringLiteral("damaged zip directory");
+            return false;
+        }
+        if (info.name.endsWith(QLatin1Char('/')))
+            continue; // directory entry
+        if (info.flags & 1) {
+            *error = QStringLiteral("encrypted package");
+            return false;
+        }
+        if (info.method != 0 && info.method != Z_DEFLATED) {
+            *error = QStringLiteral("unsupported compression in %1").arg(info.name);
+            return false;
+        }
+        total += qint64(info.compressedSize);
+        if (info.compressedSize > quint64(maxPackageBytes) || total > maxPackageBytes) {
+            *error = QStringLiteral("damaged zip directory");
+            return false;
+        }
+        Entry e;
+        e.name = normalizedPartName(info.name);
+        QuaZipFile file(&zip);
+        int method = 0;
+        int level = 0;
+        if (!file.open(QIODevice::ReadOnly, &method, &level, true)) {
+            *error = QStringLiteral("cannot read entry %1").arg(info.name);
+            return false;
+        }
+        e.stored = file.read(qint64(info.compressedSize));
+        file.close();
+        if (quint64(e.stored.size()) != info.compressedSize || file.getZipError() != UNZ_OK) {
+            *error = QStringLiteral("truncated entry %1").arg(info.name);
+            return false;
+        }
+        e.method = method;
+        e.level = level;
+        e.crc = info.crc;
+        e.size = info.uncompressedSize;
+        e.dateTime = info.dateTime;
+        e.internalAttr = info.internalAttr;
+        e.externalAttr = info.externalAttr;
+        e.comment = info.comment;
+        if (m_index.contains(e.name.toLower()))
+            continue; // a duplicate name: the first one counts
+        m_index.insert(e.name.toLower(), m_entries.size());
+        m_entries.append(e);
+    }
+    if (zip.getZipError() != UNZ_OK) {
+        *error = QStringLiteral("damaged zip directory");
+        return false;
+    }
+    return true;
+}
+
+bool ZipPackage::read(const QString &name, QByteArray *data, QString *error) const
+{
+    const int i = indexOf(name);
+    if (i < 0) {
+        *error = QStringLiteral("missing part %1").arg(name);
+        return false;
+    }
+    const Entry &e = m_entries.at(i);
+    if (e.method == 0) {
+        *data = e.stored;
+    } else if (!inflateRaw(e.stored, e.size, data, error)) {
+        *error = e.name + QStringLiteral(": ") + *error;
+        return false;
+    }
+    const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data->constData()), uInt(data->size())));
+    if (crc != e.crc || quint64(data->size()) != e.size) {
+        *error = QStringLiteral("%1: checksum mismatch").arg(e.name);
+        return false;
+    }
+    return true;
+}
+
+bool ZipPackage::write(QIODevice *device, const QVector<QPair<QString, QByteArray>> &changed,
+                       const QStringList &removed, QString *error) const
+{
+    QHash<QString, int> changedIndex;
+    for (int i = 0; i < changed.size(); ++i)
+        changedIndex.insert(normalizedPartName(changed[i].first).toLower(), i);
+    QSet<QString> removedSet;
+    for (const QString &r : removed)
+        removedSet.insert(normalizedPartName(r).toLower());
+
+    QuaZip zip(device);
+    zip.setAutoClose(false);
+    if (!zip.open(QuaZip::mdCreate)) {
+        *error = QStringLiteral("cannot create zip (error %1)").arg(zip.getZipError());
+        return false;
+    }
+    auto writeNew = [&](const QString &name, const QByteArray &data, const QDateTime &time) {
+        QuaZipNewInfo info(name);
+        info.dateTime = time;
+        QuaZipFile file(&zip);
+        if (!file.open(QIODevice::WriteOnly, info, nullptr, 0, Z_DEFLATED, Z_DEFAULT_COMPRESSION))
+            return false;
+        const bool ok = file.write(data) == data.size();
+        file.close();
+        return ok && file.getZipError() == ZIP_OK;
+    };
+
+    QSet<int> written;
+    for (const Entry &e : m_entries) {
+        const QString key = e.name.toLower();
+        if (removedSet.contains(key))
+            continue;
+        const int c = changedIndex.value(key, -1);
+        if (c >= 0) {
+            written.insert(c);
+            if (!writeNew(e.name, changed[c].second, e.dateTime)) {
+                *error = QStringLiteral("cannot write %1").arg(e.name);
+                return false;
+            }
+            continue;
+        }
+        QuaZipNewInfo info(e.name);
+        info.dateTime = e.dateTime;
+        info.internalAttr = e.internalAttr;
+        info.externalAttr = e.externalAttr;
+        info.comment = e.comment;
+        info.uncompressedSize = ulong(e.size);
+        QuaZipFile file(&zip);
+        if (!file.open(QIODevice::WriteOnly, info, nullptr, e.crc, e.method, e.level, true)
+            || file.write(e.stored) != e.stored.size()) {
+            *error = QStringLiteral("cannot copy %1").arg(e.name);
+            return false;
+        }
+        file.close();
+        if (file.getZipError() != ZIP_OK) {
+            *error = QStringLiteral("cannot copy %1").arg(e.name);
+            return false;
+        }
+    }
+    for (int i = 0; i < changed.size(); ++i) {
+        if (written.contains(i))
+            continue;
+        if (!writeNew(normalizedPartName(changed[i].first), changed[i].second, newPartTime())) {
+            *error = QStringLiteral("cannot write %1").arg(changed[i].first);
+            return false;
+        }
+    }
+    zip.close();
+    if (zip.getZipError() != ZIP_OK) {
+        *error = QStringLiteral("cannot finish zip (error %1)").arg(zip.getZipError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace QXlsx

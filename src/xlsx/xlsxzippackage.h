@@ -1,0 +1,65 @@
+#pragma once
+// The zip container of a package. Entries are kept as they were stored (compressed bytes and
+// header fields), so parts that are not changed are written back exactly; a part is inflated
+// only when asked for, and never past a size limit.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QIODevice;
+
+namespace QXlsx {
+
+class ZipPackage
+{
+public:
+    // Limits against hostile files: the package file, the number of entries, one inflated part.
+    static constexpr qint64 maxPackageBytes = 256LL * 1024 * 1024;
+    static constexpr int maxEntries = 10000;
+    static constexpr qint64 maxPartBytes = 128LL * 1024 * 1024;
+
+    bool open(const QString &path, QString *error);
+
+    // Part names without a leading "/"; lookups ignore case, as package part names do.
+    bool contains(const QString &name) const;
+    QStringList names() const;
+    // The inflated content of a part; false with an error text when it is missing, damaged or
+    // larger than maxPartBytes.
+    bool read(const QString &name, QByteArray *data, QString *error) const;
+
+    // Writes the package with the given parts replaced or added (new ones at the end) and the
+    // named parts left out; every other entry is copied as stored.
+    bool write(QIODevice *device, const QVector<QPair<QString, QByteArray>> &changed,
+               const QStringList &removed, QString *error) const;
+
+    // Adds an entry in memory (used to build a new package).
+    void add(const QString &name, const QByteArray &data);
+
+private:
+    struct Entry
+    {
+        QString name;
+        QByteArray stored;     // the entry's bytes as stored in the zip (raw)
+        int method = 0;        // 0 stored, 8 deflated
+        int level = 0;
+        quint32 crc = 0;
+        quint64 size = 0;      // inflated size
+        QDateTime dateTime;
+        quint16 internalAttr = 0;
+        quint32 externalAttr = 0;
+        QString comment;
+    };
+    int indexOf(const QString &name) const;
+
+    QVector<Entry> m_entries;
+    QHash<QString, int> m_index; // lower-cased name -> entry
+};
+
+// The name of a part as used inside the package: no leading "/", "." and ".." resolved.
+QString normalizedPartName(const QString &name);
+
+} // namespace QXlsx

@@ -59,6 +59,13 @@ private:
     int m_failedColumn = 0;
 };
 
+// value rounded half away from zero to the given decimals, as fixed-point text with a point;
+// never a signed zero ("0.000", not "-0.000").
+QString fixedText(double value, int decimals)
+{
+    return QString::number(round(value, decimals) + 0.0, 'f', decimals);
+}
+
 WorkbookResult failed(const QString &message)
 {
     WorkbookResult result;
@@ -95,7 +102,7 @@ void writeRow(SheetWriter &w, int r, const Dataset &ds, int i, int periodDays)
     w.number(r, 10, ds.reportVoltage[i]);
     w.number(r, 11, ds.vtVoltageLoss[i]);
     // The energy as entered (never corrected), as text with exactly 3 decimals.
-    w.text(r, 12, QString::number(round(ds.energy[i], 3), 'f', 3));
+    w.text(r, 12, fixedText(ds.energy[i], 3));
     w.number(r, 13, ds.fillFactor[i]);
     w.number(r, 14, ds.offDays[i]);
     w.text(r, 15, ds.pointKind[i]);
@@ -142,10 +149,11 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
         w.number(1, 5 + t, ds.meteringKind[t] == MeteringKind::Settlement ? 0 : 1);
     w.number(1, 8, toWhole(ds.reserved1));
     w.number(1, 9, toWhole(ds.reserved2));
-    // The dialog has already rounded these to its spin boxes' decimals.
-    w.text(1, 10, QString::number(ds.techLosses, 'f', 3));
-    w.text(1, 11, QString::number(ds.techLossErrorPct, 'f', 1));
-    w.text(1, 12, QString::number(ds.permissibleCommercialLoss, 'f', 1));
+    // The dialog has already rounded these to its spin boxes' decimals; the rounding here only
+    // matters for callers without the dialog.
+    w.text(1, 10, fixedText(ds.techLosses, 3));
+    w.text(1, 11, fixedText(ds.techLossErrorPct, 1));
+    w.text(1, 12, fixedText(ds.permissibleCommercialLoss, 1));
 
     const int periodDays = k_day(ds.calcMonth, ds.calcYear);
     int r = 2;

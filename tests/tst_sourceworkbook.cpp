@@ -1,0 +1,573 @@
+// Source workbooks: the cell rules of loading, the layout of saving, round trips, backups, and the
+// refusal of workbooks that cannot be loaded safely.
+#include "core/helpers.h"
+#include "core/sourceworkbook.h"
+#include "support/testutil.h"
+#include "xlsx/xlsxdocument.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace keli;
+
+namespace {
+
+using Cells = QVector<QVariantList>; // rows from row 1, cells from column A; invalid = empty
+
+// Writes rows of cells into a new workbook at path with our own workbook layer.
+void writeBook(const QString &path, const Cells &rows)
+{
+    QXlsx::Document doc;
+    for (int r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < rows[r].size(); ++c)
+            if (rows[r][c].isValid())
+                QVERIFY(doc.write(r + 1, c + 1, rows[r][c]));
+    QVERIFY(doc.saveAs(path));
+}
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// A metering point row A..T as a spreadsheet program would hold it.
+QVariantList pointRow(const QString &name, double energy, int s = 10, int t = 2024)
+{
+    return {name, 1.0, QStringLiteral("Э"), 0.5, 0.5, 0.5, 3.22, 300.0, 10.0, 10.0, 0.25,
+            QString::number(energy, 'f', 3), 0.7, 0.0, QStringLiteral("Р"), 0.4, 0.0, 31.0,
+            double(s), double(t)};
+}
+
+QVariantList header(const QVariant &b, const QVariant &c, const QVariant &d)
+{
+    return {QStringLiteral("Объект"), b, c, d, 0.0, 0.0, 0.0, 0.0, 0.0, QStringLiteral("1.000"),
+            QStringLiteral("2.0"), QStringLiteral("3.0")};
+}
+
+Dataset loaded(const QString &path, WorkbookResult *result = nullptr, int month = 10, int year = 2024)
+{
+    Dataset ds;
+    ds.calcMonth = month;
+    ds.calcYear = year;
+    ds.workbookPath = path;
+    const WorkbookResult r = readXLSwriteDB(ds, false);
+    if (result)
+        *result = r;
+    return ds;
+}
+
+// A row of table t with distinct values, appended to ds (counts are kept by the caller).
+void addPoint(Dataset &ds, int table, const QString &name, double energy)
+{
+    const int i = ds.appendRow(table);
+    ds.name[i] = name;
+    ds.pointKind[i] = QStringLiteral("Р");
+    ds.meterType[i] = QStringLiteral("Э");
+    ds.meterCount[i] = 1;
+    ds.ctClass[i] = 0.5;
+    ds.vtClass[i] = 0.5;
+    ds.vtVoltageLoss[i] = 0.25;
+    ds.meterClass[i] = 0.5;
+    ds.verificationDate[i] = 3.22;
+    ds.ctRatedCurrent[i] = 300;
+    ds.ctVoltage[i] = 10;
+    ds.reportVoltage[i] = 10;
+    ds.energy[i] = energy;
+    ds.fillFactor[i] = 0.7;
+    ds.tanPhi[i] = 0.4;
+    ds.offDays[i] = table; // tells the rows apart
+}
+
+bool datasetIsEmpty(const Dataset &ds)
+{
+    return ds.rowCount() == 0 && ds.intakeCount == 0 && ds.externalCount == 0 && ds.ownCount == 0
+           && ds.objectName.isEmpty() && ds.techLosses == 0 && ds.fileMonth == 0 && ds.fileYear == 0;
+}
+
+} // namespace
+
+class TestSourceWorkbook : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void examplesRoundTrip_data()
+    {
+        QTest::addColumn<QString>("file");
+        const QDir dir(testutil::sourcePath(QStringLiteral("examples")));
+        const QStringList files = dir.entryList({QStringLiteral("*.xlsx")}, QDir::Files, QDir::Name);
+        QVERIFY(files.size() >= 2);
+        for (const QString &f : files)
+            QTest::newRow(qPrintable(f)) << dir.filePath(f);
+    }
+    void examplesRoundTrip()
+    {
+        QFETCH(QString, file);
+        QTemporaryDir tmp;
+        const QString copy = tmp.filePath(QStringLiteral("source.xlsx"));
+        QVERIFY(QFile::copy(file, copy));
+
+        WorkbookResult r;
+        Dataset first = loaded(copy, &r);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QVERIFY(!first.objectName.isEmpty());
+        QVERIFY(first.intakeCount > 0 && first.externalCount > 0 && first.ownCount > 0);
+        QCOMPARE(first.rowCount(), first.intakeCount + first.externalCount + first.ownCount);
+        QVERIFY(first.fileMonth >= 1 && first.fileMonth <= 13 && first.fileYear >= 2000);
+        for (int i = 0; i < first.rowCount(); ++i) {
+            QVERIFY(!first.name[i].isEmpty());
+            QVERIFY(first.energy[i] > 0);
+            QVERIFY(first.meterType[i] == QStringLiteral("Э") || first.meterType[i] == QStringLiteral("И"));
+        }
+
+        // Saved for the period it was stored for, then loaded again: the same dataset.
+        first.calcMonth = first.fileMonth;
+        first.calcYear = first.fileYear;
+        const QString saved = tmp.filePath(QStringLiteral("saved.xlsx"));
+        r = saveSourceWorkbook(first, saved);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        const Dataset second = loaded(saved, &r, first.calcMonth, first.calcYear);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QString difference;
+        QVERIFY2(sameStoredContent(first, second, &difference), qPrintable(difference));
+        QCOMPARE(second.fileMonth, first.fileMonth);
+        QCOMPARE(second.fileYear, first.fileYear);
+
+        // Loading with the in-place rewrite keeps the content readable and the same.
+        Dataset third;
+        third.calcMonth = first.calcMonth;
+        third.calcYear = first.calcYear;
+        third.workbookPath = copy;
+        r = readXLSwriteDB(third);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        const Dataset fourth = loaded(copy, &r, first.calcMonth, first.calcYear);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QVERIFY2(sameStoredContent(first, fourth, &difference), qPrintable(difference));
+    }
+
+    void newDatasetSavesAndReloads()
+    {
+        QTemporaryDir tmp;
+        Dataset ds;
+        ds.calcMonth = 13;
+        ds.calcYear = 2024;
+        readXLS(ds);
+        QCOMPARE(ds.objectName, QStringLiteral("Новый"));
+        QCOMPARE(ds.workbookPath, QStringLiteral("Новый.xlsx"));
+        QCOMPARE(ds.periodDays, 366);
+        QCOMPARE(ds.fileMonth, 13);
+        QCOMPARE(ds.fileYear, 2024);
+        QVERIFY(ds.isSettlement(1) && ds.isSettlement(2) && ds.isSettlement(3));
+
+        const QString path = tmp.filePath(QStringLiteral("new.xlsx"));
+        WorkbookResult r = saveSourceWorkbook(ds, path);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QXlsx::Document doc(path);
+        QVERIFY(doc.isLoadPackage());
+        const QVariantList expected = {QStringLiteral("Новый"), 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0,
+                                       QStringLiteral("0.000"), QStringLiteral("0.0"), QStringLiteral("0.0")};
+        for (int c = 0; c < expected.size(); ++c)
+            QCOMPARE(doc.read(1, c + 1), expected[c]);
+        for (int c = 1; c <= 20; ++c)
+            QVERIFY(!doc.read(2, c).isValid());
+
+        const Dataset back = loaded(path, &r);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QString difference;
+        QVERIFY2(sameStoredContent(ds, back, &difference), qPrintable(difference));
+        QCOMPARE(back.fileMonth, 0); // no row 2: no stored period
+        QCOMPARE(back.fileYear, 0);
+    }
+
+    void countsPlaceRows()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("b.xlsx"));
+        // Counts 2, 0, 1: rows 2 and 3 are intake, row 4 own release, row 5 is beyond the counts.
+        writeBook(path, {header(2.0, 0.0, 1.0), pointRow(QStringLiteral("П1"), 1), pointRow(QStringLiteral("П2"), 2),
+                         pointRow(QStringLiteral("С1"), 3), pointRow(QStringLiteral("лишняя"), 4)});
+        WorkbookResult r;
+        Dataset ds = loaded(path, &r);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(ds.name, (QVector<QString>{QStringLiteral("П1"), QStringLiteral("П2"), QStringLiteral("С1")}));
+        QCOMPARE(ds.tableNo, (QVector<int>{1, 1, 3}));
+        QCOMPARE(ds.energy, (QVector<double>{1, 2, 3}));
+        QCOMPARE(ds.intakeCount, 2);
+        QCOMPARE(ds.externalCount, 0);
+        QCOMPARE(ds.ownCount, 1);
+        QCOMPARE(ds.pointDays, (QVector<int>{0, 0, 0}));
+
+        // Counts as text with blanks, and more rows counted than the sheet has: the missing rows
+        // load empty.
+        writeBook(path, {header(QStringLiteral(" 1 "), QStringLiteral("2"), 0.0), pointRow(QStringLiteral("П1"), 5)});
+        ds = loaded(path, &r);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(ds.rowCount(), 3);
+        QCOMPARE(ds.tableNo, (QVector<int>{1, 2, 2}));
+        QCOMPARE(ds.name[0], QStringLiteral("П1"));
+        for (int i = 1; i < 3; ++i) {
+            QVERIFY(ds.name[i].isEmpty() && ds.pointKind[i].isEmpty() && ds.meterType[i].isEmpty());
+            QCOMPARE(ds.energy[i], 0.0);
+            QCOMPARE(ds.ctRatedCurrent[i], 0);
+            QCOMPARE(ds.vtVoltageLoss[i], 0.0);
+        }
+    }
+
+    void meteringKind_data()
+    {
+        QTest::addColumn<QVariant>("cell");
+        QTest::addColumn<bool>("settlement");
+        QTest::newRow("text ' 0 '") << QVariant(QStringLiteral(" 0 ")) << true;
+        QTest::newRow("number 0") << QVariant(0.0) << true;
+        QTest::newRow("empty") << QVariant() << false;
+        QTest::newRow("number 1") << QVariant(1.0) << false;
+        QTest::newRow("text '0.0'") << QVariant(QStringLiteral("0.0")) << false;
+        QTest::newRow("text 'нет'") << QVariant(QStringLiteral("нет")) << false;
+    }
+    void meteringKind()
+    {
+        QFETCH(QVariant, cell);
+        QFETCH(bool, settlement);
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("k.xlsx"));
+        QVariantList head = header(0.0, 0.0, 0.0);
+        head[4] = cell; // E1
+        head[6] = cell; // G1
+        writeBook(path, {head});
+        WorkbookResult r;
+        const Dataset ds = loaded(path, &r);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(ds.isSettlement(1), settlement);
+        QCOMPARE(ds.isSettlement(2), true); // F1 = 0
+        QCOMPARE(ds.isSettlement(3), settlement);
+    }
+
+    void cellRules()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("rules.xlsx"));
+        QVariantList row = pointRow(QStringLiteral("  Ф-10 №1  "), 0);
+        row[1] = QStringLiteral(" 3 ");              // meterCount as text
+        row[2] = QStringLiteral(" э ");              // meterType
+        row[3] = 0.55;                               // ctClass -> 0.6
+        row[4] = QStringLiteral("0.5");              // vtClass as text
+        row[5] = QStringLiteral("0,5");              // decimal comma: 0
+        row[6] = 5.19;                               // verification date
+        row[7] = 299.6;                              // ctRatedCurrent -> 300
+        row[8] = 0.38;                               // ctVoltage -> 0.4
+        row[9] = 6.0;                                // reportVoltage stays 6
+        row[10] = 7.0;                               // K is not read
+        row[11] = QStringLiteral("1234.567");        // energy as text
+        row[12] = 0.7;
+        row[13] = QStringLiteral("2");               // offDays as text
+        row[14] = QStringLiteral(" пхн ");           // pointKind
+        row[15] = 0.33;
+        row[16] = 4.0;                               // spare
+        row[17] = 99.0;                              // R2 is not used
+        row[18] = 5.0;                               // S2
+        row[19] = QStringLiteral("2024");            // T2 as text
+        QVariantList head = header(1.0, 0.0, 0.0);
+        head[0] = QStringLiteral("  ПС Тестовая ");
+        head[7] = QStringLiteral("17");               // H1 carried as text
+        head[9] = 12.3456;                            // J1 as a number
+        writeBook(path, {head, row});
+
+        WorkbookResult r;
+        const Dataset ds = loaded(path, &r, 6, 2024);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(ds.objectName, QStringLiteral("ПС Тестовая"));
+        QCOMPARE(ds.reserved1, QStringLiteral("17"));
+        QCOMPARE(ds.reserved2, QStringLiteral("0"));
+        QCOMPARE(ds.techLosses, double(12.3456f));
+        QCOMPARE(ds.techLossErrorPct, 2.0);
+        QCOMPARE(ds.permissibleCommercialLoss, 3.0);
+        QCOMPARE(ds.name[0], QStringLiteral("Ф-10 №1"));
+        QCOMPARE(ds.meterCount[0], 3.0);
+        QCOMPARE(ds.meterType[0], QStringLiteral("Э"));
+        QCOMPARE(ds.ctClass[0], 0.6);
+        QCOMPARE(ds.vtClass[0], 0.5);
+        QCOMPARE(ds.meterClass[0], 0.0);
+        QCOMPARE(ds.verificationDate[0], 5.19);
+        QCOMPARE(ds.ctRatedCurrent[0], 300);
+        QCOMPARE(ds.ctVoltage[0], 0.4);
+        QCOMPARE(ds.reportVoltage[0], 6.0);
+        QCOMPARE(ds.vtVoltageLoss[0], 0.25);
+        QCOMPARE(ds.energy[0], double(1234.567f)); // single precision, widened
+        QCOMPARE(ds.fillFactor[0], double(0.7f));
+        QCOMPARE(ds.tanPhi[0], double(0.33f));
+        QCOMPARE(ds.offDays[0], 2);
+        QCOMPARE(ds.pointKind[0], QStringLiteral("ПХН"));
+        QCOMPARE(ds.spare[0], 4);
+        QCOMPARE(ds.fileMonth, 5);
+        QCOMPARE(ds.fileYear, 2024);
+        QCOMPARE(ds.periodDays, 30); // June 2024, whatever R2 held
+        QCOMPARE(ds.calcMonth, 6);
+    }
+
+    void refusedCounts_data()
+    {
+        QTest::addColumn<QVariant>("b");
+        QTest::addColumn<QVariant>("c");
+        QTest::addColumn<QVariant>("d");
+        QTest::newRow("negative") << QVariant(2.0) << QVariant(-1.0) << QVariant(0.0);
+        QTest::newRow("negative text") << QVariant(QStringLiteral("-5")) << QVariant(0.0) << QVariant(0.0);
+        QTest::newRow("total 100001") << QVariant(50000.0) << QVariant(50000.0) << QVariant(1.0);
+        QTest::newRow("huge") << QVariant(2e9) << QVariant(2e9) << QVariant(0.0);
+    }
+    void refusedCounts()
+    {
+        QFETCH(QVariant, b);
+        QFETCH(QVariant, c);
+        QFETCH(QVariant, d);
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("bad.xlsx"));
+        writeBook(path, {header(b, c, d), pointRow(QStringLiteral("П1"), 1)});
+        const QByteArray before = fileHash(path);
+
+        Dataset ds;
+        ds.calcMonth = 3;
+        ds.calcYear = 2024;
+        ds.workbookPath = path;
+        addPoint(ds, 1, QStringLiteral("old"), 1); // what was there must not survive
+        ds.objectName = QStringLiteral("old");
+        const WorkbookResult r = readXLSwriteDB(ds); // with the in-place rewrite asked for
+        QVERIFY(!r.ok);
+        QVERIFY(r.message.contains(QStringLiteral("B1")));
+        QVERIFY(r.message.contains(QStringLiteral("100000")));
+        QVERIFY(datasetIsEmpty(ds));
+        QCOMPARE(ds.periodDays, 31);
+        QCOMPARE(fileHash(path), before);
+    }
+
+    void countsAtTheLimitLoad()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("limit.xlsx"));
+        writeBook(path, {header(60000.0, 0.0, 40000.0), pointRow(QStringLiteral("П1"), 1)});
+        WorkbookResult r;
+        const Dataset ds = loaded(path, &r);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(ds.rowCount(), 100000);
+        QCOMPARE(ds.tableNo.last(), 3);
+        QCOMPARE(ds.name.first(), QStringLiteral("П1"));
+    }
+
+    void unreadableWorkbook_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("not a zip") << QByteArray("Наименование;Кол\n1;2\n") << true;
+        QTest::newRow("empty file") << QByteArray() << true;
+        QTest::newRow("truncated zip") << QByteArray("PK\x03\x04\x14\x00\x00\x00\x08\x00", 10) << true;
+        QTest::newRow("missing") << QByteArray() << false;
+    }
+    void unreadableWorkbook()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, exists);
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
+        if (exists) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        Dataset ds;
+        ds.calcMonth = 2;
+        ds.calcYear = 2024;
+        ds.workbookPath = path;
+        const WorkbookResult r = readXLSwriteDB(ds);
+        QVERIFY(!r.ok);
+        QVERIFY(r.message.contains(path));
+        QVERIFY(datasetIsEmpty(ds));
+        QCOMPARE(ds.periodDays, 29);
+        QCOMPARE(QFileInfo::exists(path), exists);
+        if (exists) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), content);
+        }
+    }
+
+    void readingWithoutRewriteLeavesTheFile()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("ro.xlsx"));
+        QVERIFY(QFile::copy(testutil::sourcePath(QStringLiteral("examples/ТП_10_0,4_№127_март_2024.xlsx")), path));
+        const QByteArray before = fileHash(path);
+        WorkbookResult r;
+        loaded(path, &r);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(fileHash(path), before);
+    }
+
+    void saveLayoutTableByTable()
+    {
+        QTemporaryDir tmp;
+        Dataset ds;
+        ds.calcMonth = 2;
+        ds.calcYear = 2024;
+        ds.objectName = QStringLiteral("ПС Порядок");
+        ds.meteringKind[1] = MeteringKind::Settlement;
+        ds.reserved1 = QStringLiteral("7");
+        ds.reserved2 = QStringLiteral("x");
+        ds.techLosses = 12.5;
+        ds.techLossErrorPct = 5;
+        ds.permissibleCommercialLoss = 0.25;
+        // Counts 1, 0, 2 with the rows in memory in the order 3, 1, 3.
+        addPoint(ds, 3, QStringLiteral("С1"), 12.3);
+        addPoint(ds, 1, QStringLiteral("П1"), 100);
+        addPoint(ds, 3, QStringLiteral("С2"), -0.0001);
+        ds.intakeCount = 1;
+        ds.ownCount = 2;
+        ds.ctClass[1] = 0.55;
+        ds.energy[1] = 0.0005; // 3 decimals, half away from zero
+
+        const QString path = tmp.filePath(QStringLiteral("layout.xlsx"));
+        const WorkbookResult r = saveSourceWorkbook(ds, path);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QXlsx::Document doc(path);
+        QVERIFY(doc.isLoadPackage());
+        QCOMPARE(doc.sheetNames(), QStringList{QStringLiteral("Sheet1")});
+        const QVariantList head = {QStringLiteral("ПС Порядок"), 1.0, 0.0, 2.0, 1.0, 0.0, 1.0, 7.0, 0.0,
+                                   QStringLiteral("12.500"), QStringLiteral("5.0"), QStringLiteral("0.3")};
+        for (int c = 0; c < head.size(); ++c)
+            QCOMPARE(doc.read(1, c + 1), head[c]);
+        for (int c = 13; c <= 20; ++c)
+            QVERIFY(!doc.read(1, c).isValid());
+
+        QCOMPARE(doc.read(2, 1), QVariant(QStringLiteral("П1")));
+        QCOMPARE(doc.read(3, 1), QVariant(QStringLiteral("С1")));
+        QCOMPARE(doc.read(4, 1), QVariant(QStringLiteral("С2")));
+        QCOMPARE(doc.read(2, 4), QVariant(0.6));
+        QCOMPARE(doc.read(2, 12), QVariant(QStringLiteral("0.001")));
+        QCOMPARE(doc.read(3, 12), QVariant(QStringLiteral("12.300")));
+        QCOMPARE(doc.read(4, 12), QVariant(QStringLiteral("0.000")));
+        for (int row = 2; row <= 4; ++row) {
+            QCOMPARE(doc.read(row, 3).userType(), int(QMetaType::QString));
+            QCOMPARE(doc.read(row, 15).userType(), int(QMetaType::QString));
+            for (int c : {2, 4, 5, 6, 7, 8, 9, 10, 11, 13, 14, 16})
+                QCOMPARE(doc.read(row, c).userType(), int(QMetaType::Double));
+            QCOMPARE(doc.read(row, 8), QVariant(300.0));
+            QCOMPARE(doc.read(row, 17), QVariant(0.0));
+            QCOMPARE(doc.read(row, 18), QVariant(29.0));
+            QCOMPARE(doc.read(row, 19), QVariant(2.0));
+            QCOMPARE(doc.read(row, 20), QVariant(2024.0));
+        }
+        QVERIFY(!doc.read(5, 1).isValid());
+
+        // A table whose count is 0 is not written even if rows claim it.
+        Dataset stale = ds;
+        stale.ownCount = 0;
+        QVERIFY(saveSourceWorkbook(stale, path).ok);
+        QXlsx::Document again(path);
+        QCOMPARE(again.read(1, 4), QVariant(0.0));
+        QVERIFY(!again.read(3, 1).isValid());
+    }
+
+    void saveKeepsBackupOfTheOldFile()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
+        const QString backup = tmp.filePath(QStringLiteral("bookB.xlsx"));
+        Dataset ds;
+        ds.calcMonth = 1;
+        ds.calcYear = 2024;
+        readXLS(ds);
+
+        QVERIFY(saveSourceWorkbook(ds, path).ok);
+        QVERIFY(!QFileInfo::exists(backup)); // nothing to keep for a new file
+        const QByteArray first = fileHash(path);
+
+        ds.objectName = QStringLiteral("Второе");
+        QVERIFY(saveSourceWorkbook(ds, path).ok);
+        QCOMPARE(fileHash(backup), first);
+        const QByteArray second = fileHash(path);
+        QVERIFY(second != first);
+
+        ds.objectName = QStringLiteral("Третье");
+        QVERIFY(saveSourceWorkbook(ds, path).ok);
+        QCOMPARE(fileHash(backup), second); // the older backup was replaced
+        QCOMPARE(loaded(path).objectName, QStringLiteral("Третье"));
+    }
+
+    void failedSaveLeavesTheOldFile()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
+        Dataset ds;
+        ds.calcMonth = 1;
+        ds.calcYear = 2024;
+        readXLS(ds);
+        addPoint(ds, 1, QStringLiteral("П1"), 10);
+        ds.intakeCount = 1;
+        QVERIFY(saveSourceWorkbook(ds, path).ok);
+        const QByteArray before = fileHash(path);
+
+        // A value that no cell can hold: the save fails, says so, and the old file stays.
+        ds.fillFactor[0] = std::numeric_limits<double>::quiet_NaN();
+        WorkbookResult r = saveSourceWorkbook(ds, path);
+        QVERIFY(!r.ok);
+        QVERIFY(r.message.contains(QStringLiteral("M2")));
+        QCOMPARE(fileHash(path), before);
+        QCOMPARE(fileHash(tmp.filePath(QStringLiteral("bookB.xlsx"))), before);
+
+        // A folder that does not exist.
+        ds.fillFactor[0] = 0.5;
+        r = saveSourceWorkbook(ds, tmp.filePath(QStringLiteral("нет/book.xlsx")));
+        QVERIFY(!r.ok);
+        QVERIFY(!r.message.isEmpty());
+
+        // Columns of different lengths are refused, never read past their end.
+        ds.energy.removeLast();
+        r = saveSourceWorkbook(ds, path);
+        QVERIFY(!r.ok);
+        QCOMPARE(fileHash(path), before);
+    }
+
+    void namesAndBackups()
+    {
+        QCOMPARE(withXlsxSuffix(QStringLiteral("/d/book")), QStringLiteral("/d/book.xlsx"));
+        QCOMPARE(withXlsxSuffix(QStringLiteral("/d/book.xlsx")), QStringLiteral("/d/book.xlsx"));
+        QCOMPARE(withXlsxSuffix(QStringLiteral("/d/book.XLSX")), QStringLiteral("/d/book.XLSX.xlsx"));
+
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
+        const QString opening = tmp.filePath(QStringLiteral("book_1.xlsx"));
+        QVERIFY(!makeOpeningBackup(path)); // nothing to copy
+        const auto put = [](const QString &p, const QByteArray &bytes) {
+            QFile f(p);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        };
+        put(path, "new content");
+        put(opening, "older backup");
+        QVERIFY(makeOpeningBackup(path));
+        QCOMPARE(fileHash(opening), fileHash(path));
+
+        // The save backup of a name with no file keeps an older backup.
+        const QString other = tmp.filePath(QStringLiteral("other.xlsx"));
+        put(tmp.filePath(QStringLiteral("otherB.xlsx")), "older backup");
+        QVERIFY(!copyFlBak(other));
+        QVERIFY(QFileInfo::exists(tmp.filePath(QStringLiteral("otherB.xlsx"))));
+
+        const QString dir = QStringLiteral("/work/dir");
+        for (const char *name : {"Otchet1.xlsx", "result.xlsx", "otchet1Empty.xlsx", "otchet2Empty.xlsx",
+                                 "СтоплистОтчет.xlsx"})
+            QVERIFY(isReservedReportPath(dir + QLatin1Char('/') + QString::fromUtf8(name), dir));
+        QVERIFY(!isReservedReportPath(QStringLiteral("/other/result.xlsx"), dir));
+        QVERIFY(!isReservedReportPath(QStringLiteral("/work/dir/Result.xlsx"), dir));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSourceWorkbook)
+#include "tst_sourceworkbook.moc"

@@ -65,6 +65,14 @@ private slots:
     void on_FVid_finished(int result);
 
 private:
+    // The reports of a calculation (fvid_raschet.cpp): pages in the viewer, then the workbooks.
+    void otchet1html();
+    void otchet1xls();
+    void otchet2html();
+    void otchet2xls();
+    void otchet_errhtml();
+    void otchet_errxls();
+
     void openTableEditor(int table);
     void setupForm();
 

@@ -1,4 +1,121 @@
-// Placeholder until the calculation press is built.
+// The press of "РАСЧЕТ": runs the calculation in core, then shows what its outcome calls for:
+// the message boxes, the report pages in the viewer, the report workbooks, the error report.
 #include "fvid.h"
 
-void FVid::on_raschet_clicked() {}
+#include "htmlview.h"
+
+#include "core/calculation.h"
+#include "core/com.h"
+#include "core/report1.h"
+#include "core/report2.h"
+#include "core/reporterror.h"
+#include "core/reportfiles.h"
+
+#include <QDir>
+#include <QProcess>
+
+namespace {
+
+const QString kInformTitle = QStringLiteral(" ");
+
+QString workDir()
+{
+    return QDir::currentPath();
+}
+
+} // namespace
+
+void FVid::on_raschet_clicked()
+{
+    syncToDataset();
+    outcome = std::make_unique<keli::CalcOutcome>(keli::calculate(ds));
+
+    switch (outcome->outcome) {
+    case keli::Outcome::FillFactorZero:
+    case keli::Outcome::AllEnergiesZero:
+        prompts.inform(kInformTitle, outcome->message);
+        return;
+    case keli::Outcome::Blocked:
+        prompts.inform(kInformTitle, keli::blockedMessage());
+        otchet_errhtml();
+        otchet_errxls();
+        return;
+    case keli::Outcome::Calculated:
+        break;
+    }
+
+    if (ds.report1Selected) {
+        otchet1html();
+        otchet1xls();
+    }
+    if (ds.report2Selected) {
+        otchet2html();
+        otchet2xls();
+    }
+    keli::removeErrorPage(workDir());
+    if (outcome->warningCount > 0 && ds.showStopList)
+        otchet_errhtml();
+}
+
+namespace {
+
+// Shows one report page modally; a page file that cannot be written is reported instead.
+void showPage(const keli::Prompts &prompts, const keli::Dataset &ds, const keli::ReportPage &page)
+{
+    HtmlView view(com::organisationName, ds.objectName);
+    view.showReportPage(page);
+    if (!view.pageError().isEmpty()) {
+        prompts.inform(kInformTitle, view.pageError());
+        return;
+    }
+    view.show();
+    view.exec();
+}
+
+void reportBook(const keli::Prompts &prompts, const keli::BookResult &result)
+{
+    if (!result.ok())
+        prompts.inform(kInformTitle, result.message);
+}
+
+} // namespace
+
+void FVid::otchet1html()
+{
+    showPage(prompts, ds, keli::report1Page(ds, outcome->results));
+}
+
+void FVid::otchet1xls()
+{
+    reportBook(prompts, keli::otchet1xls(workDir(), ds, outcome->results, keli::reportDateText()));
+}
+
+void FVid::otchet2html()
+{
+    showPage(prompts, ds, keli::report2Page(ds, outcome->results));
+}
+
+void FVid::otchet2xls()
+{
+    reportBook(prompts, keli::otchet2xls(workDir(), ds, outcome->results, keli::reportDateText()));
+}
+
+void FVid::otchet_errhtml()
+{
+    showPage(prompts, ds, keli::errorReportPage(outcome->stopList, ds.fileMonth, ds.calcYear));
+}
+
+void FVid::otchet_errxls()
+{
+    const keli::BookResult written = keli::otchet_errxls(
+        QDir(workDir()).filePath(keli::stopListBookName), outcome->stopList);
+    reportBook(prompts, written);
+    if (!written.ok())
+        return;
+    // The spreadsheet program opens the workbook on its own; it is not waited for or watched.
+    QStringList command = keli::spreadsheetCommandLine(ds.spreadsheetCommand, keli::stopListBookName);
+    if (command.isEmpty())
+        return;
+    const QString program = command.takeFirst();
+    QProcess::startDetached(program, command, workDir());
+}

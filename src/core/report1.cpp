@@ -1,0 +1,263 @@
+#include "core/report1.h"
+
+#include "core/com.h"
+#include "core/helpers.h"
+#include "core/reportrows.h"
+#include "core/reporttext.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace keli {
+
+const QString report1Title = QStringLiteral("Параметры системы учета электроэнергии");
+const QString report1Caption2 =
+    QStringLiteral("Обобщенные параметры системы учета электроэнергии по группам исходных данных");
+
+namespace {
+
+QString cell(const QString &text)
+{
+    return QStringLiteral("<td>") + text + QStringLiteral("</td>");
+}
+
+const QString titleOf[3] = {
+    QStringLiteral("<td colspan=\"21\" > Поступление электроэнергии </td>"),
+    QStringLiteral("<td colspan=\"21\" > Отпуск электроэнергии внешним потребителям</td>"),
+    QStringLiteral("<td colspan=\"21\" > Отпуск электроэнергии собственным потребителям </td>"),
+};
+
+// The three share figures of the group table, by table.
+double shareOf(const CalcResults &r, int t)
+{
+    return t == 0 ? r.intakePresent : t == 1 ? r.externalShare : r.ownShare;
+}
+
+double undermeteringOf(const CalcResults &r, int t)
+{
+    return t == 0 ? r.intakeUndermetering : t == 1 ? r.externalUndermetering : r.ownUndermetering;
+}
+
+} // namespace
+
+void html_otchet1html(int table, QStringList &rows, int count, int &index, int /*unused*/,
+                      const Dataset &ds, const CalcResults &r)
+{
+    rows << QStringLiteral("<tr><td> </td>") << titleOf[table == 1 ? 0 : table == 2 ? 1 : 2];
+    for (int i = 1; i <= count; ++i) {
+        const int p = index;
+        rows << QStringLiteral("<tr><td>") + QString::number(i) + QStringLiteral("</td>")
+             << cell(pageText(columnAt(ds.name, p)))
+             << cell(pageText(columnAt(ds.pointKind, p)))
+             << cell(fixedText(columnAt(ds.meterCount, p), 1))
+             << cell(pageText(columnAt(ds.meterType, p)))
+             << cell(roundedText(columnAt(ds.ctClass, p), 1, 1))
+             << cell(roundedText(columnAt(ds.vtClass, p), 1, 1))
+             << cell(roundedText(columnAt(ds.meterClass, p), 1, 1))
+             << cell(roundedText(columnAt(ds.verificationDate, p), 2, 2))
+             << cell(roundedText(columnAt(ds.ctRatedCurrent, p), 2, 1))
+             << cell(roundedText(columnAt(ds.ctVoltage, p), 2, 2))
+             << cell(roundedText(columnAt(ds.reportVoltage, p), 1, 1))
+             << cell(roundedText(columnAt(r.rowMaxLoadShown, p), 2, 2))
+             << cell(roundedText(columnAt(r.rowVtCircuitLoss, p), 2, 2))
+             << cell(roundedText(columnAt(r.rowEnergy, p), 3, 3))
+             << cell(roundedText(columnAt(ds.fillFactor, p), 2, 2))
+             << cell(roundedText(columnAt(ds.tanPhi, p), 2, 2))
+             << cell(roundedText(columnAt(ds.offDays, p), 1, 1))
+             << cell(roundedText(columnAt(r.rowUndermetering, p), 1, 1))
+             << cell(roundedText(columnAt(r.rowRandomError, p), 1, 1))
+             << QStringLiteral("<td> 1 </td>");
+        ++index;
+    }
+}
+
+ReportPage report1Page(const Dataset &ds, const CalcResults &r)
+{
+    ReportPage page;
+    page.tables = 2;
+    page.title = report1Title;
+    page.caption2 = report1Caption2;
+    page.period = com::periodText(ds.fileMonth, ds.calcYear);
+
+    QStringList &rows1 = page.rows1;
+    rows1 << QStringLiteral(
+                 "<th rowspan=\"2\">№<br>пп</th><th width= \"118\" rowspan=\"2\">Наименование ТУ</th>"
+                 "<th rowspan=\"2\">Вид<br>учета</th><th rowspan=\"2\">Число<br>точек<br>учета</th>"
+                 "<th rowspan=\"2\">Тип<br>счет-<br>чика</th><th colspan=\"3\">Класc точности</th>"
+                 "<th rowspan=\"2\">Дата<br>поверки,<br>мес.г</th><th rowspan=\"2\">I ном<br>ТТ,<br>А</th>"
+                 "<th rowspan=\"2\">U ном,<br>кВ</th><th rowspan=\"2\">U отч,<br>кВ</th>"
+                 "<th rowspan=\"2\">Коэф.<br>загр.<br>ТТ</th><th rowspan=\"2\">dU<br>вт.цепи<br>ТН,%</th>"
+                 "<th width= \"90\" rowspan=\"2\">Пропуск<br>энергии<br>тыс.кВт.ч</th>"
+                 "<th width= \"80\"rowspan=\"2\">Коэф.<br>заполн.<br>граф</th>"
+                 "<th rowspan=\"2\">Тан-<br>генс<br>фи</th><th rowspan=\"2\">Число<br>откл.<br>дней</th>"
+                 "<th colspan=\"2\">Вклад в погрешн.</th><th rowspan=\"2\">Код<br>дос-<br>тав-<br>ки</th>")
+          << QStringLiteral("<tr><th>ТТ</th><th>ТН</th><th width= \"70\">Счетч.</th><th>средн.</th><th>+/-</th>");
+    int index = 0;
+    html_otchet1html(1, rows1, r.intakeCount, index, 0, ds, r);
+    html_otchet1html(2, rows1, r.externalCount, index, 0, ds, r);
+    html_otchet1html(3, rows1, r.ownCount, index, 0, ds, r);
+    rows1 << QStringLiteral("<tr><td> </td>")
+          << QStringLiteral("<td colspan=\"3\"> Расчетные технические потери </td>")
+          << cell(fixedText(r.techLosses, 2)) << QStringLiteral("<td> тыс.кВт.ч</td>")
+          << QStringLiteral("<tr><td> </td>")
+          << QStringLiteral("<td colspan=\"3\"> Погрешность расчета техн. потерь </td>")
+          << cell(fixedText(r.techLossErrorPct, 2)) << QStringLiteral("<td>%</td>");
+
+    QStringList &rows2 = page.rows2;
+    rows2 << QStringLiteral(
+                 "<tr><th  width= \"90\" rowspan=\"2\">  Группа  </th><th  colspan=\"4\"> Класс точности </th>"
+                 "<th rowspan=\"2\">Доля <br>энергии</th><th rowspan=\"2\">Загрузка<br>ТТ</th>"
+                 "<th rowspan=\"2\">Потери U <br>во втор.</th><th rowspan=\"2\">Срок после<br> пов.,<br>лет</th>"
+                 "<th rowspan=\"2\">Недоучет, <br>тыс.кВт.ч</th></tr>")
+          << QStringLiteral("<tr><th> ТТ </th><th> ТН </th><th> СЧ </th><th> Экв. ИК </th></tr>");
+    const QString labels[3] = {QStringLiteral("<tr><td> Первая </td>"),
+                               QStringLiteral("<tr><td> Вторая </td>"),
+                               QStringLiteral("<tr><td> Третья </td>")};
+    for (int t = 0; t < 3; ++t) {
+        const GroupCharacteristics &g = r.groupCharacteristics[t];
+        rows2 << labels[t]
+              << cell(fixedText(g.ctClass, 2)) + cell(fixedText(g.vtClass, 2))
+                     + cell(fixedText(g.meterClass, 2)) + cell(fixedText(g.combinedClass, 2))
+                     + cell(fixedText(shareOf(r, t), 2)) + cell(fixedText(g.ctLoad, 2))
+                     + cell(fixedText(g.vtCircuitLoss, 2)) + cell(fixedText(g.yearsSinceVerification, 1))
+                     + cell(fixedText(undermeteringOf(r, t), 3)) + QStringLiteral("</tr>");
+    }
+    const QString unitCells = QStringLiteral("<td  colspan=\"2\">тыс.кВт.ч</td></tr>");
+    const QString byRow = QStringLiteral("<tr><td  colspan=\"7\">            вносит строка:  ");
+    const QString restOfRow = QStringLiteral("<td colspan=\"3\"> </td></tr>");
+    rows2 << QStringLiteral("<tr><th  colspan=\"10\"> </th></tr>")
+          << QStringLiteral("<tr><th  colspan=\"10\">Проверьте правильность данных по строкам с наибольшим "
+                            "вкладом в погрешность </th></tr>")
+          << QStringLiteral("<tr><td  colspan=\"7\">Наибольший вклад в погрешность на поступление энергии </td>")
+          << cell(fixedText(r.maxIntakeUndermetering, 3)) << unitCells
+          << byRow + pageText(r.maxIntakePointName) + QStringLiteral("</td>") << restOfRow
+          << QStringLiteral("<tr><td  colspan=\"7\">Наибольший вклад в погрешность на отпуск энергии </td>")
+          << cell(fixedText(r.maxReleaseUndermetering, 3)) << unitCells
+          << byRow + pageText(r.maxReleasePointName) + QStringLiteral("</td>") << restOfRow
+          << QStringLiteral("<tr><td  colspan=\"7\">Расчетные потери в трансформаторах тока </td>")
+          << cell(fixedText(r.ctLossEnergy, 3)) << unitCells;
+    return page;
+}
+
+void xlsx_otchet1xls(QXlsx::Document &book, int count, int &index, int &row, int last,
+                     const ReportFormats &formats, const Dataset &ds, const CalcResults &r)
+{
+    for (int i = 1; i <= count; ++i) {
+        const int p = index;
+        const bool closing = last == 1 && i == count;
+        const QXlsx::Format &f = closing ? formats.bottomBorderFormat : formats.sideBorderFormat;
+        const QXlsx::Format &fName = closing ? formats.bottomBorderFormat : formats.sideBorderLeftFormat;
+        auto number = [&](int col, double value, int decimals) {
+            book.write(row, col, bookNumber(keli::round(finiteOr0(value), decimals)), f);
+        };
+        book.write(row, 1, i, f);
+        book.write(row, 2, columnAt(ds.name, p), fName);
+        book.write(row, 3, columnAt(ds.pointKind, p), f);
+        book.write(row, 4, bookNumber(columnAt(ds.meterCount, p)), f);
+        book.write(row, 5, columnAt(ds.meterType, p), f);
+        number(6, columnAt(ds.ctClass, p), 1);
+        number(7, columnAt(ds.vtClass, p), 1);
+        number(8, columnAt(ds.meterClass, p), 1);
+        number(9, columnAt(ds.verificationDate, p), 2);
+        number(10, columnAt(ds.ctRatedCurrent, p), 2);
+        number(11, columnAt(ds.ctVoltage, p), 1);
+        number(12, columnAt(r.rowReportVoltage, p), 1);
+        number(13, columnAt(r.rowNormativeMaxLoad, p), 2);
+        number(14, columnAt(r.rowVtCircuitLoss, p), 2);
+        book.write(row, 15, roundedText(columnAt(r.rowEnergy, p), 3, 3), f);
+        number(16, columnAt(ds.fillFactor, p), 1);
+        number(17, columnAt(ds.tanPhi, p), 1);
+        number(18, columnAt(ds.offDays, p), 1);
+        number(19, columnAt(r.rowUndermetering, p), 1);
+        number(20, columnAt(r.rowRandomError, p), 1);
+        book.write(row, 21, 1, f);
+        ++row;
+        ++index;
+    }
+}
+
+BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &r,
+                      const QString &dateText)
+{
+    const QDir folder(dir);
+    const QString templatePath = folder.filePath(report1TemplateName);
+    const QString outputPath = folder.filePath(report1BookName);
+    QXlsx::Document book(templatePath);
+    if (!QFileInfo::exists(templatePath) || !book.isLoadPackage())
+        return {BookResult::TemplateMissing, QStringLiteral("Ошибка копирования отчета1")};
+
+    ReportFormats formats;
+    fmts(formats);
+    const QXlsx::Format keep;
+
+    book.selectSheet(QStringLiteral("Лист1"));
+    book.write(2, 2, ds.objectName, keep);
+    book.write(2, 5, com::organisationName, keep);
+    book.write(3, 3, com::monthName(ds.fileMonth), keep);
+    book.write(3, 4, ds.calcYear, keep);
+    book.write(2, 21, r.intakeCount, keep);
+    book.write(3, 21, r.externalCount, keep);
+    book.write(4, 21, r.ownCount, keep);
+    book.write(3, 13, QStringLiteral("Дата расчета: ") + dateText, keep);
+
+    int row = 9;
+    int index = 0;
+    xlsx_otchet1xls(book, r.intakeCount, index, row, 0, formats, ds, r);
+    book.write(row, 1, QStringLiteral(" "), formats.sideBorderLeftFormat);
+    book.write(row, 2, QStringLiteral("Отпуск электроэнергии внешним потребителям"),
+               formats.sideBorderLeftFormat);
+    ++row;
+    xlsx_otchet1xls(book, r.externalCount, index, row, 0, formats, ds, r);
+    book.write(row, 1, QStringLiteral(" "), formats.leftBorderFormat);
+    book.write(row, 2, QStringLiteral("Отпуск электроэнергии собственным потребителям"),
+               formats.sideBorderLeftFormat);
+    ++row;
+    xlsx_otchet1xls(book, r.ownCount, index, row, 1, formats, ds, r);
+
+    row += 2;
+    const struct { QString name; double value; QString unit; } lossLines[3] = {
+        {QStringLiteral("Расчетные технические потери"), r.techLosses, QStringLiteral("тыс.кВт.ч")},
+        {QStringLiteral("Погрешность расчета техн. потерь"), r.techLossErrorPct, QStringLiteral("%")},
+        {QStringLiteral("Допустимые коммерческие потери"), r.permissibleCommercialLoss,
+         QStringLiteral("тыс.кВт.ч")},
+    };
+    for (const auto &line : lossLines) {
+        book.write(row, 1, line.name, keep);
+        book.write(row, 4, fixedText(line.value, 1), keep);
+        book.write(row, 6, line.unit, keep);
+        ++row;
+    }
+    chistka(book, row, row + 100, 1, 22);
+
+    book.selectSheet(QStringLiteral("Лист2"));
+    const QString groupNames[3] = {QStringLiteral("Первая"), QStringLiteral("Вторая"),
+                                   QStringLiteral("Третья")};
+    for (int t = 0; t < 3; ++t) {
+        const GroupCharacteristics &g = r.groupCharacteristics[t];
+        const int sheetRow = 5 + t;
+        auto number = [&](int col, double value, int decimals) {
+            book.write(sheetRow, col, bookNumber(keli::round(finiteOr0(value), decimals)), keep);
+        };
+        book.write(sheetRow, 1, groupNames[t], keep);
+        number(2, g.ctClass, t == 2 ? 3 : 2);
+        number(3, g.vtClass, 2);
+        number(4, g.meterClass, 2);
+        number(5, g.combinedClass, 2);
+        number(6, shareOf(r, t), 2);
+        number(7, g.ctLoad, 2);
+        number(8, g.vtCircuitLoss, 2);
+        number(9, g.yearsSinceVerification, 2);
+        book.write(sheetRow, 10, roundedText(undermeteringOf(r, t), 3, 3), keep);
+    }
+    book.write(11, 7, roundedText(r.maxIntakeUndermetering, 3, 3), keep);
+    book.write(12, 7, r.maxIntakePointName, keep);
+    book.write(13, 7, roundedText(r.maxReleaseUndermetering, 3, 3), keep);
+    book.write(14, 7, r.maxReleasePointName, keep);
+    book.write(16, 7, roundedText(r.ctLossEnergy, 3, 3), keep);
+    chistka(book, 17, 117, 1, 10);
+
+    book.selectSheet(QStringLiteral("Лист1"));
+    return saveBook(book, outputPath);
+}
+
+} // namespace keli

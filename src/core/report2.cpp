@@ -1,0 +1,319 @@
+#include "core/report2.h"
+
+#include "core/com.h"
+#include "core/helpers.h"
+#include "core/reporttext.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace keli {
+
+const QString report2Title = QStringLiteral("Баланс электроэнергии по приборам учета");
+const QString report2Caption2 =
+    QStringLiteral("Допустимые небалансы и потери, обусловленные погрешностями учета ");
+const QString report2Caption3 =
+    QStringLiteral("Недоучет электроэнергии в сетях различных напряжений, кВт");
+
+namespace {
+
+QString cell(const QString &text)
+{
+    return QStringLiteral("<td>") + text + QStringLiteral("</td>");
+}
+
+double r3(double x)
+{
+    return keli::round(finiteOr0(x), 3);
+}
+
+// A figure of the permissible table with its two percentages.
+struct Triple
+{
+    double kwh, pctIntake, pctNet;
+};
+
+// The four numbers of a range, one per line of a cell; once or twice rounded (see the rows).
+struct RangeFigures
+{
+    Triple upper, lower, mid, range;
+};
+
+QString rangeCell(double upper, double lower, double mid, double range, int n, bool twice)
+{
+    auto shown = [&](double v) {
+        return twice ? fixedText(keli::round(r3(v), n), n) : roundedText(v, n, n);
+    };
+    return QStringLiteral("<td>") + shown(upper) + QStringLiteral("<br>") + shown(lower)
+        + QStringLiteral("<br>") + shown(mid) + QStringLiteral("<br>") + roundedText(range, n, n)
+        + QStringLiteral("</td>");
+}
+
+QStringList rangeRow(const QString &label, const RangeFigures &f, bool twice)
+{
+    return {label,
+            QStringLiteral("<td>Макс. значение <br>Мин. значение<br>Среднее значение<br>Размах </td>"),
+            rangeCell(f.upper.kwh, f.lower.kwh, f.mid.kwh, f.range.kwh, 3, twice),
+            rangeCell(f.upper.pctIntake, f.lower.pctIntake, f.mid.pctIntake, f.range.pctIntake, 2, twice),
+            rangeCell(f.upper.pctNet, f.lower.pctNet, f.mid.pctNet, f.range.pctNet, 2, twice)};
+}
+
+RangeFigures actualFigures(const CalcResults &r)
+{
+    return {{r.actualUpper, r.actualUpperPctIntake, r.actualUpperPctNet},
+            {r.actualLower, r.actualLowerPctIntake, r.actualLowerPctNet},
+            {r.actualSystematic, r.actualSystematicPctIntake, r.actualSystematicPctNet},
+            {r.actualRandom, r.actualRandomPctIntake, r.actualRandomPctNet}};
+}
+
+RangeFigures normativeFigures(const CalcResults &r)
+{
+    return {{r.normativeUpper, r.normativeUpperPctIntake, r.normativeUpperPctNet},
+            {r.normativeLower, r.normativeLowerPctIntake, r.normativeLowerPctNet},
+            {r.normativeSystematic, r.normativeSystematicPctIntake, r.normativeSystematicPctNet},
+            {r.normativeRandom, r.normativeRandomPctIntake, r.normativeRandomPctNet}};
+}
+
+RangeFigures excessFigures(const CalcResults &r)
+{
+    return {{r.excessUpper, r.excessUpperPctIntake, r.excessUpperPctNet},
+            {r.excessLower, r.excessLowerPctIntake, r.excessLowerPctNet},
+            {r.excessSystematic, r.excessSystematicPctIntake, r.excessSystematicPctNet},
+            {r.excessRandom, r.excessRandomPctIntake, r.excessRandomPctNet}};
+}
+
+RangeFigures actualWithLossesFigures(const CalcResults &r)
+{
+    return {{r.actualWithLossesUpper, r.actualWithLossesUpperPctIntake, r.actualWithLossesUpperPctNet},
+            {r.actualWithLossesLower, r.actualWithLossesLowerPctIntake, r.actualWithLossesLowerPctNet},
+            {r.actualWithLossesMid, r.actualWithLossesMidPctIntake, r.actualWithLossesMidPctNet},
+            {r.actualWithLossesRandom, r.actualWithLossesRandomPctIntake,
+             r.actualWithLossesRandomPctNet}};
+}
+
+RangeFigures normativeWithLossesFigures(const CalcResults &r)
+{
+    return {{r.normativeWithLossesUpper, r.normativeWithLossesUpperPctIntake,
+             r.normativeWithLossesUpperPctNet},
+            {r.normativeWithLossesLower, r.normativeWithLossesLowerPctIntake,
+             r.normativeWithLossesLowerPctNet},
+            {r.normativeWithLossesMid, r.normativeWithLossesMidPctIntake, r.normativeWithLossesMidPctNet},
+            {r.normativeWithLossesRandom, r.normativeWithLossesRandomPctIntake,
+             r.normativeWithLossesRandomPctNet}};
+}
+
+// The six cells of one voltage-table row: levels 0.4, 6-20, 35-60, 110, 220 kV and the total.
+struct LevelRow
+{
+    double value[6];
+    bool blank220 = false; // the 220 kV cell is a fixed blank
+};
+
+// Release-side and intake-side level sums of position k (0..5).
+double releaseLevel(const CalcResults &r, int k)
+{
+    return r.levelUndermetering[ReleaseLevel04 + k];
+}
+
+double intakeLevel(const CalcResults &r, int k)
+{
+    return r.levelUndermetering[IntakeLevel04 + k];
+}
+
+// The six rows of the voltage table after the two plain sums, as numbers before formatting:
+// difference, distributed, distributed maximum, release by level, order No. 326 by level.
+QVector<LevelRow> derivedLevelRows(const CalcResults &r)
+{
+    LevelRow difference, distributed, distributedMax, release, order;
+    for (int k = 0; k < 6; ++k) {
+        difference.value[k] = releaseLevel(r, k) - intakeLevel(r, k);
+        distributed.value[k] = releaseLevel(r, k) * r.undermeteringDifferenceShare;
+        distributedMax.value[k] = releaseLevel(r, k) * r.actualUpperPerReleaseUndermetering;
+    }
+    // The release fields run from the highest voltage (Otp1) to the lowest (Otp4): reversed here.
+    for (int k = 0; k < 4; ++k) {
+        release.value[k] = r.networkRelease[3 - k];
+        order.value[k] = r.combinedRandomWithLosses * r.orderReleaseShares[3 - k];
+    }
+    release.value[4] = order.value[4] = 0;
+    release.value[5] = r.orderReleaseTotal;
+    order.value[5] = r.combinedRandomWithLosses;
+    release.blank220 = order.blank220 = true;
+    return {difference, distributed, distributedMax, release, order};
+}
+
+} // namespace
+
+ReportPage report2Page(const Dataset &ds, const CalcResults &r)
+{
+    ReportPage page;
+    page.tables = 3;
+    page.title = report2Title;
+    page.caption2 = report2Caption2;
+    page.caption3 = report2Caption3;
+    page.period = com::periodText(ds.fileMonth, ds.calcYear);
+
+    // Balance.
+    const QString kwh = QStringLiteral("<td> тыс.кВт.ч </td>");
+    const QString pct = QStringLiteral("<td> % </td>");
+    const struct { const char *number; const char *name; QString value; bool percent; } balance[] = {
+        {" 1. ", " Поступление электроэнергии ", roundedText(r.intakeEnergy, 3, 3), false},
+        {" 2. ", " Отпуск внешним потребителям ", roundedText(r.externalReleaseEnergy, 3, 3), false},
+        {" 3. ", " Отпуск в сеть для собственных потребителей (п.1-п.2) ",
+         roundedText(r3(r.intakeEnergy) - r.externalReleaseEnergy, 3, 3), false},
+        {" 4. ", " Полезный отпуск собст.потребителям (3 гр. -п.5-п.6) ",
+         roundedText(r3(r.ownReleaseEnergy) - r.ownNeedsEnergy - r.householdNeedsEnergy, 3, 3), false},
+        {" 5. ", " Расход на собственные нужды подстанций ", roundedText(r.ownNeedsEnergy, 3, 3), false},
+        {" 6. ", " Расход на производственно-хозяйственные нужды ",
+         roundedText(r.householdNeedsEnergy, 3, 3), false},
+        {" 7. ", " Фактические (отчетные) потери (п.3-п.4-п.6) ", roundedText(r.actualLoss, 3, 3), false},
+        {" 7.1 ", " % поступления знергии ", roundedTwiceText(r.actualLossPctIntake), true},
+        {" 7.2 ", " % отпуска в сеть", roundedTwiceText(r.actualLossPctNet), true},
+        {" 8. ", " Технические потери электроэнергии  ", fixedText(r.techLosses, 3), false},
+        {" 9. ", " Фактический небаланс электроэнергии (п.7-п.8)  ", roundedText(r.commercialLoss, 3, 3),
+         false},
+        {" 9.1 ", " % поступления знергии ", roundedTwiceText(r.commercialLossPctIntake), true},
+        {" 9.2 ", " % отпуска в сеть", roundedTwiceText(r.commercialLossPctNet), true},
+    };
+    page.rows1 << QStringLiteral("<th> № <br> п/п </th><th>Наименование параметра</th><th> Значение </th>"
+                                 "<th> Единица измерения </th>");
+    for (const auto &b : balance)
+        page.rows1 << QStringLiteral("<tr><td>") + QString::fromUtf8(b.number) + QStringLiteral("</td>")
+                   << cell(QString::fromUtf8(b.name)) << cell(b.value) << (b.percent ? pct : kwh);
+
+    // Permissible imbalances and losses.
+    page.rows2 << QStringLiteral("<tr><th rowspan=\"2\">  № <br> п/п  </th><th rowspan=\"2\">Показатель</th>"
+                                 "<th rowspan=\"2\">Характеристика <br>диапазона</th>"
+                                 "<th colspan=\"3\">Значение параметра</th>")
+               << QStringLiteral("<tr><th> тыс.кВт.ч </th><th> % поступления</th><th> % отп. сеть</th>");
+    page.rows2 << rangeRow(QStringLiteral("<tr><td> 1. </td><td> Потери, обусловленные фактическими <br> "
+                                          "погрешностями учета (разность недоучетов<br>на отпуске и "
+                                          "поступлении)</td>"),
+                           actualFigures(r), true)
+               << rangeRow(QStringLiteral("<tr><td> 2. </td><td> То же, обусловленные нормативными <br> "
+                                          "погрешностями учета</td>"),
+                           normativeFigures(r), true)
+               << rangeRow(QStringLiteral("<tr><td> 3. </td><td> Резерв снижения потерь, обусловленных <br> "
+                                          "погрешностями учета  (п.1-п.2)</td>"),
+                           excessFigures(r), false)
+               << rangeRow(QStringLiteral("<tr><td> 4. </td><td> Небаланс, обусловленный фактическими <br> "
+                                          "погрешностями учета</td>"),
+                           actualWithLossesFigures(r), false)
+               << rangeRow(QStringLiteral("<tr><td> 5. </td><td> Нормативный небаланс></td>"),
+                           normativeWithLossesFigures(r), false);
+    page.rows2 << QStringLiteral("<tr><td> 6. </td><td> Потери по приказу № 326 и по РД 34.09.101-94</td>"
+                                 "<td> Размах </td><td>")
+            + roundedText(r.combinedRandomWithLosses, 3, 3) + QStringLiteral("</td><td>")
+            + roundedText(r.combinedRandomWithLossesPctIntake, 3, 3) + QStringLiteral("</td><td>")
+            + roundedText(r.combinedRandomWithLossesPctNet, 3, 3) + QStringLiteral("</td></tr>");
+
+    // Undermetering by voltage level.
+    page.rows3 << QStringLiteral("<tr><th> Напряжение </th><th> 0,4 кВ</th><th> 6-20 кВ</th><th> 35-60 кВ </th>"
+                                 "<th> 110 кВ </th><th> 220 кВ </th><th> Сумма </th></tr>");
+    QString released, intake;
+    for (int k = 0; k < 6; ++k) {
+        released += cell(roundedText(releaseLevel(r, k), 3, 3));
+        intake += cell(fixedText(intakeLevel(r, k), 3));
+    }
+    page.rows3 << QStringLiteral("<tr><td> Недоучет на отп. </td>") << released + QStringLiteral("</tr>")
+               << QStringLiteral("<tr><td> Недоуч. на  пост. </td>") << intake + QStringLiteral("</tr>");
+    const QString labels[5] = {QStringLiteral("<tr><td> Потери (разность) </td>"),
+                               QStringLiteral("<tr><td> Разнесенные потери </td>"),
+                               QStringLiteral("<tr><td> Разнесен. макс. потери </td>"),
+                               QStringLiteral("<tr><td> Отпуск, млн.кВт.ч</td>"),
+                               QStringLiteral("<tr><td> По пр. № 326 </td>")};
+    const QVector<LevelRow> derived = derivedLevelRows(r);
+    for (int i = 0; i < derived.size(); ++i) {
+        QString line;
+        for (int k = 0; k < 6; ++k)
+            line += (k == 4 && derived[i].blank220) ? QStringLiteral("<td> </td>")
+                                                    : cell(roundedText(derived[i].value[k], 3, 3));
+        page.rows3 << labels[i] << line + QStringLiteral("</tr>");
+    }
+    return page;
+}
+
+BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &r,
+                      const QString &dateText)
+{
+    const QDir folder(dir);
+    const QString templatePath = folder.filePath(report2TemplateName);
+    QXlsx::Document book(templatePath);
+    if (!QFileInfo::exists(templatePath) || !book.isLoadPackage())
+        return {BookResult::TemplateMissing, QStringLiteral("Ошибка копирования отчета2")};
+
+    ReportFormats formats;
+    fmts(formats);
+    const QXlsx::Format keep;
+    book.selectSheet(QStringLiteral("Лист1"));
+    book.write(1, 1, ds.objectName, keep);
+    book.write(1, 2, com::organisationName, keep);
+    book.write(2, 3, dateText, keep);
+
+    auto text = [&](int row, int col, double value) {
+        book.write(row, col, rounds(finiteOr0(value), 3), keep);
+    };
+    auto number = [&](int row, int col, double value) {
+        book.write(row, col, bookNumber(value), keep);
+    };
+    auto rounded = [](double value, int n) { return keli::round(finiteOr0(value), n); };
+
+    // Balance, column 4.
+    const double a = r3(r.intakeEnergy), b = r3(r.externalReleaseEnergy), c = r3(r.ownReleaseEnergy);
+    text(4, 4, a);
+    text(5, 4, b);
+    text(6, 4, a - b);
+    text(7, 4, c - r.ownNeedsEnergy - r.householdNeedsEnergy);
+    text(8, 4, r.ownNeedsEnergy);
+    text(9, 4, r.householdNeedsEnergy);
+    text(10, 4, r.actualLoss);
+    number(11, 4, rounded(r.actualLossPctIntake, 2));
+    number(12, 4, rounded(r.actualLossPctNet, 2));
+    number(13, 4, r.techLosses);
+    text(14, 4, r.commercialLoss);
+    number(15, 4, rounded(r.commercialLossPctIntake, 2));
+    number(16, 4, rounded(r.commercialLossPctNet, 2));
+
+    // Permissible imbalances and losses: four rows per figure, columns 5, 6, 7.
+    const RangeFigures blocks[5] = {actualFigures(r), normativeFigures(r), excessFigures(r),
+                                    actualWithLossesFigures(r), normativeWithLossesFigures(r)};
+    for (int block = 0; block < 5; ++block) {
+        const Triple values[4] = {blocks[block].upper, blocks[block].lower, blocks[block].mid,
+                                  blocks[block].range};
+        for (int k = 0; k < 4; ++k) {
+            const int row = 20 + 4 * block + k;
+            const Triple &v = values[k];
+            const bool bound = k < 3; // maximum, minimum, mean
+            text(row, 5, (block <= 1 && bound) ? r3(v.kwh) : v.kwh);
+            if (block == 0) {
+                number(row, 6, rounded(v.pctIntake, 2));
+                number(row, 7, rounded(v.pctNet, bound ? 3 : 2));
+            } else if (block == 1) {
+                number(row, 6, bound ? rounded(r3(v.pctIntake), 2) : rounded(v.pctIntake, 2));
+                number(row, 7, bound ? rounded(r3(v.pctNet), 2) : rounded(v.pctNet, 2));
+            } else {
+                number(row, 6, rounded(v.pctIntake, 2));
+                number(row, 7, rounded(v.pctNet, 2));
+            }
+        }
+    }
+    text(40, 5, r.combinedRandomWithLosses);
+    number(40, 6, rounded(r.combinedRandomWithLossesPctIntake, 2));
+    number(40, 7, rounded(r.combinedRandomWithLossesPctNet, 2));
+
+    // Undermetering by voltage level, columns 2..7.
+    for (int k = 0; k < 6; ++k) {
+        text(44, 2 + k, releaseLevel(r, k));
+        text(45, 2 + k, intakeLevel(r, k));
+    }
+    const QVector<LevelRow> derived = derivedLevelRows(r);
+    for (int i = 0; i < derived.size(); ++i)
+        for (int k = 0; k < 6; ++k)
+            if (!(k == 4 && derived[i].blank220))
+                text(46 + i, 2 + k, derived[i].value[k]);
+
+    chistka(book, 51, 151, 1, 6);
+    return saveBook(book, folder.filePath(report2BookName));
+}
+
+} // namespace keli

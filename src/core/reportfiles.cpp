@@ -1,0 +1,83 @@
+#include "core/reportfiles.h"
+
+#include "core/com.h"
+#include "core/report1.h"
+#include "core/report2.h"
+#include "core/reporterror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+
+namespace keli {
+
+QString reportDateText(const QDate &date)
+{
+    return QLocale().toString(date, QLocale::ShortFormat);
+}
+
+PageHeading pageHeading(const Dataset &ds)
+{
+    return {com::organisationName, ds.objectName};
+}
+
+bool writeReportPage(const QString &dir, const Dataset &ds, const ReportPage &page,
+                     const QDateTime &calculatedAt, QString *error)
+{
+    return writePageFile(QDir(dir).filePath(pageFileName(page.title)),
+                         framePage(pageHeading(ds), page, calculatedAt), error);
+}
+
+void removeErrorPage(const QString &dir)
+{
+    const QString path = QDir(dir).filePath(pageFileName(errorReportTitle));
+    if (QFile::exists(path))
+        QFile::remove(path);
+}
+
+ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const CalcOutcome &outcome,
+                                   const ReportFilesOptions &options)
+{
+    ReportFilesResult result;
+    auto page = [&](const ReportPage &p) {
+        QString error;
+        if (writeReportPage(dir, ds, p, options.calculatedAt, &error))
+            result.written << pageFileName(p.title);
+        else
+            result.failures << error;
+    };
+    auto book = [&](const BookResult &b, const QString &name) {
+        if (b.ok())
+            result.written << name;
+        else
+            result.failures << b.message;
+    };
+    const CalcResults &r = outcome.results;
+    const int year = ds.calcYear;
+
+    switch (outcome.outcome) {
+    case Outcome::Calculated:
+        if (options.report1) {
+            page(report1Page(ds, r));
+            book(otchet1xls(dir, ds, r, options.dateText), report1BookName);
+        }
+        if (options.report2) {
+            page(report2Page(ds, r));
+            book(otchet2xls(dir, ds, r, options.dateText), report2BookName);
+        }
+        removeErrorPage(dir);
+        if (outcome.warningCount > 0 && options.errorPageAfterWarnings)
+            page(errorReportPage(outcome.stopList, ds.fileMonth, year));
+        break;
+    case Outcome::Blocked:
+        page(errorReportPage(outcome.stopList, ds.fileMonth, year));
+        book(otchet_errxls(QDir(dir).filePath(stopListBookName), outcome.stopList), stopListBookName);
+        break;
+    case Outcome::FillFactorZero:
+    case Outcome::AllEnergiesZero:
+        break;
+    }
+    return result;
+}
+
+} // namespace keli

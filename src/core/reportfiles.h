@@ -1,0 +1,49 @@
+#pragma once
+// The report files of one calculation, written without windows (keli-calc), from the same
+// builders the windows use, so both programs write the same files.
+
+#include "core/calculation.h"
+#include "core/dataset.h"
+#include "core/htmlpage.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace keli {
+
+// Today's date as the report workbooks show it: the short date format of the default locale.
+QString reportDateText(const QDate &date = QDate::currentDate());
+
+// The headings of every page: the fixed organisation name and the dataset's object name.
+PageHeading pageHeading(const Dataset &ds);
+
+// Writes dir/<title>.html of one page. On failure returns false and sets *error.
+bool writeReportPage(const QString &dir, const Dataset &ds, const ReportPage &page,
+                     const QDateTime &calculatedAt, QString *error = nullptr);
+
+// Deletes the error page of an earlier calculation from dir, if there is one.
+void removeErrorPage(const QString &dir);
+
+struct ReportFilesOptions
+{
+    bool report1 = true;
+    bool report2 = true;
+    bool errorPageAfterWarnings = true; // the error page after a calculation with warnings
+    QDateTime calculatedAt = QDateTime::currentDateTime();
+    QString dateText = reportDateText();
+};
+
+struct ReportFilesResult
+{
+    QStringList written;  // file names written, in order
+    QStringList failures; // one sentence per file that could not be written
+};
+
+// What one press of "РАСЧЕТ" writes, in its order: after a calculation the selected reports (page,
+// then workbook), then the error page when there were warnings; after a blocked calculation the
+// error page and the stop-list workbook. Nothing for the other outcomes. No program is started.
+ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const CalcOutcome &outcome,
+                                   const ReportFilesOptions &options = ReportFilesOptions());
+
+} // namespace keli

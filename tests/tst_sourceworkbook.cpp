@@ -31,6 +31,20 @@ void writeBook(const QString &path, const Cells &rows)
     QVERIFY(doc.saveAs(path));
 }
 
+// Cells of one row from column A as our layer reads them back.
+void compareRow(const QXlsx::Document &doc, int row, const QVariantList &expected)
+{
+    for (int c = 0; c < expected.size(); ++c)
+        QCOMPARE(doc.read(row, c + 1), expected[c]);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+}
+
 QByteArray fileHash(const QString &path)
 {
     QFile f(path);
@@ -173,10 +187,8 @@ private slots:
         QVERIFY2(r.ok, qPrintable(r.message));
         QXlsx::Document doc(path);
         QVERIFY(doc.isLoadPackage());
-        const QVariantList expected = {QStringLiteral("Новый"), 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0,
-                                       QStringLiteral("0.000"), QStringLiteral("0.0"), QStringLiteral("0.0")};
-        for (int c = 0; c < expected.size(); ++c)
-            QCOMPARE(doc.read(1, c + 1), expected[c]);
+        compareRow(doc, 1, {QStringLiteral("Новый"), 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0,
+                            QStringLiteral("0.000"), QStringLiteral("0.0"), QStringLiteral("0.0")});
         for (int c = 1; c <= 20; ++c)
             QVERIFY(!doc.read(2, c).isValid());
 
@@ -376,11 +388,8 @@ private slots:
         QFETCH(bool, exists);
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
-        if (exists) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
+        if (exists)
+            writeFile(path, content);
         Dataset ds;
         ds.calcMonth = 2;
         ds.calcYear = 2024;
@@ -438,10 +447,8 @@ private slots:
         QXlsx::Document doc(path);
         QVERIFY(doc.isLoadPackage());
         QCOMPARE(doc.sheetNames(), QStringList{QStringLiteral("Sheet1")});
-        const QVariantList head = {QStringLiteral("ПС Порядок"), 1.0, 0.0, 2.0, 1.0, 0.0, 1.0, 7.0, 0.0,
-                                   QStringLiteral("12.500"), QStringLiteral("5.0"), QStringLiteral("0.3")};
-        for (int c = 0; c < head.size(); ++c)
-            QCOMPARE(doc.read(1, c + 1), head[c]);
+        compareRow(doc, 1, {QStringLiteral("ПС Порядок"), 1.0, 0.0, 2.0, 1.0, 0.0, 1.0, 7.0, 0.0,
+                            QStringLiteral("12.500"), QStringLiteral("5.0"), QStringLiteral("0.3")});
         for (int c = 13; c <= 20; ++c)
             QVERIFY(!doc.read(1, c).isValid());
 
@@ -544,19 +551,14 @@ private slots:
         const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
         const QString opening = tmp.filePath(QStringLiteral("book_1.xlsx"));
         QVERIFY(!makeOpeningBackup(path)); // nothing to copy
-        const auto put = [](const QString &p, const QByteArray &bytes) {
-            QFile f(p);
-            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write(bytes);
-        };
-        put(path, "new content");
-        put(opening, "older backup");
+        writeFile(path, "new content");
+        writeFile(opening, "older backup");
         QVERIFY(makeOpeningBackup(path));
         QCOMPARE(fileHash(opening), fileHash(path));
 
         // The save backup of a name with no file keeps an older backup.
         const QString other = tmp.filePath(QStringLiteral("other.xlsx"));
-        put(tmp.filePath(QStringLiteral("otherB.xlsx")), "older backup");
+        writeFile(tmp.filePath(QStringLiteral("otherB.xlsx")), "older backup");
         QVERIFY(!copyFlBak(other));
         QVERIFY(QFileInfo::exists(tmp.filePath(QStringLiteral("otherB.xlsx"))));
 

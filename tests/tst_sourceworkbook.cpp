@@ -1,5 +1,6 @@
 // Source workbooks: the cell rules of loading, the layout of saving, round trips, backups, and the
 // refusal of workbooks that cannot be loaded safely.
+#include "core/calculation.h"
 #include "core/helpers.h"
 #include "core/sourceworkbook.h"
 #include "support/testutil.h"
@@ -166,6 +167,29 @@ private slots:
         const Dataset fourth = loaded(copy, &r, first.calcMonth, first.calcYear);
         QVERIFY2(r.ok, qPrintable(r.message));
         QVERIFY2(sameStoredContent(first, fourth, &difference), qPrintable(difference));
+    }
+
+    // Two examples calculate without findings; the 10/0.4 kV one warns once, about the induction
+    // meters verified in 2007.
+    void examplesCalculateAsDescribed()
+    {
+        const auto calculateExample = [](const char *file) {
+            Dataset ds = loaded(testutil::sourcePath(QStringLiteral("examples/") + QString::fromUtf8(file)));
+            ds.calcMonth = ds.fileMonth;
+            ds.calcYear = ds.fileYear;
+            ds.periodDays = k_day(ds.calcMonth, ds.calcYear);
+            return evaluate(ds);
+        };
+        for (const char *clean : {"ПС_110_10_Заречная_октябрь_2024.xlsx", "РП_10_Южный_2023_год.xlsx"}) {
+            const CalcOutcome o = calculateExample(clean);
+            QCOMPARE(o.outcome, Outcome::Calculated);
+            QCOMPARE(o.stopList.size(), 0);
+        }
+        const CalcOutcome o = calculateExample("ТП_10_0,4_№127_март_2024.xlsx");
+        QCOMPARE(o.outcome, Outcome::Calculated);
+        QCOMPARE(o.errorCount, 0);
+        QCOMPARE(o.warningCount, 1);
+        QCOMPARE(o.stopList[0].name, QStringLiteral("Частный сектор ул. Лесная (население)"));
     }
 
     void newDatasetSavesAndReloads()

@@ -5,6 +5,7 @@
 #include "support/testutil.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -149,7 +150,12 @@ private slots:
         const auto isText = [&](int row, int column, const QString &text) {
             return cell(row, column)[1].toString() == QLatin1String("s") && cell(row, column)[0].toString() == text;
         };
+        // Values loaded in single precision are compared as such; exact ones below.
         const auto isNumber = [&](int row, int column, double value) {
+            return cell(row, column)[1].toString() == QLatin1String("n")
+                   && float(cell(row, column)[0].toDouble()) == float(value);
+        };
+        const auto isExactly = [&](int row, int column, double value) {
             return cell(row, column)[1].toString() == QLatin1String("n") && cell(row, column)[0].toDouble() == value;
         };
 
@@ -179,7 +185,45 @@ private slots:
             QVERIFY(isNumber(r, 17, 0));
             QVERIFY(isNumber(r, 18, 31) && isNumber(r, 19, 10) && isNumber(r, 20, 2024));
         }
+        // As typed, not as the single-precision number 0.7200000286102295.
         QVERIFY(isText(2, 12, QStringLiteral("5124.360")));
+        QVERIFY(isExactly(2, 13, 0.72) && isExactly(2, 16, 0.35) && isExactly(2, 7, 3.22));
+        QVERIFY(isExactly(2, 9, 110) && isExactly(2, 4, 0.2) && isExactly(2, 11, 0.1));
+    }
+
+    // The spreadsheet program reads a re-saved example exactly as it reads the example itself.
+    void spreadsheetProgramReadsSavedAsExample()
+    {
+        const QString soffice = testutil::soffice();
+        if (soffice.isEmpty())
+            QSKIP("soffice is needed");
+        QTemporaryDir tmp;
+        const QString example = tmp.filePath(QStringLiteral("example.xlsx"));
+        QVERIFY(QFile::copy(testutil::sourcePath(QStringLiteral("examples/ТП_10_0,4_№127_март_2024.xlsx")), example));
+        Dataset ds = loaded(example);
+        ds.calcMonth = ds.fileMonth;
+        ds.calcYear = ds.fileYear;
+        QVERIFY(saveSourceWorkbook(ds, tmp.filePath(QStringLiteral("saved.xlsx"))).ok);
+
+        QProcess lo;
+        lo.setWorkingDirectory(tmp.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), tmp.path());
+        lo.setProcessEnvironment(env);
+        lo.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + tmp.filePath(QStringLiteral("profile")),
+                           QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                           QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"), QStringLiteral("--outdir"),
+                           tmp.path(), example, tmp.filePath(QStringLiteral("saved.xlsx"))});
+        QVERIFY(lo.waitForFinished(300000));
+        const auto csv = [&tmp](const char *name) {
+            QFile f(tmp.filePath(QString::fromUtf8(name)));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray expected = csv("example.csv");
+        QVERIFY2(expected.startsWith("\"ТП-10/0,4 кВ №127 (РЭС Северный)\",2,4,2,0,0,0,0,0,19.840,10.0,5.0"),
+                 expected.left(200).constData());
+        QCOMPARE(expected.count('\n'), 1 + ds.rowCount());
+        QCOMPARE(csv("saved.csv"), expected);
     }
 
     void dataSheetByNameElseActive()

@@ -16,6 +16,22 @@ namespace keli {
 
 namespace {
 
+// A value the loader took in single precision (a double that is exactly a float) is written as the
+// shortest decimal that reads back as the same float: 0.45, not 0.449999988079071, which the user
+// would see in the spreadsheet. Loading it again gives the same value as before.
+double shortestOfSingle(double value)
+{
+    const float single = static_cast<float>(value);
+    if (!std::isfinite(value) || double(single) != value)
+        return value;
+    for (int digits = 1; digits < 9; ++digits) {
+        const double shorter = QString::number(value, 'g', digits).toDouble();
+        if (static_cast<float>(shorter) == single)
+            return shorter;
+    }
+    return value;
+}
+
 // Writes cells and remembers the first one that could not be written.
 class SheetWriter
 {
@@ -30,7 +46,7 @@ public:
             fail(row, column);
             return;
         }
-        put(row, column, QVariant(value));
+        put(row, column, QVariant(shortestOfSingle(value)));
     }
 
     bool ok() const { return m_failedRow == 0; }

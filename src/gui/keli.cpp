@@ -39,6 +39,13 @@ Keli::Keli(QWidget *parent) : QMainWindow(parent), ui(new Ui::Keli)
 
 Keli::~Keli() = default;
 
+void Keli::runModally(FVid &dialog)
+{
+    // exec() shows the dialog itself: a dialog shown before exec() would not block this window
+    // (the modality of a visible window does not take effect), so a second dataset could be opened.
+    dialog.exec();
+}
+
 void Keli::takePeriod()
 {
     month = com::ls_mes.indexOf(ui->cbmes->currentText()) + 1;
@@ -61,8 +68,7 @@ void Keli::on_opnf_clicked()
     FVid dialog(month, year, m_spreadsheetCommand, path);
     dialog.setPrompts(m_prompts);
     dialog.readXLSwriteDB();
-    dialog.show();
-    dialog.exec();
+    runModally(dialog);
 }
 
 void Keli::on_crtf_clicked()
@@ -71,8 +77,7 @@ void Keli::on_crtf_clicked()
     FVid dialog(month, year, m_spreadsheetCommand);
     dialog.setPrompts(m_prompts);
     dialog.readXLS();
-    dialog.show();
-    dialog.exec();
+    runModally(dialog);
 }
 
 void Keli::on_aboutpr_clicked()

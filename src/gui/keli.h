@@ -10,6 +10,7 @@
 
 namespace Ui { class Keli; }
 class CDlgAboutPrg;
+class FVid;
 
 class Keli : public QMainWindow
 {
@@ -34,6 +35,8 @@ private slots:
 private:
     // Reads the chosen period from the combo box and the year field into month and year.
     void takePeriod();
+    // Shows the dataset dialog and runs it modally.
+    static void runModally(FVid &dialog);
 
     std::unique_ptr<Ui::Keli> ui;
     std::unique_ptr<CDlgAboutPrg> about;

@@ -1,0 +1,406 @@
+// The dataset dialog: its form, the new dataset, loading into the fields, and the save question
+// on closing. Every test runs in a fresh temporary working directory (keli.ini lies there).
+#include "fvid.h"
+
+#include "core/settings.h"
+#include "core/sourceworkbook.h"
+#include "support/testutil.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Scripted answers for the dialog's questions, with a record of what was asked.
+struct Answers
+{
+    bool yes = true;
+    QString fileName;
+    int questions = 0;
+    int fileDialogs = 0;
+    QStringList informed;
+    QString lastQuestion;
+
+    keli::Prompts prompts()
+    {
+        keli::Prompts p;
+        p.askYesNo = [this](const QString &title, const QString &text) {
+            ++questions;
+            lastQuestion = title + "|" + text;
+            return yes;
+        };
+        p.openFileName = [](QWidget *, const QString &, const QString &, const QString &) { return QString(); };
+        p.anyFileName = [this](QWidget *parent, const QString &caption, const QString &dir, const QString &filter) {
+            ++fileDialogs;
+            if (!qobject_cast<FVid *>(parent) || !caption.isEmpty() || !dir.isEmpty() || filter != "*.xlsx")
+                return QString();
+            return fileName;
+        };
+        p.inform = [this](const QString &title, const QString &text) { informed << title + "|" + text; };
+        return p;
+    }
+};
+
+template <class W> W *field(const FVid &d, const char *name)
+{
+    W *w = d.findChild<W *>(QLatin1String(name));
+    if (!w)
+        qFatal("no field %s", name);
+    return w;
+}
+
+QString text(const FVid &d, const char *name) { return field<QLineEdit>(d, name)->text(); }
+double value(const FVid &d, const char *name) { return field<QDoubleSpinBox>(d, name)->value(); }
+
+QString iniValue(const char *key)
+{
+    return QSettings("keli.ini", QSettings::IniFormat).value(key).toString();
+}
+
+} // namespace
+
+class TestFVid : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> work;
+    QString previousDir;
+
+    QString workPath(const QString &name) const { return work->filePath(name); }
+
+private slots:
+    void init()
+    {
+        previousDir = QDir::currentPath();
+        work.reset(new QTemporaryDir);
+        QVERIFY(work->isValid());
+        QVERIFY(QDir::setCurrent(work->path()));
+    }
+    void cleanup()
+    {
+        QDir::setCurrent(previousDir);
+        work.reset();
+    }
+
+    void formObjects()
+    {
+        FVid d(5, 2024, "EXCEL");
+        QCOMPARE(d.objectName(), QStringLiteral("FVid"));
+        QCOMPARE(d.windowTitle(), QStringLiteral("Программа КЕЛИ "));
+        QCOMPARE(d.size(), QSize(892, 622));
+
+        const struct { const char *name; const char *text; } labels[] = {
+            {"lbOb", "Название объекта"},
+            {"lbKg", "Количество групп счетчиков, фиксирующих"},
+            {"lbPost", "Поступление электроэнергии"},
+            {"lbOtp", "Отпуск электроэнергии внешним потребителям"},
+            {"lbOtps", "Отпуск электроэнергии собственным потребителям"},
+            {"lbRas", "Расчетные технические потери"}, {"lbKvt1", "тыс кВт"},
+            {"lbPorg1", "Погрешность расчета техн. потерь"}, {"lbPr", "%"},
+            {"lbPorg2", "Допустимые коммерческие потери"}, {"lbKvt2", "тыс кВт"},
+            {"label", "Расчетный период"}, {"label_2", "Номера месяцев"},
+            {"label_3", " г., данные которых находятся в файле"},
+            {"label_4", "Перечень отчетов :"},
+            {"label_5", " Отпуск в сети  для приказа №326,млн.кВт-ч"},
+            {"label_6", "ВН"}, {"label_7", "СН1"}, {"label_8", "СН2"}, {"label_9", "НН"},
+        };
+        for (const auto &l : labels)
+            QCOMPARE(field<QLabel>(d, l.name)->text(), QString::fromUtf8(l.text));
+
+        const struct { const char *name; const char *title; } groups[] = {
+            {"grPost", "Типовой учет на поступлении"},
+            {"grOtp", "Типовой учет на отпуске внешним потребителям"},
+            {"grOtps", "Типовой учет на отпуске собств. потребителям"},
+            {"groupBox", "Ввод и редактирование исходной информации :"},
+        };
+        d.show();
+        for (const auto &g : groups) {
+            QGroupBox *box = field<QGroupBox>(d, g.name);
+            QCOMPARE(box->title(), QString::fromUtf8(g.title));
+            // The background beside the title, where the dialog's own grey would show, is white.
+            const QImage image = box->grab().toImage();
+            QCOMPARE(image.pixelColor(box->width() - 4, 3), QColor(Qt::white));
+        }
+        for (int t = 1; t <= 3; ++t) {
+            QCOMPARE(field<QRadioButton>(d, qPrintable(QStringLiteral("rbRas%1").arg(t)))->text(),
+                     QStringLiteral("Расчетный"));
+            QCOMPARE(field<QRadioButton>(d, qPrintable(QStringLiteral("rbTeh%1").arg(t)))->text(),
+                     QStringLiteral("Технический"));
+        }
+
+        const struct { const char *name; int decimals; double maximum; } spins[] = {
+            {"leTexpot", 3, 9999999}, {"leTexpogr", 1, 100}, {"leKompot", 1, 9999},
+            {"Otp1", 2, 9999}, {"Otp2", 2, 9999}, {"Otp3", 2, 9999}, {"Otp4", 2, 9999},
+        };
+        for (const auto &s : spins) {
+            QDoubleSpinBox *spin = field<QDoubleSpinBox>(d, s.name);
+            QCOMPARE(spin->decimals(), s.decimals);
+            QCOMPARE(spin->minimum(), 0.0);
+            QCOMPARE(spin->maximum(), s.maximum);
+            QCOMPARE(spin->value(), 0.0);
+        }
+        const char *const tips[] = {"Отпуск в сеть 110-220 кВ", "Отпуск в сеть 35 кВ", "Отпуск в сеть 6-10 кВ",
+                                    "Отпуск в сеть 0.23-0.4 кВ"};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(field<QDoubleSpinBox>(d, qPrintable(QStringLiteral("Otp%1").arg(i + 1)))->toolTip(),
+                     QString::fromUtf8(tips[i]));
+
+        for (const char *name : {"Txt1", "Txt2", "Txt3"}) {
+            QLineEdit *factor = field<QLineEdit>(d, name);
+            QCOMPARE(factor->inputMask(), QStringLiteral("9.99"));
+            QCOMPARE(factor->toolTip(), QStringLiteral("Коэффициент коррекции энергии"));
+            QVERIFY(!factor->isReadOnly());
+        }
+        for (const char *name : {"lePost", "leOtp", "leOtps", "leGod"})
+            QVERIFY2(field<QLineEdit>(d, name)->isReadOnly(), name);
+        QCOMPARE(field<QLineEdit>(d, "le1")->inputMask(), QStringLiteral("99"));
+        for (int i = 1; i <= 12; ++i)
+            QVERIFY(field<QLineEdit>(d, qPrintable(QStringLiteral("le%1").arg(i)))->isReadOnly());
+        QVERIFY(!field<QLineEdit>(d, "leNob")->isReadOnly());
+
+        QCOMPARE(field<QCheckBox>(d, "check1")->text(),
+                 QStringLiteral("\nОтчет №1. Исходные данные и обобщенные \n    показатели по группам\t"));
+        QCOMPARE(field<QCheckBox>(d, "check2")->text(), QStringLiteral("Отчет №2. Небалансы"));
+        QCOMPARE(field<QCheckBox>(d, "checksl")->text(), QStringLiteral("Показать стоп-лист"));
+        for (const char *name : {"check1", "check2", "checksl"})
+            QVERIFY(field<QCheckBox>(d, name)->isChecked());
+
+        QCOMPARE(field<QPushButton>(d, "pbPost")->text(), QStringLiteral("На поступлении"));
+        QCOMPARE(field<QPushButton>(d, "pbOtp")->text(), QStringLiteral("На отпуске внешним потребителям"));
+        QCOMPARE(field<QPushButton>(d, "pbOtps")->text(), QStringLiteral("На отпуске собственным потребителям"));
+        QCOMPARE(field<QPushButton>(d, "raschet")->text(), QStringLiteral("РАСЧЕТ"));
+    }
+
+    // "Создать новый файл": the defaults of a new dataset, in the fields and in the dataset;
+    // the releases start at 0 whatever keli.ini holds.
+    void newDatasetDefaults()
+    {
+        {
+            QSettings s("keli.ini", QSettings::IniFormat);
+            for (const char *key : {"otp1", "otp2", "otp3", "otp4"})
+                s.setValue(key, "7.50");
+        }
+        FVid d(13, 2024, "EXCEL");
+        d.readXLS();
+        QCOMPARE(text(d, "leNob"), QStringLiteral("Новый"));
+        for (const char *name : {"lePost", "leOtp", "leOtps"})
+            QCOMPARE(text(d, name), QStringLiteral("0"));
+        for (const char *name : {"rbRas1", "rbRas2", "rbRas3"})
+            QVERIFY(field<QRadioButton>(d, name)->isChecked());
+        for (const char *name : {"leTexpot", "leTexpogr", "leKompot", "Otp1", "Otp2", "Otp3", "Otp4"})
+            QCOMPARE(value(d, name), 0.0);
+        for (const char *name : {"Txt1", "Txt2", "Txt3"})
+            QCOMPARE(text(d, name), QStringLiteral("1.00"));
+        QCOMPARE(text(d, "le1"), QStringLiteral("13"));
+        QCOMPARE(text(d, "leGod"), QStringLiteral("2024"));
+        for (int i = 2; i <= 12; ++i)
+            QVERIFY(text(d, qPrintable(QStringLiteral("le%1").arg(i))).isEmpty());
+
+        const keli::Dataset &ds = d.dataset();
+        QCOMPARE(ds.periodDays, 366);
+        QCOMPARE(ds.fileMonth, 13);
+        QCOMPARE(ds.fileYear, 2024);
+        QCOMPARE(ds.workbookPath, QStringLiteral("Новый.xlsx"));
+        QCOMPARE(ds.rowCount(), 0);
+        QVERIFY(ds.intakeCount == 0 && ds.externalCount == 0 && ds.ownCount == 0);
+        QCOMPARE(ds.networkRelease[0], 0.0);
+        QVERIFY(ds.isSettlement(1) && ds.isSettlement(2) && ds.isSettlement(3));
+        QVERIFY(!QFile::exists(workPath("Новый.xlsx")));
+    }
+
+    // Esc and the window's close button ask too; declining writes nothing.
+    void closingAsks_data()
+    {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("Esc") << true;
+        QTest::newRow("close button") << false;
+    }
+    void closingAsks()
+    {
+        QFETCH(bool, byEscape);
+        Answers answers;
+        answers.yes = false;
+        FVid d(5, 2024, "EXCEL");
+        d.setPrompts(answers.prompts());
+        d.readXLS();
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        if (byEscape)
+            QTest::keyClick(&d, Qt::Key_Escape);
+        else
+            d.close();
+        QVERIFY(!d.isVisible());
+        QCOMPARE(answers.questions, 1);
+        QCOMPARE(answers.lastQuestion, QStringLiteral("КЕЛИ-ст|Сохранить информацию ?"));
+        QCOMPARE(answers.fileDialogs, 0);
+        QVERIFY(!QFile::exists("keli.ini"));
+    }
+
+    // The chosen name gets ".xlsx" unless it ends so (case-sensitive); what was typed is saved;
+    // the releases go to keli.ini with a decimal point, whatever the locale shows.
+    void saveOnClosing_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no extension") << "X" << "X.xlsx";
+        QTest::newRow("capitals") << "X.XLSX" << "X.XLSX.xlsx";
+        QTest::newRow("extension") << "Y.xlsx" << "Y.xlsx";
+    }
+    void saveOnClosing()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        Answers answers;
+        answers.fileName = workPath(typed);
+        {
+            FVid d(6, 2024, "EXCEL");
+            d.setPrompts(answers.prompts());
+            d.readXLS();
+            field<QLineEdit>(d, "leNob")->setText(QStringLiteral("ПС 110/10 кВ Северная"));
+            field<QRadioButton>(d, "rbTeh2")->setChecked(true);
+            field<QDoubleSpinBox>(d, "leTexpot")->setValue(12.345);
+            field<QDoubleSpinBox>(d, "Otp1")->setLocale(QLocale(QLocale::German));
+            field<QDoubleSpinBox>(d, "Otp1")->setValue(1.5);
+            field<QDoubleSpinBox>(d, "Otp3")->setValue(42);
+            d.show();
+            QTest::keyClick(&d, Qt::Key_Escape);
+            QCOMPARE(answers.questions, 1);
+            QCOMPARE(answers.fileDialogs, 1);
+            QVERIFY(answers.informed.isEmpty());
+        }
+        QVERIFY(QFile::exists(workPath(saved)));
+        QCOMPARE(QDir(work->path()).entryList({"*.xlsx", "*.XLSX"}, QDir::Files), QStringList{saved});
+        QCOMPARE(iniValue("otp1"), QStringLiteral("1.50"));
+        QCOMPARE(iniValue("otp2"), QStringLiteral("0.00"));
+        QCOMPARE(iniValue("otp3"), QStringLiteral("42.00"));
+
+        // Opened again: the fields show what was typed, and the releases come from keli.ini.
+        FVid again(6, 2024, "EXCEL", workPath(saved));
+        again.setPrompts(answers.prompts());
+        again.readXLSwriteDB();
+        QVERIFY(answers.informed.isEmpty());
+        QCOMPARE(text(again, "leNob"), QStringLiteral("ПС 110/10 кВ Северная"));
+        QVERIFY(field<QRadioButton>(again, "rbRas1")->isChecked());
+        QVERIFY(field<QRadioButton>(again, "rbTeh2")->isChecked());
+        QCOMPARE(value(again, "leTexpot"), 12.345);
+        QCOMPARE(value(again, "Otp1"), 1.5);
+        QCOMPARE(value(again, "Otp3"), 42.0);
+    }
+
+    // A save that fails says so and leaves the settings as they were; cancelling the file
+    // dialog writes nothing.
+    void failedOrCancelledSave()
+    {
+        Answers answers;
+        answers.fileName = workPath("missing-folder/book");
+        {
+            FVid d(6, 2024, "EXCEL");
+            d.setPrompts(answers.prompts());
+            d.readXLS();
+            field<QDoubleSpinBox>(d, "Otp1")->setValue(3);
+            d.show();
+            d.close();
+        }
+        QCOMPARE(answers.informed.size(), 1);
+        QVERIFY(answers.informed.first().startsWith(" |"));
+        QVERIFY(answers.informed.first().size() > 2);
+        QVERIFY(!QFile::exists("keli.ini"));
+
+        answers.fileName.clear();
+        {
+            FVid d(6, 2024, "EXCEL");
+            d.setPrompts(answers.prompts());
+            d.readXLS();
+            d.show();
+            d.close();
+        }
+        QCOMPARE(answers.fileDialogs, 2);
+        QCOMPARE(answers.informed.size(), 1);
+        QVERIFY(!QFile::exists("keli.ini"));
+    }
+
+    // Header values beyond the fields' ranges or decimals: the dataset holds what the fields show.
+    void loadedValuesFollowTheFields()
+    {
+        if (!testutil::pythonHas("openpyxl"))
+            QSKIP("python3-openpyxl is missing");
+        bool ok = false;
+        QString error;
+        testutil::runPython(R"(
+import sys, openpyxl
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "Лист1"
+ws.append(["  Объект  ", 1, 0, 0, " 0 ", 1, None, 7, 8, 12345678.9, 150, 12.36])
+ws.append(["Ввод", 1, " э ", 0.5, 0.5, 1, 5.19, 300, 10, 10, 9, 100.5, 0.7, 0, "р", 0.4, 0, 31, 5, 2023])
+wb.save(sys.argv[1])
+)", {workPath("odd.xlsx")}, &ok, &error);
+        QVERIFY2(ok, qPrintable(error));
+
+        Answers answers;
+        FVid d(6, 2024, "EXCEL", workPath("odd.xlsx"));
+        d.setPrompts(answers.prompts());
+        d.readXLSwriteDB();
+        QVERIFY2(answers.informed.isEmpty(), qPrintable(answers.informed.join(';')));
+        QCOMPARE(text(d, "leNob"), QStringLiteral("Объект"));
+        QCOMPARE(text(d, "lePost"), QStringLiteral("1"));
+        QVERIFY(field<QRadioButton>(d, "rbRas1")->isChecked());
+        QVERIFY(field<QRadioButton>(d, "rbTeh2")->isChecked());
+        QVERIFY(field<QRadioButton>(d, "rbTeh3")->isChecked());
+        QCOMPARE(value(d, "leTexpot"), 9999999.0);
+        QCOMPARE(value(d, "leTexpogr"), 100.0);
+        QCOMPARE(value(d, "leKompot"), 12.4);
+        QCOMPARE(text(d, "le1"), QStringLiteral("5"));
+        QCOMPARE(text(d, "leGod"), QStringLiteral("2023"));
+        const keli::Dataset &ds = d.dataset();
+        QCOMPARE(ds.techLosses, 9999999.0);
+        QCOMPARE(ds.techLossErrorPct, 100.0);
+        QCOMPARE(ds.permissibleCommercialLoss, 12.4);
+        QCOMPARE(ds.periodDays, 30);
+        QCOMPARE(ds.calcMonth, 6);
+        QCOMPARE(ds.rowCount(), 1);
+        QCOMPARE(ds.meterType.value(0), QStringLiteral("Э"));
+        QCOMPARE(ds.correctionFactor[0], QStringLiteral("1.00"));
+    }
+
+    // An unreadable workbook: the user is told, the dialog shows an empty dataset, the file stays.
+    void unreadableWorkbook()
+    {
+        const QByteArray junk = "this is not a workbook";
+        {
+            QFile f(workPath("bad.xlsx"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(junk);
+        }
+        QSettings("keli.ini", QSettings::IniFormat).setValue("otp4", "2.50");
+        Answers answers;
+        FVid d(6, 2024, "EXCEL", workPath("bad.xlsx"));
+        d.setPrompts(answers.prompts());
+        d.readXLSwriteDB();
+        QCOMPARE(answers.informed.size(), 1);
+        QVERIFY(answers.informed.first().startsWith(" |"));
+        QVERIFY(answers.informed.first().size() > 2);
+        QCOMPARE(text(d, "leNob"), QString());
+        QCOMPARE(text(d, "lePost"), QStringLiteral("0"));
+        QCOMPARE(d.dataset().rowCount(), 0);
+        QCOMPARE(d.dataset().periodDays, 30);
+        QCOMPARE(value(d, "Otp4"), 2.5);
+        QFile f(workPath("bad.xlsx"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), junk);
+    }
+};
+
+QTEST_MAIN(TestFVid)
+#include "tst_gui_fvid.moc"

@@ -1,0 +1,365 @@
+// The main window and the about window: form, the period in keli.ini, open and create.
+// Every test runs in a fresh temporary working directory, as the program uses the current one.
+#include "cdlgaboutprg.h"
+#include "fvid.h"
+#include "keli.h"
+
+#include "core/com.h"
+#include "core/settings.h"
+#include "core/sourceworkbook.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Scripted answers to the windows' questions, with a record of what was asked.
+struct Answers
+{
+    QStringList openNames;     // returned by the open-file dialog, one per call
+    bool saveAnswer = false;   // answer to "Сохранить информацию ?"
+    QString saveName;          // returned by the save file dialog
+    QStringList informed;      // texts of the information boxes shown
+    int questions = 0;
+
+    keli::Prompts prompts()
+    {
+        keli::Prompts p;
+        p.askYesNo = [this](const QString &, const QString &) { ++questions; return saveAnswer; };
+        p.openFileName = [this](QWidget *, const QString &caption, const QString &, const QString &filter) {
+            if (caption != QLatin1String("Open Dialog") || filter != QLatin1String("*.xlsx"))
+                return QString();
+            return openNames.isEmpty() ? QString() : openNames.takeFirst();
+        };
+        p.anyFileName = [this](QWidget *, const QString &, const QString &, const QString &) { return saveName; };
+        p.inform = [this](const QString &title, const QString &text) {
+            informed << (title == QLatin1String(" ") ? text : QStringLiteral("wrong title: ") + title);
+        };
+        return p;
+    }
+};
+
+// Runs action, which may start dataset dialogs modally; each one that comes up is handed to
+// onDialog and then closed as by Esc. Returns how many came up.
+int withDialogs(const std::function<void()> &action, const std::function<void(FVid &)> &onDialog)
+{
+    int seen = 0;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<FVid *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        ++seen;
+        onDialog(*dialog);
+        dialog->reject();
+    });
+    timer.start();
+    action();
+    timer.stop();
+    return seen;
+}
+
+// A small source workbook with one intake row, written by the saver.
+bool makeWorkbook(const QString &path, const QString &objectName)
+{
+    keli::Dataset ds;
+    ds.calcMonth = 5;
+    ds.calcYear = 2024;
+    ds.periodDays = 31;
+    ds.objectName = objectName;
+    ds.intakeCount = 1;
+    ds.appendRow(1);
+    ds.name[0] = QStringLiteral("Ввод Т-1");
+    ds.meterType[0] = QStringLiteral("Э");
+    ds.pointKind[0] = QStringLiteral("Р");
+    ds.energy[0] = 1250.5;
+    return keli::saveSourceWorkbook(ds, path).ok;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestKeli : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> work;
+    QString previousDir;
+
+    QString workPath(const QString &name) const { return work->filePath(name); }
+    static void click(Keli &w, const char *button)
+    {
+        QTest::mouseClick(w.findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
+    }
+
+private slots:
+    void init()
+    {
+        previousDir = QDir::currentPath();
+        work.reset(new QTemporaryDir);
+        QVERIFY(work->isValid());
+        QVERIFY(QDir::setCurrent(work->path()));
+    }
+    void cleanup()
+    {
+        QDir::setCurrent(previousDir);
+        work.reset();
+    }
+
+    void mainWindowForm()
+    {
+        Keli w;
+        w.show();
+        QCOMPARE(w.windowTitle(), QStringLiteral("Программа КЕЛИ"));
+        QCOMPARE(w.objectName(), QStringLiteral("Keli"));
+        QCOMPARE(w.geometry(), QRect(10, 40, 613, 133));
+        QCOMPARE(w.findChild<QPushButton *>("opnf")->text(), QStringLiteral("Открыть файл"));
+        QCOMPARE(w.findChild<QPushButton *>("crtf")->text(), QStringLiteral("Создать новый файл"));
+        QCOMPARE(w.findChild<QPushButton *>("aboutpr")->text(), QStringLiteral("О программе"));
+        QCOMPARE(w.findChild<QLabel *>("label")->text(), QStringLiteral("Файл сохраняется за"));
+        QCOMPARE(w.findChild<QLabel *>("label_2")->text(), QStringLiteral("г."));
+        auto *cbmes = w.findChild<QComboBox *>("cbmes");
+        QStringList items;
+        for (int i = 0; i < cbmes->count(); ++i)
+            items << cbmes->itemText(i);
+        QCOMPARE(items, com::ls_mes);
+        auto *spGod = w.findChild<QSpinBox *>("spGod");
+        QCOMPARE(spGod->minimum(), 2000);
+        QCOMPARE(spGod->maximum(), 2040);
+        QVERIFY(w.findChild<QMenuBar *>("menubar"));
+        QVERIFY(w.findChild<QStatusBar *>("statusbar"));
+    }
+
+    // No keli.ini: no month, the year 2000, the command "EXCEL"; an opened workbook then gets
+    // month 0 and a period of 0 days.
+    void firstStartWithoutSettings()
+    {
+        QVERIFY(makeWorkbook(workPath("a.xlsx"), QStringLiteral("ПС")));
+        Keli w;
+        QCOMPARE(w.findChild<QComboBox *>("cbmes")->currentIndex(), -1);
+        QCOMPARE(w.findChild<QSpinBox *>("spGod")->value(), 2000);
+        QCOMPARE(w.spreadsheetCommand(), QStringLiteral("EXCEL"));
+
+        Answers answers;
+        answers.openNames << workPath("a.xlsx");
+        w.setPrompts(answers.prompts());
+        int month = -1, days = -1, year = -1;
+        const int dialogs = withDialogs([&] { click(w, "opnf"); }, [&](FVid &d) {
+            month = d.dataset().calcMonth;
+            year = d.dataset().calcYear;
+            days = d.dataset().periodDays;
+        });
+        QCOMPARE(dialogs, 1);
+        QCOMPARE(month, 0);
+        QCOMPARE(year, 2000);
+        QCOMPARE(days, 0);
+        QCOMPARE(answers.questions, 1);
+    }
+
+    // The period goes to keli.ini at each change and comes back at the next start.
+    void periodWrittenAtOnceAndRestored()
+    {
+        {
+            Keli w;
+            w.findChild<QComboBox *>("cbmes")->setCurrentIndex(12); // "год"
+            QCOMPARE(keli::Settings().month(), 13);
+            w.findChild<QComboBox *>("cbmes")->setCurrentIndex(4);
+            QCOMPARE(keli::Settings().month(), 5);
+            w.findChild<QSpinBox *>("spGod")->setValue(2024);
+            QCOMPARE(QSettings("keli.ini", QSettings::IniFormat).value("y").toString(), QStringLiteral("2024"));
+        }
+        Keli again;
+        QCOMPARE(again.findChild<QComboBox *>("cbmes")->currentText(), QStringLiteral("Май"));
+        QCOMPARE(again.findChild<QSpinBox *>("spGod")->value(), 2024);
+        // Restoring at start does not change what is stored.
+        QCOMPARE(keli::Settings().month(), 5);
+        QCOMPARE(keli::Settings().year(), 2024);
+    }
+
+    void storedValuesShownAtStart()
+    {
+        {
+            QSettings s("keli.ini", QSettings::IniFormat);
+            s.setValue("tper", 13);
+            s.setValue("y", "1999");
+            s.setValue("reportKeli", "soffice --calc");
+        }
+        Keli w;
+        QCOMPARE(w.findChild<QComboBox *>("cbmes")->currentText(), QStringLiteral("год"));
+        QCOMPARE(w.findChild<QSpinBox *>("spGod")->value(), 2000);
+        QCOMPARE(w.spreadsheetCommand(), QStringLiteral("soffice --calc"));
+    }
+
+    // Flashed at start, shown again on request, closing only hides it.
+    void aboutDialog()
+    {
+        Keli w;
+        w.show();
+        QPointer<CDlgAboutPrg> about = w.aboutDialog();
+        QVERIFY(about);
+        QVERIFY(!about->isVisible());
+        QVERIFY(!about->parent());
+        QCOMPARE(about->programLine(), QStringLiteral("Программа КЕЛИ (Версия V2.01.26)"));
+        QVERIFY(about->windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(about->pos(), QPoint(500, 220));
+        QCOMPARE(about->windowTitle(), QStringLiteral("О прогамме ДИМЕ"));
+        QCOMPARE(about->size(), QSize(545, 369));
+        auto *line = about->findChild<QLineEdit *>("LineInfo");
+        QVERIFY(line->isReadOnly());
+
+        click(w, "aboutpr");
+        QVERIFY(about->isVisible());
+        about->close();
+        QVERIFY(about);
+        QVERIFY(!about->isVisible());
+        click(w, "aboutpr");
+        QVERIFY(about->isVisible());
+        // An open about window does not keep the program alive after the main window closes.
+        QVERIFY(!about->testAttribute(Qt::WA_QuitOnClose));
+    }
+
+    // The five report files of the working directory are refused silently; the same name in
+    // another directory opens.
+    void reservedReportNamesRefused()
+    {
+        const QStringList reserved = {"Otchet1.xlsx", "result.xlsx", "otchet1Empty.xlsx", "otchet2Empty.xlsx",
+                                      "СтоплистОтчет.xlsx"};
+        Keli w;
+        Answers answers;
+        for (const QString &name : reserved) {
+            QVERIFY(makeWorkbook(workPath(name), QStringLiteral("ПС")));
+            answers.openNames << QDir::currentPath() + "/" + name;
+        }
+        w.setPrompts(answers.prompts());
+        for (const QString &name : reserved) {
+            QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [](FVid &) {}), 0);
+            QVERIFY2(!QFile::exists(workPath(QString(name).replace(".xlsx", "_1.xlsx"))), qPrintable(name));
+        }
+        QVERIFY(answers.informed.isEmpty());
+
+        QVERIFY(QDir().mkpath(workPath("other")));
+        QVERIFY(makeWorkbook(workPath("other/result.xlsx"), QStringLiteral("Другая")));
+        answers.openNames << workPath("other/result.xlsx");
+        w.setPrompts(answers.prompts());
+        QString shown;
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); },
+                             [&](FVid &d) { shown = d.findChild<QLineEdit *>("leNob")->text(); }),
+                 1);
+        QCOMPARE(shown, QStringLiteral("Другая"));
+        QVERIFY(QFile::exists(workPath("other/result_1.xlsx")));
+        QVERIFY(answers.informed.isEmpty());
+    }
+
+    // book.xlsx is copied to book_1.xlsx, replacing an older one; when the copy cannot be made the
+    // user is told and the workbook opens all the same.
+    void openingBackup()
+    {
+        QVERIFY(makeWorkbook(workPath("book.xlsx"), QStringLiteral("Книга")));
+        const QByteArray original = contents(workPath("book.xlsx"));
+        {
+            QFile old(workPath("book_1.xlsx"));
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("an older backup");
+        }
+        Keli w;
+        Answers answers;
+        answers.openNames << workPath("book.xlsx");
+        w.setPrompts(answers.prompts());
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [](FVid &) {}), 1);
+        QCOMPARE(contents(workPath("book_1.xlsx")), original);
+        QVERIFY(answers.informed.isEmpty());
+
+        // A directory in the place of the backup: the copy fails.
+        QVERIFY(makeWorkbook(workPath("locked.xlsx"), QStringLiteral("Закрытая")));
+        QVERIFY(QDir().mkpath(workPath("locked_1.xlsx/inside")));
+        answers.openNames << workPath("locked.xlsx");
+        w.setPrompts(answers.prompts());
+        QString shown;
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); },
+                             [&](FVid &d) { shown = d.findChild<QLineEdit *>("leNob")->text(); }),
+                 1);
+        QCOMPARE(answers.informed, QStringList{QStringLiteral("Резервная исходного копия файла не создана")});
+        QCOMPARE(shown, QStringLiteral("Закрытая"));
+    }
+
+    void cancelledOpenDoesNothing()
+    {
+        Keli w;
+        Answers answers; // no name: the dialog was cancelled
+        w.setPrompts(answers.prompts());
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [](FVid &) {}), 0);
+        QCOMPARE(answers.questions, 0);
+    }
+
+    // Two workbooks one after the other: the second dialog starts with the releases the first
+    // one saved; a new dataset starts with 0 whatever keli.ini holds.
+    void releasesCarriedToTheNextWorkbook()
+    {
+        QVERIFY(makeWorkbook(workPath("a.xlsx"), QStringLiteral("А")));
+        QVERIFY(makeWorkbook(workPath("b.xlsx"), QStringLiteral("Б")));
+        Keli w;
+        w.findChild<QComboBox *>("cbmes")->setCurrentIndex(5);
+        w.findChild<QSpinBox *>("spGod")->setValue(2024);
+        Answers answers;
+        answers.openNames << workPath("a.xlsx") << workPath("b.xlsx");
+        answers.saveAnswer = true;
+        answers.saveName = workPath("a.xlsx");
+        w.setPrompts(answers.prompts());
+        const double entered[4] = {1.5, 2.25, 0, 12};
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [&](FVid &d) {
+                     for (int i = 0; i < 4; ++i)
+                         d.findChild<QDoubleSpinBox *>(QStringLiteral("Otp%1").arg(i + 1))->setValue(entered[i]);
+                 }),
+                 1);
+        QCOMPARE(QSettings("keli.ini", QSettings::IniFormat).value("otp2").toString(), QStringLiteral("2.25"));
+
+        answers.saveAnswer = false;
+        double shown[4] = {-1, -1, -1, -1};
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [&](FVid &d) {
+                     for (int i = 0; i < 4; ++i)
+                         shown[i] = d.findChild<QDoubleSpinBox *>(QStringLiteral("Otp%1").arg(i + 1))->value();
+                 }),
+                 1);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(shown[i], entered[i]);
+
+        QString object;
+        int month = 0;
+        QCOMPARE(withDialogs([&] { click(w, "crtf"); }, [&](FVid &d) {
+                     for (int i = 0; i < 4; ++i)
+                         shown[i] = d.findChild<QDoubleSpinBox *>(QStringLiteral("Otp%1").arg(i + 1))->value();
+                     object = d.findChild<QLineEdit *>("leNob")->text();
+                     month = d.dataset().calcMonth;
+                 }),
+                 1);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(shown[i], 0.0);
+        QCOMPARE(object, QStringLiteral("Новый"));
+        QCOMPARE(month, 6);
+        QCOMPARE(answers.questions, 3);
+    }
+};
+
+QTEST_MAIN(TestKeli)
+#include "tst_gui_keli.moc"

@@ -1,8 +1,176 @@
-// Placeholder until keli-calc is built.
+// keli-calc: loads a source workbook, runs the calculation of one press of "РАСЧЕТ" and writes the
+// same report files as the desktop program, without windows.
+
+#include "cliopts.h"
+#include "resultjson.h"
+
+#include "core/calculation.h"
+#include "core/helpers.h"
+#include "core/reportfiles.h"
+#include "core/sourceworkbook.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
 #include <cstdio>
 
-int main()
+using namespace keli;
+
+namespace {
+
+enum ExitCode { Calculated = 0, NotCompleted = 1, UsageOrUnreadable = 2 };
+
+void out(const QString &line)
 {
-    std::fputs("keli-calc: not built yet\n", stderr);
-    return 2;
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+}
+
+void err(const QString &line)
+{
+    std::fputs(("keli-calc: " + line).toUtf8().constData(), stderr);
+    std::fputc('\n', stderr);
+}
+
+QString n3(double v)
+{
+    return rounds(v, 3);
+}
+
+bool writeJson(const QString &path, const CalcOutcome &outcome, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    file.write(resultJson(outcome));
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void printSummary(const CalcOutcome &o)
+{
+    const CalcResults &r = o.results;
+    out(QStringLiteral("Outcome: %1").arg(outcomeName(o.outcome)));
+    if (!o.message.isEmpty())
+        out(QStringLiteral("  %1").arg(o.message));
+    if (o.outcome == Outcome::Calculated) {
+        out(QStringLiteral("Balance, thousand kWh: intake %1, external release %2, own release %3, "
+                           "net supply %4")
+                .arg(n3(r.intakeEnergy), n3(r.externalReleaseEnergy), n3(r.ownReleaseEnergy),
+                     n3(r.netSupply)));
+        out(QStringLiteral("Actual losses %1 (%2 % of intake), actual imbalance %3 (%4 % of intake)")
+                .arg(n3(r.actualLoss), rounds(r.actualLossPctIntake, 2), n3(r.commercialLoss),
+                     rounds(r.commercialLossPctIntake, 2)));
+        out(QStringLiteral("Imbalance from actual metering errors: %1 .. %2 thousand kWh")
+                .arg(n3(r.actualLower), n3(r.actualUpper)));
+        out(QStringLiteral("Permissible imbalance (normative errors): %1 .. %2 thousand kWh")
+                .arg(n3(r.normativeLower), n3(r.normativeUpper)));
+    }
+    out(QStringLiteral("Stop list: %1 errors, %2 warnings").arg(o.errorCount).arg(o.warningCount));
+    const int shown = 20;
+    for (int k = 0; k < o.stopList.size() && k < shown; ++k) {
+        const StopListEntry &e = o.stopList[k];
+        out(QStringLiteral("  %1: row %2 (table %3, %4) %5: %6 [%7 = %8]")
+                .arg(e.kind).arg(e.fileRow).arg(e.table).arg(e.rowInTable)
+                .arg(e.name, e.message, e.parameter, rounds(e.value, 2)));
+    }
+    if (o.stopList.size() > shown)
+        out(QStringLiteral("  ... and %1 more").arg(o.stopList.size() - shown));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+
+    CliOptions opt;
+    QString error;
+    if (!parseCliOptions(args, QDir::currentPath(), &opt, &error)) {
+        err(error);
+        std::fputs(cliUsage().toUtf8().constData(), stderr);
+        return UsageOrUnreadable;
+    }
+    if (opt.help) {
+        std::fputs(cliUsage().toUtf8().constData(), stdout);
+        return Calculated;
+    }
+
+    // Load without rewriting the source.
+    Dataset ds;
+    ds.workbookPath = opt.source;
+    ds.calcMonth = opt.month;
+    ds.calcYear = opt.year;
+    if (!QFileInfo(opt.source).isFile()) {
+        err(QStringLiteral("no such file: %1").arg(opt.source));
+        return UsageOrUnreadable;
+    }
+    const WorkbookResult loaded = readXLSwriteDB(ds, /*rewriteInPlace*/ false);
+    if (!loaded.ok) {
+        err(QStringLiteral("%1: %2").arg(opt.source, loaded.message));
+        return UsageOrUnreadable;
+    }
+
+    // The period: as given, else as stored in the workbook.
+    ds.calcMonth = opt.month ? opt.month : ds.fileMonth;
+    ds.calcYear = opt.year ? opt.year : ds.fileYear;
+    if (ds.calcMonth < 1 || ds.calcMonth > 13) {
+        err(QStringLiteral("%1 stores no valid period month (%2); give --month")
+                .arg(opt.source).arg(ds.fileMonth));
+        return UsageOrUnreadable;
+    }
+    ds.periodDays = k_day(ds.calcMonth, ds.calcYear);
+    for (int t = 0; t < 3; ++t)
+        ds.correctionFactor[t] = opt.correction[t];
+    for (int k = 0; k < 4; ++k)
+        ds.networkRelease[k] = opt.releases[k];
+    ds.report1Selected = opt.report1;
+    ds.report2Selected = opt.report2;
+    ds.showStopList = opt.stopList;
+
+    const CalcOutcome outcome = calculate(ds);
+    printSummary(outcome);
+    bool filesOk = true;
+
+    // The report files of the outcome, written by core as the desktop program writes them.
+    ReportFilesOptions reportOptions;
+    reportOptions.report1 = opt.report1;
+    reportOptions.report2 = opt.report2;
+    reportOptions.errorPageAfterWarnings = opt.stopList;
+    const ReportFilesResult files = writeReportFiles(opt.workDir, ds, outcome, reportOptions);
+    for (const QString &name : files.written)
+        out(QStringLiteral("Written: %1").arg(QDir(opt.workDir).filePath(name)));
+    for (const QString &failure : files.failures) {
+        err(failure);
+        filesOk = false;
+    }
+
+    if (!opt.savePath.isEmpty()) {
+        const QString path = withXlsxSuffix(opt.savePath);
+        const WorkbookResult saved = saveSourceWorkbook(ds, path);
+        if (saved.ok) {
+            out(QStringLiteral("Saved: %1").arg(path));
+        } else {
+            err(QStringLiteral("%1: %2").arg(path, saved.message));
+            filesOk = false;
+        }
+    }
+    if (!opt.jsonPath.isEmpty()) {
+        if (writeJson(opt.jsonPath, outcome, &error)) {
+            out(QStringLiteral("Written: %1").arg(opt.jsonPath));
+        } else {
+            err(QStringLiteral("%1: %2").arg(opt.jsonPath, error));
+            filesOk = false;
+        }
+    }
+    return outcome.outcome == Outcome::Calculated && filesOk ? Calculated : NotCompleted;
 }

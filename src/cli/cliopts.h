@@ -1,0 +1,29 @@
+#pragma once
+// The command line of keli-calc.
+
+#include <QString>
+#include <QStringList>
+
+struct CliOptions
+{
+    int month = 0;            // 1..13; 0 = the period stored in the workbook
+    int year = 0;             // 0 = the year stored in the workbook
+    QString correction[3] = {QStringLiteral("1.00"), QStringLiteral("1.00"), QStringLiteral("1.00")};
+    double releases[4] = {0, 0, 0, 0}; // million kWh
+    bool report1 = true;
+    bool report2 = true;
+    bool stopList = true;     // the error page after a calculation with warnings
+    QString workDir;          // absolute
+    QString savePath;         // absolute, empty = no save
+    QString jsonPath;         // absolute, empty = no JSON
+    QString source;           // absolute
+    bool help = false;
+};
+
+// Parses the arguments (without the program name). Relative paths are taken from startDir.
+// On a usage error returns false and sets *error.
+bool parseCliOptions(const QStringList &args, const QString &startDir, CliOptions *options,
+                     QString *error);
+
+// The usage text printed by --help and after a usage error.
+QString cliUsage();

@@ -314,6 +314,7 @@ private slots:
         QVariantList head = header(1.0, 0.0, 0.0);
         head[0] = QStringLiteral("  ПС Тестовая ");
         head[7] = QStringLiteral("17");               // H1 carried as text
+        head[8] = 2000000.0;                          // I1 as a number, in full
         head[9] = 12.3456;                            // J1 as a number
         writeBook(path, {head, row});
 
@@ -322,7 +323,7 @@ private slots:
         QVERIFY2(r.ok, qPrintable(r.message));
         QCOMPARE(ds.objectName, QStringLiteral("ПС Тестовая"));
         QCOMPARE(ds.reserved1, QStringLiteral("17"));
-        QCOMPARE(ds.reserved2, QStringLiteral("0"));
+        QCOMPARE(ds.reserved2, QStringLiteral("2000000"));
         QCOMPARE(ds.techLosses, double(12.3456f));
         QCOMPARE(ds.techLossErrorPct, 2.0);
         QCOMPARE(ds.permissibleCommercialLoss, 3.0);

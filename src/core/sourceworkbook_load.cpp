@@ -40,13 +40,18 @@ bool isNumeric(const QVariant &v)
     }
 }
 
-// A cell read as text: strings as they stand, numbers as their shortest decimal text (0 as "0").
+// A cell read as text: strings as they stand, numbers as their shortest decimal text (0 as "0";
+// whole numbers in full, 1000000 and not "1e+06").
 QString cellText(const QVariant &v)
 {
     if (!v.isValid())
         return QString();
-    if (isNumeric(v))
-        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    if (isNumeric(v)) {
+        const double d = v.toDouble();
+        if (d == std::trunc(d) && std::fabs(d) < 1e15)
+            return QString::number(static_cast<qint64>(d));
+        return QString::number(d, 'g', QLocale::FloatingPointShortest);
+    }
     return v.toString();
 }
 

@@ -1,0 +1,337 @@
+// keli-calc as a user runs it: the example workbooks, the outcomes and their exit codes, the
+// options, --json and --save, the report files.
+
+#include "core/dataset.h"
+#include "core/sourceworkbook.h"
+#include "support/testutil.h"
+
+#include <QtTest>
+
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace keli;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QString keliCalc()
+{
+    return qEnvironmentVariable("KELI_CALC", testutil::binaryPath(QStringLiteral("src/cli/keli-calc")));
+}
+
+Run run(const QStringList &args, const QString &dir)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(keliCalc(), args);
+    Run r;
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QJsonObject readJson(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
+    return error.error == QJsonParseError::NoError ? doc.object() : QJsonObject();
+}
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// A small valid object: one intake, one external release, one own release row, March 2024.
+Dataset smallObject()
+{
+    Dataset ds;
+    ds.calcMonth = ds.fileMonth = 3;
+    ds.calcYear = ds.fileYear = 2024;
+    ds.periodDays = 31;
+    ds.objectName = QStringLiteral("ПС Проба");
+    ds.intakeCount = ds.externalCount = ds.ownCount = 1;
+    const double energies[3] = {1000, 400, 500};
+    for (int t = 1; t <= 3; ++t) {
+        const int i = ds.appendRow(t);
+        ds.name[i] = QStringLiteral("Точка %1").arg(t);
+        ds.pointKind[i] = QStringLiteral("Р");
+        ds.meterType[i] = QStringLiteral("Э");
+        ds.meterCount[i] = 1;
+        ds.energy[i] = energies[t - 1];
+        ds.fillFactor[i] = 0.5;
+        ds.ctClass[i] = ds.vtClass[i] = ds.meterClass[i] = 0.5;
+        ds.vtVoltageLoss[i] = 0.25;
+        ds.verificationDate[i] = 1.23;
+        ds.ctVoltage[i] = ds.reportVoltage[i] = 10;
+        ds.ctRatedCurrent[i] = 300;
+    }
+    return ds;
+}
+
+QString saveDataset(const Dataset &ds, const QString &path)
+{
+    const WorkbookResult r = saveSourceWorkbook(ds, path);
+    return r.ok ? path : QString();
+}
+
+const QStringList kRequiredNumbers = {
+    "intakeEnergy", "externalReleaseEnergy", "ownReleaseEnergy", "ownNeedsEnergy",
+    "householdNeedsEnergy", "netSupply", "intakePresent", "externalShare", "ownShare", "ctLossEnergy",
+    "actualLoss", "commercialLoss", "actualUpper", "actualLower", "actualSystematic", "actualRandom",
+    "normativeUpper", "normativeLower", "normativeSystematic", "normativeRandom", "excessUpper",
+    "excessLower", "excessSystematic", "excessRandom", "actualWithLossesMid", "actualWithLossesRandom",
+    "normativeWithLossesMid", "normativeWithLossesRandom", "combinedRandomWithLosses",
+    "orderReleaseTotal", "actualUpperPerReleaseUndermetering", "undermeteringDifferenceShare",
+    "maxIntakeUndermetering", "maxReleaseUndermetering", "intakeUndermetering",
+    "externalUndermetering", "ownUndermetering", "actualLossPctIntake", "actualLossPctNet",
+    "commercialLossPctNet", "combinedRandomWithLossesPctIntake", "excessRandomPctNet"};
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void examplesGiveFiniteResults();
+    void blockedWritesErrorReport();
+    void fillFactorZeroAndAllZero();
+    void usageErrors();
+    void optionsChangeTheCalculation();
+    void saveKeepsEnergiesAsEntered();
+    void reportsNoneAndNoStopList();
+
+private:
+    QTemporaryDir tmp;
+    QString workDir; // holds the templates
+};
+
+void TestCli::initTestCase()
+{
+    QVERIFY2(QFileInfo(keliCalc()).isExecutable(), qPrintable(keliCalc()));
+    QVERIFY(tmp.isValid());
+    workDir = tmp.filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(workDir));
+    const QDir templates(testutil::sourcePath(QStringLiteral("templates")));
+    for (const QString &name : templates.entryList({QStringLiteral("*.xlsx")}, QDir::Files))
+        QVERIFY(QFile::copy(templates.filePath(name), QDir(workDir).filePath(name)));
+}
+
+void TestCli::examplesGiveFiniteResults()
+{
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    const QStringList books = examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files);
+    QVERIFY(!books.isEmpty());
+    for (const QString &book : books) {
+        const QString source = examples.filePath(book);
+        const QByteArray before = fileHash(source);
+        const QString json = tmp.filePath(book + QStringLiteral(".json"));
+        const Run r = run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--json"), json, source},
+                          workDir);
+        QVERIFY2(r.exitCode == 0, qPrintable(book + ": " + r.err + r.out));
+        QCOMPARE(fileHash(source), before); // the source is never rewritten
+        const QJsonObject o = readJson(json);
+        QVERIFY2(!o.isEmpty(), qPrintable(book));
+        QCOMPARE(o.value("outcome").toString(), QStringLiteral("calculated"));
+        for (const QString &name : kRequiredNumbers)
+            QVERIFY2(o.value(name).isDouble(), qPrintable(book + ": " + name));
+        for (auto it = o.begin(); it != o.end(); ++it)
+            if (it.value().isDouble())
+                QVERIFY2(std::isfinite(it.value().toDouble()), qPrintable(it.key()));
+        QVERIFY(o.value("intakeEnergy").toDouble() > 0);
+        QCOMPARE(o.value("levelUndermetering").toArray().size(), 12);
+        QCOMPARE(o.value("orderReleaseShares").toArray().size(), 4);
+        QCOMPARE(o.value("groupCharacteristics").toArray().size(), 3);
+        QVERIFY(o.value("groupCharacteristics").toArray().at(0).toObject().contains("yearsSinceVerification"));
+        const int rows = o.value("rowUndermetering").toArray().size();
+        QVERIFY(rows > 0);
+        QCOMPARE(o.value("rowRandomError").toArray().size(), rows);
+        QVERIFY(o.value("stopList").isArray());
+        QVERIFY(!o.value("maxIntakePointName").toString().isEmpty());
+        QVERIFY(r.out.contains(QStringLiteral("Outcome: calculated")));
+    }
+}
+
+void TestCli::blockedWritesErrorReport()
+{
+    Dataset ds = smallObject();
+    ds.verificationDate[1] = 13.05; // month 13: an error
+    const QString source = saveDataset(ds, tmp.filePath(QStringLiteral("blocked.xlsx")));
+    QVERIFY(!source.isEmpty());
+    const QString dir = tmp.filePath(QStringLiteral("blocked"));
+    QVERIFY(QDir().mkpath(dir));
+    QVERIFY(QFile::copy(QDir(workDir).filePath(QStringLiteral("СтоплистОтчет.xlsx")),
+                        QDir(dir).filePath(QStringLiteral("СтоплистОтчет.xlsx"))));
+    const Run r = run({QStringLiteral("--workdir"), dir, QStringLiteral("--json"), QStringLiteral("b.json"), source},
+                      tmp.path());
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.out.contains(QStringLiteral("В исходных данных есть критические ошибки")));
+    const QJsonObject o = readJson(tmp.filePath(QStringLiteral("b.json"))); // relative to the start directory
+    QCOMPARE(o.value("outcome").toString(), QStringLiteral("blocked"));
+    const QJsonArray stop = o.value("stopList").toArray();
+    QCOMPARE(stop.size(), 1);
+    const QJsonObject e = stop.at(0).toObject();
+    QCOMPARE(e.value("fileRow").toInt(), 3);
+    QCOMPARE(e.value("table").toInt(), 2);
+    QCOMPARE(e.value("rowInTable").toInt(), 1);
+    QCOMPARE(e.value("name").toString(), QStringLiteral("Точка 2"));
+    QCOMPARE(e.value("parameter").toString(), QStringLiteral("Номер месяца"));
+    QCOMPARE(e.value("value").toDouble(), 13.05);
+    QCOMPARE(e.value("message").toString(), QStringLiteral("Номер месяца не  д.быть больше 12"));
+    QCOMPARE(e.value("kind").toString(), QStringLiteral("Ошибка"));
+    QCOMPARE(o.value("actualUpper").toDouble(), 0.0); // not reached
+    QVERIFY(QFile::exists(QDir(dir).filePath(QStringLiteral("Ошибки и предупреждения программы.html"))));
+    QVERIFY(!QFile::exists(QDir(dir).filePath(QStringLiteral("Otchet1.xlsx"))));
+    QVERIFY(!QFile::exists(QDir(dir).filePath(QStringLiteral("result.xlsx"))));
+}
+
+void TestCli::fillFactorZeroAndAllZero()
+{
+    Dataset ds = smallObject();
+    ds.fillFactor[2] = 0;
+    QString source = saveDataset(ds, tmp.filePath(QStringLiteral("kz0.xlsx")));
+    Run r = run({QStringLiteral("--json"), QStringLiteral("kz0.json"), source}, tmp.path());
+    QCOMPARE(r.exitCode, 1);
+    QJsonObject o = readJson(tmp.filePath(QStringLiteral("kz0.json")));
+    QCOMPARE(o.value("outcome").toString(), QStringLiteral("fillFactorZero"));
+    QCOMPARE(o.value("message").toString(), QStringLiteral("КЗ равно  0 в строkе 4 группы 3 - 1"));
+
+    ds = smallObject();
+    for (double &w : ds.energy)
+        w = 0;
+    source = saveDataset(ds, tmp.filePath(QStringLiteral("zero.xlsx")));
+    r = run({QStringLiteral("--json"), QStringLiteral("zero.json"), source}, tmp.path());
+    QCOMPARE(r.exitCode, 1);
+    o = readJson(tmp.filePath(QStringLiteral("zero.json")));
+    QCOMPARE(o.value("outcome").toString(), QStringLiteral("allEnergiesZero"));
+    QCOMPARE(o.value("message").toString(), QStringLiteral("Все энергии нулевые. Расчет невозможен"));
+}
+
+void TestCli::usageErrors()
+{
+    const QString source = saveDataset(smallObject(), tmp.filePath(QStringLiteral("usage.xlsx")));
+    QFile junk(tmp.filePath(QStringLiteral("junk.xlsx")));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("not a workbook");
+    junk.close();
+    const QList<QStringList> bad = {
+        {},
+        {QStringLiteral("--month"), QStringLiteral("14"), source},
+        {QStringLiteral("--month"), QStringLiteral("x"), source},
+        {QStringLiteral("--reports"), QStringLiteral("3"), source},
+        {QStringLiteral("--correction"), QStringLiteral("1,1"), source},
+        {QStringLiteral("--releases"), QStringLiteral("1,2,3,nan"), source},
+        {QStringLiteral("--frobnicate"), source},
+        {QStringLiteral("--json")},
+        {source, source},
+        {tmp.filePath(QStringLiteral("missing.xlsx"))},
+        {junk.fileName()},
+    };
+    for (const QStringList &args : bad) {
+        const Run r = run(args, tmp.path());
+        QVERIFY2(r.exitCode == 2, qPrintable(args.join(' ') + " -> " + QString::number(r.exitCode)));
+        QVERIFY2(!r.err.isEmpty(), qPrintable(args.join(' ')));
+    }
+    QCOMPARE(fileHash(junk.fileName()), QCryptographicHash::hash("not a workbook", QCryptographicHash::Sha256));
+    QCOMPARE(run({QStringLiteral("--help")}, tmp.path()).exitCode, 0);
+}
+
+void TestCli::optionsChangeTheCalculation()
+{
+    const QString source = saveDataset(smallObject(), tmp.filePath(QStringLiteral("options.xlsx")));
+    Run r = run({QStringLiteral("--reports=none"), QStringLiteral("--json"), QStringLiteral("plain.json"), source},
+                tmp.path());
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject plain = readJson(tmp.filePath(QStringLiteral("plain.json")));
+    QCOMPARE(plain.value("intakeEnergy").toDouble(), 1000.0);
+    QCOMPARE(plain.value("orderReleaseTotal").toDouble(), 0.0);
+
+    r = run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--correction"),
+             QStringLiteral("1.10,1,2"), QStringLiteral("--releases"), QStringLiteral("1,0,3,0"),
+             QStringLiteral("--month"), QStringLiteral("2"), QStringLiteral("--json"),
+             QStringLiteral("options.json"), source},
+            tmp.path());
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject o = readJson(tmp.filePath(QStringLiteral("options.json")));
+    QCOMPARE(o.value("intakeEnergy").toDouble(), 1100.0);
+    QCOMPARE(o.value("externalReleaseEnergy").toDouble(), 400.0);
+    QCOMPARE(o.value("ownReleaseEnergy").toDouble(), 1000.0);
+    QCOMPARE(o.value("orderReleaseTotal").toDouble(), 4.0);
+    QCOMPARE(o.value("orderReleaseShares").toArray().at(2).toDouble(), 0.75);
+    // February 2024 has 29 days: a higher load factor than in March, so a different CT error.
+    QVERIFY(o.value("actualUpper").toDouble() != plain.value("actualUpper").toDouble());
+}
+
+void TestCli::saveKeepsEnergiesAsEntered()
+{
+    const Dataset original = smallObject();
+    const QString source = saveDataset(original, tmp.filePath(QStringLiteral("save.xlsx")));
+    const Run r = run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--correction"),
+                       QStringLiteral("2,2,2"), QStringLiteral("--month"), QStringLiteral("13"),
+                       QStringLiteral("--save"), QStringLiteral("saved"), source},
+                      tmp.path());
+    QCOMPARE(r.exitCode, 0);
+    Dataset back;
+    back.workbookPath = tmp.filePath(QStringLiteral("saved.xlsx")); // ".xlsx" appended
+    back.calcMonth = 13;
+    back.calcYear = 2024;
+    QVERIFY(readXLSwriteDB(back, false).ok);
+    QString difference;
+    QVERIFY2(sameStoredContent(original, back, &difference), qPrintable(difference));
+    QCOMPARE(back.energy, original.energy);
+    QCOMPARE(back.fileMonth, 13); // the calculation period
+    QCOMPARE(back.fileYear, 2024);
+}
+
+void TestCli::reportsNoneAndNoStopList()
+{
+    Dataset ds = smallObject();
+    ds.ctRatedCurrent[0] = 125; // a warning
+    const QString source = saveDataset(ds, tmp.filePath(QStringLiteral("warn.xlsx")));
+    const QString dir = tmp.filePath(QStringLiteral("quiet"));
+    QVERIFY(QDir().mkpath(dir));
+    Run r = run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--no-stoplist"),
+                 QStringLiteral("--workdir"), QStringLiteral("quiet"), source},
+                tmp.path());
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.out.contains(QStringLiteral("0 errors, 1 warnings")));
+    QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList());
+
+    // Without --no-stoplist the error page follows the (absent) reports.
+    r = run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--workdir"), dir, source},
+            tmp.path());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("Ошибки и предупреждения программы.html")});
+
+    // Report 2 only, from the templates.
+    r = run({QStringLiteral("--reports"), QStringLiteral("2"), QStringLiteral("--no-stoplist"),
+             QStringLiteral("--workdir"), workDir, source},
+            tmp.path());
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(QFile::exists(QDir(workDir).filePath(QStringLiteral("result.xlsx"))));
+    QVERIFY(QFile::exists(QDir(workDir).filePath(QStringLiteral("Баланс электроэнергии по приборам учета.html"))));
+    QVERIFY(!QFile::exists(QDir(workDir).filePath(QStringLiteral("Otchet1.xlsx"))));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

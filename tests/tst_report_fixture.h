@@ -71,7 +71,7 @@ inline Object smallObject()
     r.rowCount = 4;
     r.techLosses = 12.3456;
     r.techLossErrorPct = 5.55;
-    r.permissibleCommercialLoss = 3.25;
+    r.permissibleCommercialLoss = 3.26;
     r.rowEnergy = {12.5, 1234.5678, 100.0004, 7.25};
     r.rowLoadFactor = {0.5, 0.2, 0, 0.1};
     r.rowMaxLoadShown = {0.75, 0.24, 0, 0.1875};
@@ -88,7 +88,7 @@ inline Object smallObject()
     r.householdNeedsEnergy = 0;
     r.groupCharacteristics[0] = {0.7071, 0.2029, 0.2029, 0.9951, 0.2451, 6.04, 0.1014, 3.456};
     r.groupCharacteristics[1] = {1.0, 0, 0, 1.0, 0, 0.4, 0, 4.83};
-    r.groupCharacteristics[2] = {1.118, 0.5005, 0, 1.0, 0.1876, 0.4, 0, 8.12};
+    r.groupCharacteristics[2] = {1.118, 0.5126, 0, 1.0, 0.1876, 0.4, 0, 8.12};
     r.intakePresent = 1;
     r.externalShare = 0.08019;
     r.ownShare = 0.005814;

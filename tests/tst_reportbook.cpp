@@ -1,0 +1,586 @@
+// The report workbooks read back by an independent reader (openpyxl): the kind and value of every
+// written cell, the clearing of leftover rows, the borders, failures, and the files of a whole
+// calculation; and that LibreOffice opens every workbook the program writes.
+#include "tst_report_fixture.h"
+
+#include "core/calculation.h"
+#include "core/report1.h"
+#include "core/report2.h"
+#include "core/reportbook.h"
+#include "core/reporterror.h"
+#include "core/reportfiles.h"
+#include "core/sourceworkbook.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kDate = QStringLiteral("05.03.2024");
+
+// Expected cells: "row,col" -> (kind "s"/"n", value).
+using Cells = QMap<QString, QPair<QString, QVariant>>;
+
+QString key(int row, int col)
+{
+    return QStringLiteral("%1,%2").arg(row).arg(col);
+}
+
+void text(Cells &c, int row, int col, const QString &value)
+{
+    c[key(row, col)] = {QStringLiteral("s"), value};
+}
+
+void number(Cells &c, int row, int col, double value)
+{
+    c[key(row, col)] = {QStringLiteral("n"), value};
+}
+
+// Compares the non-empty cells of rows firstRow..lastRow of a sheet with the expected ones.
+void compareRows(const QJsonObject &sheet, const Cells &expected, int firstRow, int lastRow)
+{
+    QStringList problems;
+    for (auto it = sheet.begin(); it != sheet.end(); ++it) {
+        const int row = it.key().section(QLatin1Char(','), 0, 0).toInt();
+        if (row < firstRow || row > lastRow)
+            continue;
+        const QJsonArray got = it.value().toArray();
+        if (!expected.contains(it.key())) {
+            problems << QStringLiteral("unexpected %1 = %2").arg(it.key(), got.at(1).toVariant().toString());
+            continue;
+        }
+        const auto want = expected.value(it.key());
+        const bool same = got.at(0).toString() == want.first
+            && (want.first == QLatin1String("s") ? got.at(1).toString() == want.second.toString()
+                                                 : qAbs(got.at(1).toDouble() - want.second.toDouble()) < 1e-12);
+        if (!same)
+            problems << QStringLiteral("%1: got %2 %3, want %4 %5")
+                            .arg(it.key(), got.at(0).toString(), got.at(1).toVariant().toString(),
+                                 want.first, want.second.toString());
+    }
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        const int row = it.key().section(QLatin1Char(','), 0, 0).toInt();
+        if (row >= firstRow && row <= lastRow && !sheet.contains(it.key()))
+            problems << QStringLiteral("missing %1").arg(it.key());
+    }
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+}
+
+bool copyTemplates(const QString &dir)
+{
+    for (const QString &name : {keli::report1TemplateName, keli::report2TemplateName, keli::stopListBookName})
+        if (!QFile::copy(testutil::binaryPath(QStringLiteral("templates/") + name), QDir(dir).filePath(name)))
+            return false;
+    return true;
+}
+
+// Puts the text "X" and the number format "0.0000" into the given cells of a workbook.
+bool dirty(const QString &path, const QString &sheet, const QList<QPair<int, int>> &cells)
+{
+    QStringList args{path, sheet};
+    for (const auto &c : cells)
+        args << QString::number(c.first) << QString::number(c.second);
+    bool ok = false;
+    QString error;
+    testutil::runPython(QStringLiteral(R"PY(
+import sys
+from openpyxl import load_workbook
+wb = load_workbook(sys.argv[1])
+ws = wb[sys.argv[2]]
+a = sys.argv[3:]
+for i in range(0, len(a), 2):
+    c = ws.cell(row=int(a[i]), column=int(a[i + 1]))
+    c.value = "X"
+    c.number_format = "0.0000"
+wb.save(sys.argv[1])
+)PY"),
+                        args, &ok, &error);
+    if (!ok)
+        qWarning("%s", qPrintable(error));
+    return ok;
+}
+
+QJsonObject read(const QString &path)
+{
+    bool ok = false;
+    QString error;
+    const QJsonObject book = reportfixture::readBook(path, &ok, &error);
+    if (!ok)
+        qWarning("%s", qPrintable(error));
+    return book;
+}
+
+QJsonObject sheetOf(const QJsonObject &book, const char *part, const QString &sheet)
+{
+    return book.value(QLatin1String(part)).toObject().value(sheet).toObject();
+}
+
+} // namespace
+
+class TestReportBook : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void report1Cells();
+    void report1BordersAndEmptyTables();
+    void report1Clearing();
+    void report2Cells();
+    void stopListWorkbook();
+    void failuresReported();
+    void spreadsheetCommandSplit();
+    void filesOfCalculations();
+    void libreOfficeOpensEveryWorkbook();
+
+private:
+    QString sofficeDir;
+};
+
+void TestReportBook::initTestCase()
+{
+    if (!testutil::pythonHas(QStringLiteral("openpyxl")))
+        QSKIP("python3-openpyxl is needed to read the workbooks back");
+}
+
+void TestReportBook::report1Cells()
+{
+    QTemporaryDir dir;
+    QVERIFY(copyTemplates(dir.path()));
+    const reportfixture::Object o = reportfixture::smallObject();
+    QVERIFY(keli::otchet1xls(dir.path(), o.ds, o.r, kDate).ok());
+    const QJsonObject book = read(dir.filePath(QStringLiteral("Otchet1.xlsx")));
+    QCOMPARE(book.value(QStringLiteral("active")).toString(), QStringLiteral("Лист1"));
+    QCOMPARE(book.value(QStringLiteral("sheets")).toArray().size(), 2);
+
+    const QString s1 = QStringLiteral("Лист1");
+    const QJsonObject cells1 = sheetOf(book, "cells", s1);
+    Cells heading;
+    text(heading, 2, 2, o.ds.objectName);
+    text(heading, 2, 5, QStringLiteral("Служба учета электроэнергии сетевой компании"));
+    text(heading, 3, 3, QStringLiteral("Март"));
+    number(heading, 3, 4, 2020);
+    number(heading, 2, 21, 2);
+    number(heading, 3, 21, 1);
+    number(heading, 4, 21, 1);
+    text(heading, 3, 13, QStringLiteral("Дата расчета: 05.03.2024"));
+    for (auto it = heading.begin(); it != heading.end(); ++it) {
+        const QJsonArray got = cells1.value(it.key()).toArray();
+        QCOMPARE(got.at(0).toString(), it.value().first);
+        QCOMPARE(got.at(1).toVariant().toString(), it.value().second.toString());
+    }
+
+    // Rows 9 and 10 intake, 11 title, 12 external, 13 title, 14 own; 15, 16 empty; 17..19 losses.
+    Cells want;
+    const struct { int row, i; QString name, kind; double meters; QString type; double ct, vt, meter, date,
+                   current, voltage, report, load, du; QString energy; double fill, tan, off, under, random; } rows[] = {
+        {9, 1, QStringLiteral("Ввод-1 <b>&"), QStringLiteral("Р"), 2, QStringLiteral("Э"), 0.5, 0.5, 0.5, 3.1,
+         100, 10, 10, 0.8, 0.25, QStringLiteral("12.500"), 0.5, 0.4, 0, -0.3, 0.1},
+        {10, 2, QStringLiteral("Ввод-2"), QStringLiteral("Т"), 1, QStringLiteral("И"), 0.2, 0.2, 1.0, 11.19,
+         600, 6.3, 6, 0.8, 0.1, QStringLiteral("1234.568"), 0.8, 0.3, 2, -3.1, 4.4},
+        {12, 1, QStringLiteral("Фидер 5"), QStringLiteral("Р"), 3, QStringLiteral("Э"), 0, 0, 1.0, 5.21,
+         0, 0, 0.4, 0, 0, QStringLiteral("100.000"), 0.6, 0.2, 0, 0.1, 1.3},
+        {14, 1, QStringLiteral("СН-1"), QStringLiteral("СН"), 1, QStringLiteral("Э"), 0.5, 0, 1.0, 1.22,
+         50, 0.4, 0.4, 0.8, 0, QStringLiteral("7.250"), 0.3, 0.5, 1, -0.0, 0.0},
+    };
+    for (const auto &r : rows) {
+        number(want, r.row, 1, r.i);
+        text(want, r.row, 2, r.name);
+        text(want, r.row, 3, r.kind);
+        number(want, r.row, 4, r.meters);
+        text(want, r.row, 5, r.type);
+        number(want, r.row, 6, r.ct);
+        number(want, r.row, 7, r.vt);
+        number(want, r.row, 8, r.meter);
+        number(want, r.row, 9, r.date);
+        number(want, r.row, 10, r.current);
+        number(want, r.row, 11, r.voltage);
+        number(want, r.row, 12, r.report);
+        number(want, r.row, 13, r.load);
+        number(want, r.row, 14, r.du);
+        text(want, r.row, 15, r.energy);
+        number(want, r.row, 16, r.fill);
+        number(want, r.row, 17, r.tan);
+        number(want, r.row, 18, r.off);
+        number(want, r.row, 19, r.under);
+        number(want, r.row, 20, r.random);
+        number(want, r.row, 21, 1);
+    }
+    text(want, 11, 1, QStringLiteral(" "));
+    text(want, 11, 2, QStringLiteral("Отпуск электроэнергии внешним потребителям"));
+    text(want, 13, 1, QStringLiteral(" "));
+    text(want, 13, 2, QStringLiteral("Отпуск электроэнергии собственным потребителям"));
+    text(want, 17, 1, QStringLiteral("Расчетные технические потери"));
+    text(want, 17, 4, QStringLiteral("12.3"));
+    text(want, 17, 6, QStringLiteral("тыс.кВт.ч"));
+    text(want, 18, 1, QStringLiteral("Погрешность расчета техн. потерь"));
+    text(want, 18, 4, QStringLiteral("5.5"));
+    text(want, 18, 6, QStringLiteral("%"));
+    text(want, 19, 1, QStringLiteral("Допустимые коммерческие потери"));
+    text(want, 19, 4, QStringLiteral("3.3"));
+    text(want, 19, 6, QStringLiteral("тыс.кВт.ч"));
+    compareRows(cells1, want, 9, 1000);
+
+    const QJsonObject cells2 = sheetOf(book, "cells", QStringLiteral("Лист2"));
+    Cells groups;
+    const QString names[3] = {QStringLiteral("Первая"), QStringLiteral("Вторая"), QStringLiteral("Третья")};
+    const double values[3][8] = {{0.2, 0.2, 1.0, 0.71, 1.0, 0.25, 0.1, 3.46},
+                                 {0, 0, 1.0, 1.0, 0.08, 0, 0, 4.83},
+                                 {0.513, 0, 1.0, 1.12, 0.01, 0.19, 0, 8.12}}; // third CT class to 3 decimals
+    const QString under[3] = {QStringLiteral("3.392"), QStringLiteral("-0.050"), QStringLiteral("0.011")};
+    for (int t = 0; t < 3; ++t) {
+        text(groups, 5 + t, 1, names[t]);
+        for (int k = 0; k < 8; ++k)
+            number(groups, 5 + t, 2 + k, values[t][k]);
+        text(groups, 5 + t, 10, under[t]);
+    }
+    text(groups, 11, 7, QStringLiteral("3.142"));
+    text(groups, 12, 7, QStringLiteral("Ввод-2"));
+    text(groups, 13, 7, QStringLiteral("0.050"));
+    text(groups, 14, 7, QStringLiteral("Фидер 5"));
+    text(groups, 16, 7, QStringLiteral("0.013"));
+    // Rows 5..7 and column 7 of rows 11..16 are the program's; the labels beside them the template's.
+    compareRows(cells2, groups, 5, 7);
+    for (int row = 11; row <= 16; ++row)
+        QCOMPARE(cells2.contains(key(row, 7)), row != 15);
+    compareRows(cells2, {}, 17, 1000);
+}
+
+void TestReportBook::report1BordersAndEmptyTables()
+{
+    QTemporaryDir dir;
+    QVERIFY(copyTemplates(dir.path()));
+    const reportfixture::Object o = reportfixture::smallObject();
+    QVERIFY(keli::otchet1xls(dir.path(), o.ds, o.r, kDate).ok());
+    QJsonObject borders = sheetOf(read(dir.filePath(QStringLiteral("Otchet1.xlsx"))), "borders", QStringLiteral("Лист1"));
+    for (int col = 1; col <= 21; ++col) {
+        for (int row : {9, 10, 12})
+            QCOMPARE(borders.value(key(row, col)).toString(), QStringLiteral("lr"));
+        QCOMPARE(borders.value(key(14, col)).toString(), QStringLiteral("lrb")); // closes the table
+    }
+    QCOMPARE(borders.value(key(11, 1)).toString(), QStringLiteral("lr"));
+    QCOMPARE(borders.value(key(11, 2)).toString(), QStringLiteral("lr"));
+    QCOMPARE(borders.value(key(13, 1)).toString(), QStringLiteral("l"));
+    QCOMPARE(borders.value(key(13, 2)).toString(), QStringLiteral("lr"));
+
+    // No intake and no own rows: the external title in row 9, and no bottom border anywhere.
+    keli::CalcResults r = o.r;
+    r.intakeCount = 0;
+    r.ownCount = 0;
+    keli::Dataset ds = o.ds;
+    ds.name = {QStringLiteral("Фидер 5")};
+    QVERIFY(keli::otchet1xls(dir.path(), ds, r, kDate).ok());
+    const QJsonObject book = read(dir.filePath(QStringLiteral("Otchet1.xlsx")));
+    const QJsonObject cells = sheetOf(book, "cells", QStringLiteral("Лист1"));
+    QCOMPARE(cells.value(key(9, 2)).toArray().at(1).toString(), QStringLiteral("Отпуск электроэнергии внешним потребителям"));
+    QCOMPARE(cells.value(key(10, 2)).toArray().at(1).toString(), QStringLiteral("Фидер 5"));
+    QCOMPARE(cells.value(key(11, 2)).toArray().at(1).toString(), QStringLiteral("Отпуск электроэнергии собственным потребителям"));
+    QCOMPARE(cells.value(key(14, 1)).toArray().at(1).toString(), QStringLiteral("Расчетные технические потери"));
+    borders = sheetOf(book, "borders", QStringLiteral("Лист1"));
+    for (auto it = borders.begin(); it != borders.end(); ++it)
+        if (it.key().section(QLatin1Char(','), 0, 0).toInt() >= 9)
+            QVERIFY2(!it.value().toString().contains(QLatin1Char('b')), qPrintable(it.key()));
+}
+
+void TestReportBook::report1Clearing()
+{
+    QTemporaryDir dir;
+    QVERIFY(copyTemplates(dir.path()));
+    const QString tpl = dir.filePath(keli::report1TemplateName);
+    // Leftovers in the template: inside the cleared ranges and just outside them.
+    QVERIFY(dirty(tpl, QStringLiteral("Лист1"), {{20, 1}, {120, 22}, {60, 5}, {121, 1}, {20, 23}, {15, 3}}));
+    QVERIFY(dirty(tpl, QStringLiteral("Лист2"), {{17, 1}, {117, 10}, {118, 1}, {17, 11}}));
+    const reportfixture::Object o = reportfixture::smallObject();
+    QVERIFY(keli::otchet1xls(dir.path(), o.ds, o.r, kDate).ok());
+    const QJsonObject book = read(dir.filePath(QStringLiteral("Otchet1.xlsx")));
+    const QJsonObject c1 = sheetOf(book, "cells", QStringLiteral("Лист1"));
+    const QJsonObject f1 = sheetOf(book, "formats", QStringLiteral("Лист1"));
+    // Losses in rows 17..19, cleared rows 20..120, columns 1..22: values go, styles stay.
+    for (const QString &k : {key(20, 1), key(120, 22), key(60, 5)}) {
+        QVERIFY2(!c1.contains(k), qPrintable(k));
+        QCOMPARE(f1.value(k).toString(), QStringLiteral("0.0000"));
+    }
+    for (const QString &k : {key(121, 1), key(20, 23), key(15, 3)}) // outside the ranges
+        QVERIFY2(c1.contains(k), qPrintable(k));
+    const QJsonObject c2 = sheetOf(book, "cells", QStringLiteral("Лист2"));
+    const QJsonObject f2 = sheetOf(book, "formats", QStringLiteral("Лист2"));
+    QVERIFY(!c2.contains(key(17, 1)) && !c2.contains(key(117, 10)));
+    QCOMPARE(f2.value(key(117, 10)).toString(), QStringLiteral("0.0000"));
+    QVERIFY(c2.contains(key(118, 1)) && c2.contains(key(17, 11)));
+
+    // A second run rebuilds from the template: nothing of the first run survives.
+    keli::CalcResults r = o.r;
+    r.ownCount = 0;
+    QVERIFY(keli::otchet1xls(dir.path(), o.ds, r, kDate).ok());
+    const QJsonObject again = sheetOf(read(dir.filePath(QStringLiteral("Otchet1.xlsx"))), "cells", QStringLiteral("Лист1"));
+    QVERIFY(!again.contains(key(14, 2)) || again.value(key(14, 2)).toArray().at(1).toString() != QStringLiteral("СН-1"));
+    QVERIFY(!again.contains(key(19, 1)));
+}
+
+void TestReportBook::report2Cells()
+{
+    QTemporaryDir dir;
+    QVERIFY(copyTemplates(dir.path()));
+    const QString tpl = dir.filePath(keli::report2TemplateName);
+    QVERIFY(dirty(tpl, QStringLiteral("Лист1"), {{51, 1}, {151, 6}, {49, 6}, {60, 7}, {152, 1}}));
+    const reportfixture::Object o = reportfixture::smallObject();
+    QVERIFY(keli::otchet2xls(dir.path(), o.ds, o.r, kDate).ok());
+    const QJsonObject book = read(dir.filePath(QStringLiteral("result.xlsx")));
+    const QJsonObject cells = sheetOf(book, "cells", QStringLiteral("Лист1"));
+
+    QCOMPARE(cells.value(key(1, 1)).toArray().at(1).toString(), o.ds.objectName);
+    QCOMPARE(cells.value(key(1, 2)).toArray().at(1).toString(), QStringLiteral("Служба учета электроэнергии сетевой компании"));
+    QCOMPARE(cells.value(key(2, 3)).toArray().at(1).toString(), kDate);
+
+    Cells want;
+    // Balance: rows 4..16, column 4; row 6 subtracts the two rounded values.
+    const QString balanceText[] = {QStringLiteral("1247.068"), QStringLiteral("100.000"), QStringLiteral("1147.068"),
+                                   QStringLiteral("0.000"), QStringLiteral("7.250"), QStringLiteral("0.000"),
+                                   QStringLiteral("1139.817")};
+    for (int i = 0; i < 7; ++i)
+        text(want, 4 + i, 4, balanceText[i]);
+    number(want, 11, 4, 0.12); // rounded once to 2: 0.1249 -> 0.12
+    number(want, 12, 4, 99.37);
+    number(want, 13, 4, 12.3456); // as entered
+    text(want, 14, 4, QStringLiteral("1127.472"));
+    number(want, 15, 4, 90.41);
+    number(want, 16, 4, 98.29);
+    // Permissible: column 5 text, 6 and 7 numbers.
+    const char *kwh[21] = {"1.235", "-2.500", "-0.633", "1.867", "2.000", "-1.000", "0.500", "1.500",
+                           "0.065", "-2.331", "-1.133", "1.198", "4.598", "0.637", "2.617", "1.981",
+                           "5.384", "2.117", "3.750", "1.633", "4.457"};
+    const double pctIn[21] = {0.1, -0.2, -0.05, 0.15, 0.16, -0.08, 0.04, 0.12, 0.01, -0.19, -0.09, 0.1,
+                              0.37, 0.05, 0.21, 0.16, 0.43, 0.17, 0.3, 0.13, 0.36};
+    // rows 20..22 three decimals; 24..26 rounded to 3 then to 2
+    const double pctNet[21] = {0.108, -0.218, -0.057, 0.16, 0.17, -0.09, 0.04, 0.13, 0.01, -0.2, -0.1, 0.1,
+                               0.4, 0.06, 0.23, 0.17, 0.47, 0.18, 0.33, 0.14, 0.39};
+    for (int i = 0; i < 21; ++i) {
+        text(want, 20 + i, 5, QString::fromLatin1(kwh[i]));
+        number(want, 20 + i, 6, pctIn[i]);
+        number(want, 20 + i, 7, pctNet[i]);
+    }
+    // Voltage levels: rows 44..50, columns 2..7, all text; column 6 of rows 49 and 50 not written.
+    const char *levels[7][6] = {{"0.011", "-0.050", "0.000", "0.000", "0.000", "-0.039"},
+                                {"0.000", "3.390", "0.000", "0.000", "0.000", "3.390"},
+                                {"0.011", "-3.440", "0.000", "0.000", "0.000", "-3.429"},
+                                {"0.967", "-4.397", "0.000", "0.000", "0.000", "-3.430"},
+                                {"-0.348", "1.583", "0.000", "0.000", "0.000", "1.235"},
+                                {"0.250", "0.750", "0.000", "1.500", nullptr, "2.500"},
+                                {"0.446", "1.337", "0.000", "2.674", nullptr, "4.457"}};
+    for (int i = 0; i < 7; ++i)
+        for (int k = 0; k < 6; ++k)
+            if (levels[i][k])
+                text(want, 44 + i, 2 + k, QString::fromLatin1(levels[i][k]));
+    text(want, 49, 6, QStringLiteral("X")); // the template's, kept
+    text(want, 60, 7, QStringLiteral("X")); // column 7 is not cleared
+    text(want, 152, 1, QStringLiteral("X")); // below the cleared rows
+    // The value cells: column 4 of the balance, columns 5..7 of the permissible table, the voltage
+    // table and everything below it; the labels beside them are the template's.
+    QJsonObject valueCells;
+    for (auto it = cells.begin(); it != cells.end(); ++it) {
+        const int row = it.key().section(QLatin1Char(','), 0, 0).toInt();
+        const int col = it.key().section(QLatin1Char(','), 1, 1).toInt();
+        if ((row >= 4 && row <= 16 && col == 4) || (row >= 20 && row <= 40 && col >= 5)
+            || (row >= 44 && row <= 50 && col >= 2) || row > 50)
+            valueCells.insert(it.key(), it.value());
+    }
+    compareRows(valueCells, want, 1, 1000);
+    QCOMPARE(sheetOf(book, "formats", QStringLiteral("Лист1")).value(key(151, 6)).toString(), QStringLiteral("0.0000"));
+}
+
+void TestReportBook::stopListWorkbook()
+{
+    QTemporaryDir dir;
+    QVERIFY(copyTemplates(dir.path()));
+    const QString path = dir.filePath(keli::stopListBookName);
+    QVERIFY(dirty(path, QStringLiteral("Лист1"), {{7, 1}, {107, 9}, {108, 1}, {7, 10}}));
+    QVector<keli::StopListEntry> list;
+    list.append({2, 1, 1, QStringLiteral("Ввод <b>&"), QStringLiteral("Кз"), 0.13,
+                 QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), QStringLiteral("Ошибка")});
+    list.append({7, 3, 2, QStringLiteral("ТСН"), QStringLiteral("Iном не соответствует стандартной шкале"), 125,
+                 QStringLiteral("Iном необходимо привести в сооветствие"), QStringLiteral("Предупреждение")});
+    QVERIFY(keli::otchet_errxls(path, list).ok());
+    QJsonObject book = read(path);
+    Cells want;
+    for (int k = 0; k < list.size(); ++k) {
+        const keli::StopListEntry &e = list[k];
+        number(want, 5 + k, 1, k + 1);
+        number(want, 5 + k, 2, e.fileRow);
+        number(want, 5 + k, 3, e.table);
+        number(want, 5 + k, 4, e.rowInTable);
+        text(want, 5 + k, 5, e.name);
+        text(want, 5 + k, 6, e.parameter);
+        number(want, 5 + k, 7, e.value);
+        text(want, 5 + k, 8, e.message);
+        text(want, 5 + k, 9, e.kind);
+    }
+    text(want, 108, 1, QStringLiteral("X"));
+    text(want, 7, 10, QStringLiteral("X"));
+    compareRows(sheetOf(book, "cells", QStringLiteral("Лист1")), want, 5, 1000);
+    QCOMPARE(sheetOf(book, "formats", QStringLiteral("Лист1")).value(key(107, 9)).toString(), QStringLiteral("0.0000"));
+
+    // The workbook is its own template: an empty list then clears rows 5..105.
+    QVERIFY(keli::otchet_errxls(path, {}).ok());
+    book = read(path);
+    Cells left;
+    text(left, 108, 1, QStringLiteral("X"));
+    text(left, 7, 10, QStringLiteral("X"));
+    compareRows(sheetOf(book, "cells", QStringLiteral("Лист1")), left, 5, 1000);
+    QVERIFY(sheetOf(book, "cells", QStringLiteral("Лист1")).contains(key(4, 1))); // headings stay
+
+    // Missing: a new workbook with the entries.
+    const QString fresh = dir.filePath(QStringLiteral("new/") + keli::stopListBookName);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("new")));
+    QVERIFY(keli::otchet_errxls(fresh, list).ok());
+    book = read(fresh);
+    const QString sheet = book.value(QStringLiteral("active")).toString();
+    QCOMPARE(sheetOf(book, "cells", sheet).value(key(6, 5)).toArray().at(1).toString(), QStringLiteral("ТСН"));
+    QCOMPARE(sheetOf(book, "cells", sheet).value(key(6, 7)).toArray().at(1).toDouble(), 125.0);
+}
+
+void TestReportBook::failuresReported()
+{
+    QTemporaryDir dir;
+    const reportfixture::Object o = reportfixture::smallObject();
+    // No templates: the copy messages, and no output file.
+    keli::BookResult r = keli::otchet1xls(dir.path(), o.ds, o.r, kDate);
+    QCOMPARE(r.status, keli::BookResult::TemplateMissing);
+    QCOMPARE(r.message, QStringLiteral("Ошибка копирования отчета1"));
+    r = keli::otchet2xls(dir.path(), o.ds, o.r, kDate);
+    QCOMPARE(r.message, QStringLiteral("Ошибка копирования отчета2"));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Otchet1.xlsx"))));
+
+    // A save that fails is reported.
+    QVERIFY(copyTemplates(dir.path()));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Otchet1.xlsx"))); // a folder where the report goes
+    r = keli::otchet1xls(dir.path(), o.ds, o.r, kDate);
+    QCOMPARE(r.status, keli::BookResult::SaveFailed);
+    QVERIFY(r.message.contains(QStringLiteral("Otchet1.xlsx")));
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Otchet1.xlsx"))).isDir());
+}
+
+void TestReportBook::spreadsheetCommandSplit()
+{
+    const QString book = QStringLiteral("СтоплистОтчет.xlsx");
+    QCOMPARE(keli::spreadsheetCommandLine(QStringLiteral("EXCEL"), book), QStringList({QStringLiteral("EXCEL"), book}));
+    QCOMPARE(keli::spreadsheetCommandLine(QStringLiteral("libreoffice --calc"), book),
+             QStringList({QStringLiteral("libreoffice"), QStringLiteral("--calc"), book}));
+    // No shell: metacharacters are plain arguments.
+    QCOMPARE(keli::spreadsheetCommandLine(QStringLiteral("soffice; rm -rf x"), book),
+             QStringList({QStringLiteral("soffice;"), QStringLiteral("rm"), QStringLiteral("-rf"), QStringLiteral("x"), book}));
+    QVERIFY(keli::spreadsheetCommandLine(QStringLiteral("   "), book).isEmpty());
+}
+
+void TestReportBook::filesOfCalculations()
+{
+    // A real calculation of an example object, as keli-calc writes it.
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    const QStringList sources = examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files, QDir::Name);
+    QVERIFY(!sources.isEmpty());
+    for (const QString &source : sources) {
+        QTemporaryDir dir;
+        QVERIFY(copyTemplates(dir.path()));
+        keli::Dataset ds;
+        ds.workbookPath = examples.filePath(source);
+        ds.calcMonth = 3;
+        ds.calcYear = 2024;
+        ds.periodDays = 31;
+        QVERIFY(keli::readXLSwriteDB(ds, false).ok);
+        const keli::CalcOutcome outcome = keli::calculate(ds);
+        // A stale error page goes when the calculation succeeds.
+        QFile stale(dir.filePath(QStringLiteral("Ошибки и предупреждения программы.html")));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        keli::ReportFilesOptions options;
+        options.errorPageAfterWarnings = false;
+        const keli::ReportFilesResult files = keli::writeReportFiles(dir.path(), ds, outcome, options);
+        QVERIFY2(files.failures.isEmpty(), qPrintable(files.failures.join(QLatin1Char('\n'))));
+        if (outcome.outcome == keli::Outcome::Calculated) {
+            QCOMPARE(files.written, QStringList({QStringLiteral("Параметры системы учета электроэнергии.html"),
+                                                 QStringLiteral("Otchet1.xlsx"),
+                                                 QStringLiteral("Баланс электроэнергии по приборам учета.html"),
+                                                 QStringLiteral("result.xlsx")}));
+            QVERIFY(!stale.exists());
+        } else {
+            QCOMPARE(outcome.outcome, keli::Outcome::Blocked);
+            QCOMPARE(files.written, QStringList({QStringLiteral("Ошибки и предупреждения программы.html"),
+                                                 QStringLiteral("СтоплистОтчет.xlsx")}));
+        }
+        for (const QString &name : files.written) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray bytes = f.readAll();
+            if (name.endsWith(QLatin1String(".html")))
+                QVERIFY2(!bytes.contains("nan") && !bytes.contains("inf"), qPrintable(source + name));
+            else
+                QVERIFY2(!read(dir.filePath(name)).isEmpty(), qPrintable(source + name));
+        }
+    }
+
+    // A blocked calculation: the error page and the stop-list workbook only; warnings add the page.
+    QTemporaryDir dir;
+    QVERIFY(copyTemplates(dir.path()));
+    const reportfixture::Object o = reportfixture::smallObject();
+    keli::CalcOutcome blocked;
+    blocked.outcome = keli::Outcome::Blocked;
+    blocked.stopList.append({2, 1, 1, QStringLiteral("Ввод"), QStringLiteral("Кз"), 0.05,
+                             QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), QStringLiteral("Ошибка")});
+    QCOMPARE(keli::writeReportFiles(dir.path(), o.ds, blocked).written,
+             QStringList({QStringLiteral("Ошибки и предупреждения программы.html"), QStringLiteral("СтоплистОтчет.xlsx")}));
+    keli::CalcOutcome warned;
+    warned.outcome = keli::Outcome::Calculated;
+    warned.results = o.r;
+    warned.warningCount = 1;
+    warned.stopList = blocked.stopList;
+    keli::ReportFilesOptions options;
+    options.report1 = false;
+    QCOMPARE(keli::writeReportFiles(dir.path(), o.ds, warned, options).written,
+             QStringList({QStringLiteral("Баланс электроэнергии по приборам учета.html"), QStringLiteral("result.xlsx"),
+                          QStringLiteral("Ошибки и предупреждения программы.html")}));
+    keli::CalcOutcome ended;
+    ended.outcome = keli::Outcome::FillFactorZero;
+    QVERIFY(keli::writeReportFiles(dir.path(), o.ds, ended).written.isEmpty());
+}
+
+void TestReportBook::libreOfficeOpensEveryWorkbook()
+{
+    const QString soffice = testutil::soffice();
+    if (soffice.isEmpty())
+        QSKIP("soffice is not installed");
+    QTemporaryDir dir, out, profile;
+    QVERIFY(copyTemplates(dir.path()));
+    const reportfixture::Object o = reportfixture::smallObject();
+    QVERIFY(keli::otchet1xls(dir.path(), o.ds, o.r, kDate).ok());
+    QVERIFY(keli::otchet2xls(dir.path(), o.ds, o.r, kDate).ok());
+    QVector<keli::StopListEntry> list{{2, 1, 1, QStringLiteral("Ввод"), QStringLiteral("Кз"), 0.05,
+                                       QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), QStringLiteral("Ошибка")}};
+    QVERIFY(keli::otchet_errxls(dir.filePath(keli::stopListBookName), list).ok());
+    const QStringList books{QStringLiteral("Otchet1.xlsx"), QStringLiteral("result.xlsx"), keli::stopListBookName};
+
+    QStringList args{QStringLiteral("-env:UserInstallation=file://") + profile.path(), QStringLiteral("--headless"),
+                     QStringLiteral("--convert-to"), QStringLiteral("csv"), QStringLiteral("--outdir"), out.path()};
+    for (const QString &b : books)
+        args << dir.filePath(b);
+    QProcess p;
+    p.start(soffice, args);
+    QVERIFY(p.waitForFinished(300000));
+    const QString log = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, qPrintable(log));
+    QVERIFY2(!log.contains(QStringLiteral("Error"), Qt::CaseInsensitive), qPrintable(log));
+    for (const QString &b : books) {
+        QFile csv(QDir(out.path()).filePath(QFileInfo(b).completeBaseName() + QStringLiteral(".csv")));
+        QVERIFY2(csv.open(QIODevice::ReadOnly), qPrintable(csv.fileName() + log));
+        const QByteArray content = csv.readAll();
+        QVERIFY2(content.size() > 10, qPrintable(b));
+    }
+    QFile report1(QDir(out.path()).filePath(QStringLiteral("Otchet1.csv")));
+    QVERIFY(report1.open(QIODevice::ReadOnly));
+    QVERIFY(report1.readAll().contains("1234.568"));
+}
+
+QTEST_GUILESS_MAIN(TestReportBook)
+#include "tst_reportbook.moc"

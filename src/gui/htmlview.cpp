@@ -18,6 +18,8 @@ HtmlView::HtmlView(QString organisationName, QString objectName, QWidget *parent
       m_organisationName(std::move(organisationName)),
       m_objectName(std::move(objectName))
 {
+    // The icons are compiled into this static library; register them before the form uses them.
+    Q_INIT_RESOURCE(icons);
     ui->setupUi(this);
     connect(ui->ActNext, &QPushButton::clicked, this, &HtmlView::OnActNextClick);
     connect(ui->ActPrev, &QPushButton::clicked, this, &HtmlView::OnActPrevClick);

@@ -1,0 +1,218 @@
+// The report viewer: its form, the page file it writes and shows, the search without wrap-around,
+// the print preview, and a page file that cannot be written.
+#include "htmlview.h"
+
+#include "core/htmlpage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPrintPreviewDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+template <class W> W *child(const HtmlView &v, const char *name)
+{
+    W *w = v.findChild<W *>(QLatin1String(name));
+    if (!w)
+        qFatal("no child %s", name);
+    return w;
+}
+
+const QString kTitle = QStringLiteral("Ошибки и предупреждения программы");
+
+} // namespace
+
+class TestHtmlView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void form();
+    void pageWrittenReadBackAndShown();
+    void plainKindShowsTheText();
+    void searchForwardAndBackWithoutWrap();
+    void printPreviewOfShownContent();
+    void unwritablePageLeavesViewerBlank();
+
+private:
+    std::unique_ptr<QTemporaryDir> work;
+    QString previousDir;
+};
+
+void TestHtmlView::init()
+{
+    work.reset(new QTemporaryDir);
+    previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(work->path()));
+}
+
+void TestHtmlView::cleanup()
+{
+    QDir::setCurrent(previousDir);
+    work.reset();
+}
+
+void TestHtmlView::form()
+{
+    HtmlView v(QStringLiteral("ОРГ"), QStringLiteral("Объект"));
+    QCOMPARE(v.objectName(), QStringLiteral("HtmlView"));
+    QCOMPARE(v.size(), QSize(1379, 769));
+    QCOMPARE(v.pos(), QPoint(20, 20));
+    QCOMPARE(v.windowTitle(), QStringLiteral("Программа КЕЛИ "));
+    QCOMPARE(v.windowModality(), Qt::ApplicationModal);
+    QCOMPARE(v.layout(), nullptr);
+    QWidget *bar = child<QWidget>(v, "layoutWidget");
+    QCOMPARE(bar->geometry(), QRect(14, 10, 1194, 42));
+    QCOMPARE(bar->layout()->objectName(), QStringLiteral("horizontalLayout"));
+    QCOMPARE(bar->layout()->contentsMargins(), QMargins(0, 0, 0, 0));
+    const char *order[] = {"PreviewButton", "label", "ValueFind", "ActNext", "ActPrev"};
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(bar->layout()->itemAt(i)->widget()->objectName(), QLatin1String(order[i]));
+
+    const struct { const char *name; const char *tip; } buttons[] = {
+        {"PreviewButton", "Предпросмотр (Ctrl+P)"}, {"ActNext", "Найти следующее"}, {"ActPrev", "Найти предыдущее"}};
+    for (const auto &b : buttons) {
+        QPushButton *button = child<QPushButton>(v, b.name);
+        QCOMPARE(button->toolTip(), QString::fromUtf8(b.tip));
+        QVERIFY(button->text().isEmpty());
+        QVERIFY(button->shortcut().isEmpty());
+        QCOMPARE(button->iconSize(), QSize(24, 24));
+        QVERIFY(!button->icon().isNull());
+    }
+    for (const char *icon : {":/img/preview_24.png", ":/img/table-item-down.png", ":/img/table-item-up.png"})
+        QCOMPARE(QPixmap(QString::fromLatin1(icon)).size(), QSize(24, 24));
+    QCOMPARE(child<QLabel>(v, "label")->text(), QStringLiteral("Строка поиска:"));
+    QCOMPARE(child<QLabel>(v, "label")->font().pointSize(), 10);
+    QCOMPARE(child<QLineEdit>(v, "ValueFind")->font().pointSize(), 10);
+    QTextEdit *edit = child<QTextEdit>(v, "textEdit");
+    QCOMPARE(edit->geometry(), QRect(14, 49, 1321, 701));
+    QCOMPARE(edit->maximumSize(), QSize(4000, 3000));
+    QCOMPARE(edit->focusPolicy(), Qt::NoFocus);
+}
+
+void TestHtmlView::pageWrittenReadBackAndShown()
+{
+    HtmlView v(QStringLiteral("ОРГ"), QStringLiteral("ПС <Южная> & Ко"));
+    v.HtmlBody2(QStringLiteral("Параметры системы учета электроэнергии"), QStringLiteral("Группы"),
+                QStringLiteral("март 2020 года"), {QStringLiteral("<th>Ячейка</th>")},
+                {QStringLiteral("<tr><td>Первая</td></tr>")}, QStringLiteral("html"));
+    QVERIFY(v.pageError().isEmpty());
+    QCOMPARE(v.windowTitle(), QStringLiteral("Параметры системы учета электроэнергии"));
+    QFile file(QDir::current().filePath(QStringLiteral("Параметры системы учета электроэнергии.html")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    // The same bytes as the frame of core, so both programs write the same page.
+    QCOMPARE(bytes, keli::htmlBody2Lines({QStringLiteral("ОРГ"), QStringLiteral("ПС <Южная> & Ко")},
+                                         QStringLiteral("Параметры системы учета электроэнергии"),
+                                         QStringLiteral("Группы"), QStringLiteral("март 2020 года"),
+                                         {QStringLiteral("<th>Ячейка</th>")},
+                                         {QStringLiteral("<tr><td>Первая</td></tr>")})
+                        .join(QString())
+                        .toUtf8());
+    const QString shown = child<QTextEdit>(v, "textEdit")->toPlainText();
+    QVERIFY(shown.contains(QStringLiteral("ПС <Южная> & Ко        ОРГ"))); // escaped in the file, literal on screen
+    QVERIFY(shown.contains(QStringLiteral("Первая")));
+    QVERIFY(shown.contains(QStringLiteral("Расчетный период: март 2020 года")));
+}
+
+void TestHtmlView::plainKindShowsTheText()
+{
+    HtmlView v(QStringLiteral("ОРГ"), QStringLiteral("Объект"));
+    v.HtmlBody(kTitle, QString(), {QStringLiteral("<th>А</th>")}, QStringLiteral("text"));
+    const QString shown = child<QTextEdit>(v, "textEdit")->toPlainText();
+    QVERIFY(shown.startsWith(QStringLiteral("<html>\n<head>\n<title>")));
+    QVERIFY(shown.endsWith(QStringLiteral("<th>А</th></body>\n")));
+}
+
+void TestHtmlView::searchForwardAndBackWithoutWrap()
+{
+    HtmlView v(QStringLiteral("ОРГ"), QStringLiteral("Объект"));
+    v.HtmlBody(kTitle, QStringLiteral("год 2024 года"),
+               {QStringLiteral("<th>x</th></tr><tr><td>Фидер-1</td></tr><tr><td>фидер-2</td></tr><tr><td>ФИДЕР-3</td></tr></table>")},
+               QStringLiteral("html"));
+    QTextEdit *edit = child<QTextEdit>(v, "textEdit");
+    QPushButton *next = child<QPushButton>(v, "ActNext");
+    QPushButton *prev = child<QPushButton>(v, "ActPrev");
+
+    // Empty search text: nothing moves.
+    QTest::mouseClick(next, Qt::LeftButton);
+    QVERIFY(!edit->textCursor().hasSelection());
+
+    child<QLineEdit>(v, "ValueFind")->setText(QStringLiteral("фидер"));
+    QList<int> found;
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseClick(next, Qt::LeftButton);
+        QCOMPARE(edit->textCursor().selectedText().toLower(), QStringLiteral("фидер")); // case ignored
+        found << edit->textCursor().selectionStart();
+    }
+    QVERIFY(found[0] < found[1] && found[1] < found[2]);
+    // After the last match a forward search keeps the last match selected.
+    QTest::mouseClick(next, Qt::LeftButton);
+    QCOMPARE(edit->textCursor().selectionStart(), found[2]);
+    QCOMPARE(edit->textCursor().selectedText(), QStringLiteral("ФИДЕР"));
+    // Backwards from there: the previous matches, then no wrap to the end.
+    QTest::mouseClick(prev, Qt::LeftButton);
+    QCOMPARE(edit->textCursor().selectionStart(), found[1]);
+    QTest::mouseClick(prev, Qt::LeftButton);
+    QCOMPARE(edit->textCursor().selectionStart(), found[0]);
+    QTest::mouseClick(prev, Qt::LeftButton);
+    QCOMPARE(edit->textCursor().selectionStart(), found[0]);
+    // Text that is not there changes nothing.
+    child<QLineEdit>(v, "ValueFind")->setText(QStringLiteral("нет такого"));
+    QTest::mouseClick(next, Qt::LeftButton);
+    QCOMPARE(edit->textCursor().selectionStart(), found[0]);
+}
+
+void TestHtmlView::printPreviewOfShownContent()
+{
+    HtmlView v(QStringLiteral("ОРГ"), QStringLiteral("Объект"));
+    // Without a page the preview does nothing.
+    bool previewSeen = false;
+    auto closePreview = [&previewSeen]() {
+        if (auto *d = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget())) {
+            previewSeen = true;
+            d->reject();
+        }
+    };
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, closePreview);
+    timer.start(50);
+    QTest::mouseClick(child<QPushButton>(v, "PreviewButton"), Qt::LeftButton);
+    QVERIFY(!previewSeen);
+
+    v.HtmlBody(kTitle, QString(), {QStringLiteral("<th>Страница</th>")}, QStringLiteral("html"));
+    // The preview prints the shown content even after the page file is gone.
+    QVERIFY(QFile::remove(QDir::current().filePath(kTitle + QStringLiteral(".html"))));
+    QTest::mouseClick(child<QPushButton>(v, "PreviewButton"), Qt::LeftButton);
+    QVERIFY(previewSeen);
+}
+
+void TestHtmlView::unwritablePageLeavesViewerBlank()
+{
+    // A folder stands where the page file goes.
+    QVERIFY(QDir::current().mkdir(kTitle + QStringLiteral(".html")));
+    HtmlView v(QStringLiteral("ОРГ"), QStringLiteral("Объект"));
+    v.HtmlBody(kTitle, QStringLiteral("март 2020 года"), {QStringLiteral("<th>фидер</th>")}, QStringLiteral("html"));
+    QVERIFY(v.pageError().contains(kTitle + QStringLiteral(".html")));
+    QCOMPARE(v.windowTitle(), QStringLiteral("Программа КЕЛИ "));
+    QVERIFY(child<QTextEdit>(v, "textEdit")->toPlainText().isEmpty());
+    child<QLineEdit>(v, "ValueFind")->setText(QStringLiteral("фидер"));
+    QTest::mouseClick(child<QPushButton>(v, "ActNext"), Qt::LeftButton);
+    QVERIFY(!child<QTextEdit>(v, "textEdit")->textCursor().hasSelection());
+}
+
+QTEST_MAIN(TestHtmlView)
+#include "tst_gui_htmlview.moc"

@@ -1,0 +1,295 @@
+// Calculation benchmark on a generated source workbook of 10,000 metering points: load, calculate,
+// save, the report workbooks; beside the floor (QuaZip inflate + QXmlStreamReader token scan of the
+// same package parts), openpyxl's load of the same file, and keli-calc --reports none as a whole
+// process (wall time and peak memory). Ratios in one run; run from the build tree:
+//   bench/keli_bench [--points N] [--no-python] [--keep COPY.xlsx]
+
+#include "core/calculation.h"
+#include "core/helpers.h"
+#include "core/reportfiles.h"
+#include "core/sourceworkbook.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+extern char **environ;
+
+using namespace keli;
+
+namespace {
+
+// A plausible object: a tenth intake feeders, three tenths external, the rest own release, with
+// energies that keep every CT load within its bounds and the balance sound.
+Dataset generate(int points)
+{
+    Dataset ds;
+    ds.calcMonth = ds.fileMonth = 10;
+    ds.calcYear = ds.fileYear = 2024;
+    ds.periodDays = k_day(10, 2024);
+    ds.objectName = QStringLiteral("ПС 110/10 кВ Генерированная");
+    ds.intakeCount = points / 10;
+    ds.externalCount = points * 3 / 10;
+    ds.ownCount = points - ds.intakeCount - ds.externalCount;
+    ds.techLosses = 1500;
+    ds.techLossErrorPct = 10;
+    ds.permissibleCommercialLoss = 100;
+    const int counts[3] = {ds.intakeCount, ds.externalCount, ds.ownCount};
+    const QString kinds[4] = {QStringLiteral("Р"), QStringLiteral("Т"), QStringLiteral("СН"), QStringLiteral("ПХН")};
+    unsigned seed = 12345;
+    const auto next = [&seed](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<unsigned>(range));
+    };
+    for (int t = 1; t <= 3; ++t) {
+        for (int k = 0; k < counts[t - 1]; ++k) {
+            const int i = ds.appendRow(t);
+            ds.name[i] = QStringLiteral("Фидер %1-%2").arg(t).arg(k + 1);
+            ds.pointKind[i] = t == 1 ? kinds[0] : kinds[next(4)];
+            ds.meterType[i] = next(5) == 0 ? QStringLiteral("И") : QStringLiteral("Э");
+            ds.meterCount[i] = 1;
+            ds.fillFactor[i] = 0.5 + next(40) / 100.0;
+            ds.tanPhi[i] = next(50) / 100.0;
+            ds.offDays[i] = next(3);
+            ds.ctClass[i] = 0.5;
+            ds.vtClass[i] = 0.5;
+            ds.meterClass[i] = next(2) ? 0.5 : 1.0;
+            ds.vtVoltageLoss[i] = 0.25;
+            ds.verificationDate[i] = 1 + next(12) + (15 + next(9)) / 100.0;
+            ds.ctVoltage[i] = 10;
+            ds.reportVoltage[i] = 10;
+            ds.ctRatedCurrent[i] = 300;
+            // Intake rows carry what the releases take plus a few per cent.
+            const double release = t == 1 ? 0.0 : 300 + next(300);
+            ds.energy[i] = t == 1 ? 0.0 : release;
+        }
+    }
+    double releases = 0;
+    for (int i = ds.intakeCount; i < ds.rowCount(); ++i)
+        releases += ds.energy[i];
+    for (int i = 0; i < ds.intakeCount; ++i) {
+        ds.energy[i] = round(releases * 1.03 / std::max(ds.intakeCount, 1), 3);
+        ds.ctRatedCurrent[i] = 3000; // a large feeder
+    }
+    return ds;
+}
+
+double bestOf(int runs, const std::function<void()> &work)
+{
+    double best = 1e300;
+    for (int k = 0; k < runs; ++k) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+// The floor of reading a package: inflate every XML part and walk its tokens.
+qint64 inflateAndTokenise(const QString &path)
+{
+    QuaZip zip(path);
+    if (!zip.open(QuaZip::mdUnzip))
+        return -1;
+    qint64 count = 0;
+    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+        if (!zip.getCurrentFileName().endsWith(QLatin1String(".xml"))
+            && !zip.getCurrentFileName().endsWith(QLatin1String(".rels")))
+            continue;
+        QuaZipFile part(&zip);
+        if (!part.open(QIODevice::ReadOnly))
+            continue;
+        QXmlStreamReader xml(part.readAll());
+        while (!xml.atEnd())
+            if (xml.readNext() != QXmlStreamReader::Invalid)
+                ++count;
+    }
+    return count;
+}
+
+struct ChildRun
+{
+    bool ok = false;
+    int status = -1;
+    double wallMs = 0;
+    long peakKiB = 0;
+    QByteArray output;
+};
+
+// Runs a program to its end, with its standard output in a file: wall time and peak resident
+// memory of that process alone. The peak comes from /usr/bin/time when it is there (a small parent,
+// so the figure is the program's own); otherwise from wait4, whose figure may include pages of
+// this process shared with the child before its exec.
+ChildRun runChild(QStringList command, const QString &outputFile)
+{
+    ChildRun r;
+    const QString timeFile = outputFile + QStringLiteral(".time");
+    const bool viaTime = QFile::exists(QStringLiteral("/usr/bin/time"));
+    if (viaTime)
+        command = QStringList{QStringLiteral("/usr/bin/time"), QStringLiteral("-f"), QStringLiteral("%M"),
+                              QStringLiteral("-o"), timeFile} + command;
+    std::vector<QByteArray> storage;
+    for (const QString &a : command)
+        storage.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &a : storage)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const QByteArray out = outputFile.toLocal8Bit();
+    posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    QElapsedTimer t;
+    t.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return r;
+    int status = 0;
+    struct rusage usage = {};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return r;
+    r.wallMs = t.nsecsElapsed() / 1e6;
+    r.ok = WIFEXITED(status);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.peakKiB = usage.ru_maxrss;
+    QFile times(timeFile);
+    if (viaTime && times.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> lines = times.readAll().trimmed().split('\n');
+        r.peakKiB = lines.last().trimmed().toLong();
+    }
+    QFile f(outputFile);
+    if (f.open(QIODevice::ReadOnly))
+        r.output = f.readAll();
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    int points = 10000;
+    const int at = args.indexOf(QStringLiteral("--points"));
+    if (at > 0 && at + 1 < args.size())
+        points = std::max(1, args[at + 1].toInt());
+    const bool withPython = !args.contains(QStringLiteral("--no-python"))
+                            && QFile::exists(QStringLiteral("/usr/bin/python3"));
+    const QString buildDir = QDir(app.applicationDirPath()).absoluteFilePath(QStringLiteral(".."));
+    const QString keliCalc = QDir(buildDir).absoluteFilePath(QStringLiteral("src/cli/keli-calc"));
+    const QDir templates(QDir(buildDir).absoluteFilePath(QStringLiteral("templates")));
+
+    QTemporaryDir tmp;
+    const QString source = tmp.filePath(QStringLiteral("source.xlsx"));
+    if (!saveSourceWorkbook(generate(points), source).ok) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(source));
+        return 1;
+    }
+    const QString work = tmp.filePath(QStringLiteral("work"));
+    QDir().mkpath(work);
+    for (const QString &name : templates.entryList({QStringLiteral("*.xlsx")}, QDir::Files))
+        QFile::copy(templates.filePath(name), QDir(work).filePath(name));
+    const int keep = args.indexOf(QStringLiteral("--keep"));
+    if (keep > 0 && keep + 1 < args.size())
+        QFile::copy(source, args[keep + 1]);
+    std::printf("keli_bench: %d metering points, source workbook %lld bytes\n", points,
+                static_cast<long long>(QFileInfo(source).size()));
+
+    Dataset ds;
+    ds.workbookPath = source;
+    ds.calcMonth = 10;
+    ds.calcYear = 2024;
+    const double load = bestOf(5, [&] {
+        Dataset fresh;
+        fresh.workbookPath = source;
+        fresh.calcMonth = 10;
+        fresh.calcYear = 2024;
+        readXLSwriteDB(fresh, false);
+        ds = fresh;
+    });
+    CalcOutcome outcome;
+    const double calc = bestOf(5, [&] { outcome = evaluate(ds); });
+    const double save = bestOf(3, [&] { saveSourceWorkbook(ds, tmp.filePath(QStringLiteral("saved.xlsx"))); });
+    ReportFilesOptions reports;
+    reports.errorPageAfterWarnings = false;
+    ReportFilesResult written;
+    const double books = bestOf(3, [&] { written = writeReportFiles(work, ds, outcome, reports); });
+    qint64 tokens = 0;
+    const double floor = bestOf(5, [&] { tokens = inflateAndTokenise(source); });
+
+    std::printf("  outcome %s, %d errors, %d warnings; report files %lld written, %lld failed\n",
+                qPrintable(outcomeName(outcome.outcome)), outcome.errorCount, outcome.warningCount,
+                static_cast<long long>(written.written.size()), static_cast<long long>(written.failures.size()));
+    std::printf("  floor (inflate + token scan, %lld tokens): %8.1f ms\n", static_cast<long long>(tokens), floor);
+    std::printf("  load                        %8.1f ms   load / floor = %.2f\n", load, load / floor);
+    std::printf("  calculation                 %8.1f ms   calc / load  = %.3f\n", calc, calc / load);
+    std::printf("  save (source workbook)      %8.1f ms   save / load  = %.2f\n", save, save / load);
+    std::printf("  reports (pages + workbooks) %8.1f ms   reports / load = %.2f\n", books, books / load);
+
+    ChildRun cli;
+    for (int k = 0; k < 3; ++k) {
+        const ChildRun r = runChild({keliCalc, QStringLiteral("--reports"), QStringLiteral("none"),
+                                     QStringLiteral("--no-stoplist"), QStringLiteral("--workdir"), work, source},
+                                    tmp.filePath(QStringLiteral("cli.txt")));
+        if (!r.ok || r.status != 0) {
+            std::printf("  keli-calc failed (status %d): %s\n", r.status, r.output.constData());
+            break;
+        }
+        if (!cli.ok || r.wallMs < cli.wallMs)
+            cli = r;
+    }
+    if (cli.ok)
+        std::printf("  keli-calc --reports none    %8.1f ms wall, peak %.1f MiB\n", cli.wallMs,
+                    cli.peakKiB / 1024.0);
+
+    if (withPython) {
+        const QString script = QStringLiteral(
+            "import sys, time\n"
+            "t = time.perf_counter()\n"
+            "import openpyxl\n"
+            "t1 = time.perf_counter()\n"
+            "wb = openpyxl.load_workbook(sys.argv[1])\n"
+            "t2 = time.perf_counter()\n"
+            "print((t2 - t1) * 1000)\n");
+        ChildRun py;
+        double loadMs = 1e300;
+        for (int k = 0; k < 3; ++k) {
+            const ChildRun r = runChild({QStringLiteral("/usr/bin/python3"), QStringLiteral("-c"), script, source},
+                                        tmp.filePath(QStringLiteral("py.txt")));
+            if (!r.ok || r.status != 0)
+                break;
+            py = r;
+            loadMs = std::min(loadMs, r.output.trimmed().toDouble());
+        }
+        if (py.ok) {
+            std::printf("  openpyxl load_workbook      %8.1f ms (process %.1f ms wall, peak %.1f MiB)\n",
+                        loadMs, py.wallMs, py.peakKiB / 1024.0);
+            std::printf("  load / openpyxl load = %.3f\n", load / loadMs);
+            if (cli.ok)
+                std::printf("  keli-calc --reports none / openpyxl load = %.3f (goal <= 0.100), peak %.1f MiB (goal <= 64)\n",
+                            cli.wallMs / loadMs, cli.peakKiB / 1024.0);
+        } else {
+            std::printf("  openpyxl: not available\n");
+        }
+    }
+    return 0;
+}

@@ -68,6 +68,7 @@ private slots:
     void fillFactorZeroShowsOnlyItsMessage();
     void failuresAreReportedAndLaterReportsFollow();
     void samePageFilesAsKeliCalc();
+    void screenshots();
 
 private:
     // A dialog on the example object, loaded from a copy in the working directory.
@@ -239,6 +240,34 @@ void TestRaschet::samePageFilesAsKeliCalc()
         QVERIFY(gui.size() > 1000);
         QCOMPARE(fileBytes(other.filePath(page + QStringLiteral(".html"))), gui);
     }
+}
+
+// Not a check: with KELI_SHOTS set to a folder (and a display), saves a picture of the screen for
+// every viewer of a calculation with a warning. docs/make_report_screenshots.sh runs it under Xvfb.
+void TestRaschet::screenshots()
+{
+    const QString folder = qEnvironmentVariable("KELI_SHOTS");
+    if (folder.isEmpty())
+        QSKIP("KELI_SHOTS is not set");
+    auto dialog = openExample();
+    dialog->findChild<QCheckBox *>(QStringLiteral("checksl"))->setChecked(true);
+    const QStringList names{QStringLiteral("report1.png"), QStringLiteral("report2.png"), QStringLiteral("errors.png")};
+    int shown = 0;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&]() {
+        auto *view = qobject_cast<HtmlView *>(QApplication::activeModalWidget());
+        if (!view || shown >= names.size())
+            return;
+        timer.stop();
+        QTest::qWait(700); // let the window manager-less screen settle
+        QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                                    QDir(folder).filePath(names[shown++])});
+        view->reject();
+        timer.start(50);
+    });
+    timer.start(50);
+    press(*dialog);
+    QCOMPARE(shown, 3);
 }
 
 QTEST_MAIN(TestRaschet)

@@ -4,6 +4,7 @@
 #include "core/calculation.h"
 #include "core/errormodel.h"
 #include "core/helpers.h"
+#include "core/sourceworkbook.h"
 #include "core/validation.h"
 
 #include <QtTest>
@@ -521,12 +522,29 @@ void TestCalc::scalesInSinglePrecision()
     QVERIFY(isVtClass(6.0));
     QVERIFY(!isVtClass(2.0));
 
-    // A CT at 6.3 kV as the loader reads it (single precision) passes.
-    Row row;
-    row.ratedVoltage = single(6.3);
-    row.reportVoltage = 6;
-    row.energy = 600;
-    QCOMPARE(messages(evaluate(oneRow(row))), QStringList());
+    // CTs at 6.3 and 13.8 kV saved and loaded back (the loader reads single precision) pass.
+    Row a, b;
+    a.ratedVoltage = 6.3;
+    a.reportVoltage = 6;
+    a.energy = 600;
+    b.ratedVoltage = 13.8;
+    b.reportVoltage = 15;
+    b.energy = 500;
+    b.ratedCurrent = 150;
+    const Dataset saved = makeDataset({a}, {b});
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(QStringLiteral("single.xlsx"));
+    QVERIFY(saveSourceWorkbook(saved, path).ok);
+    Dataset loaded;
+    loaded.workbookPath = path;
+    loaded.calcMonth = 1;
+    loaded.calcYear = 2025;
+    QVERIFY(readXLSwriteDB(loaded, false).ok);
+    QCOMPARE(loaded.ctVoltage[1], single(13.8));
+    QVERIFY(loaded.ctVoltage[1] != 13.8);
+    const CalcOutcome o = evaluate(loaded);
+    QCOMPARE(messages(o), QStringList());
+    QCOMPARE(o.outcome, Outcome::Calculated);
 }
 
 void TestCalc::ctLossOfRow()

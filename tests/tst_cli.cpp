@@ -253,6 +253,15 @@ void TestCli::usageErrors()
         QVERIFY2(!r.err.isEmpty(), qPrintable(args.join(' ')));
     }
     QCOMPARE(fileHash(junk.fileName()), QCryptographicHash::hash("not a workbook", QCryptographicHash::Sha256));
+
+    // A workbook that stores no period needs --month.
+    Dataset noPeriod = smallObject();
+    noPeriod.calcMonth = 0;
+    const QString undated = saveDataset(noPeriod, tmp.filePath(QStringLiteral("undated.xlsx")));
+    QVERIFY(!undated.isEmpty());
+    QCOMPARE(run({undated}, tmp.path()).exitCode, 2);
+    QCOMPARE(run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--month"),
+                  QStringLiteral("3"), undated}, tmp.path()).exitCode, 0);
     QCOMPARE(run({QStringLiteral("--help")}, tmp.path()).exitCode, 0);
 }
 

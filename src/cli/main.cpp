@@ -128,6 +128,11 @@ int main(int argc, char **argv)
                 .arg(opt.source).arg(ds.fileMonth));
         return UsageOrUnreadable;
     }
+    if (ds.calcYear < 1) {
+        err(QStringLiteral("%1 stores no valid period year (%2); give --year")
+                .arg(opt.source).arg(ds.fileYear));
+        return UsageOrUnreadable;
+    }
     ds.periodDays = k_day(ds.calcMonth, ds.calcYear);
     for (int t = 0; t < 3; ++t)
         ds.correctionFactor[t] = opt.correction[t];

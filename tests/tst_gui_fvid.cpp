@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -74,24 +73,17 @@ class TestFVid : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> work;
-    QString previousDir;
+    std::unique_ptr<testutil::TemporaryWorkDir> work;
 
     QString workPath(const QString &name) const { return work->filePath(name); }
 
 private slots:
     void init()
     {
-        previousDir = QDir::currentPath();
-        work.reset(new QTemporaryDir);
+        work.reset(new testutil::TemporaryWorkDir);
         QVERIFY(work->isValid());
-        QVERIFY(QDir::setCurrent(work->path()));
     }
-    void cleanup()
-    {
-        QDir::setCurrent(previousDir);
-        work.reset();
-    }
+    void cleanup() { work.reset(); }
 
     void formObjects()
     {

@@ -7,6 +7,7 @@
 #include "core/com.h"
 #include "core/settings.h"
 #include "core/sourceworkbook.h"
+#include "support/testutil.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -18,7 +19,6 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -104,28 +104,31 @@ class TestKeli : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> work;
-    QString previousDir;
+    std::unique_ptr<testutil::TemporaryWorkDir> work;
 
     QString workPath(const QString &name) const { return work->filePath(name); }
     static void click(Keli &w, const char *button)
     {
         QTest::mouseClick(w.findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
     }
+    // "Открыть файл" choosing path: how many dataset dialogs came up, and the object name shown.
+    static int open(Keli &w, Answers &answers, const QString &path, QString *shown = nullptr)
+    {
+        answers.openNames << path;
+        w.setPrompts(answers.prompts());
+        return withDialogs([&] { click(w, "opnf"); }, [&](FVid &d) {
+            if (shown)
+                *shown = d.findChild<QLineEdit *>("leNob")->text();
+        });
+    }
 
 private slots:
     void init()
     {
-        previousDir = QDir::currentPath();
-        work.reset(new QTemporaryDir);
+        work.reset(new testutil::TemporaryWorkDir);
         QVERIFY(work->isValid());
-        QVERIFY(QDir::setCurrent(work->path()));
     }
-    void cleanup()
-    {
-        QDir::setCurrent(previousDir);
-        work.reset();
-    }
+    void cleanup() { work.reset(); }
 
     void mainWindowForm()
     {
@@ -249,23 +252,15 @@ private slots:
         Answers answers;
         for (const QString &name : reserved) {
             QVERIFY(makeWorkbook(workPath(name), QStringLiteral("ПС")));
-            answers.openNames << QDir::currentPath() + "/" + name;
-        }
-        w.setPrompts(answers.prompts());
-        for (const QString &name : reserved) {
-            QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [](FVid &) {}), 0);
+            QCOMPARE(open(w, answers, QDir::currentPath() + "/" + name), 0);
             QVERIFY2(!QFile::exists(workPath(QString(name).replace(".xlsx", "_1.xlsx"))), qPrintable(name));
         }
         QVERIFY(answers.informed.isEmpty());
 
         QVERIFY(QDir().mkpath(workPath("other")));
         QVERIFY(makeWorkbook(workPath("other/result.xlsx"), QStringLiteral("Другая")));
-        answers.openNames << workPath("other/result.xlsx");
-        w.setPrompts(answers.prompts());
         QString shown;
-        QCOMPARE(withDialogs([&] { click(w, "opnf"); },
-                             [&](FVid &d) { shown = d.findChild<QLineEdit *>("leNob")->text(); }),
-                 1);
+        QCOMPARE(open(w, answers, workPath("other/result.xlsx"), &shown), 1);
         QCOMPARE(shown, QStringLiteral("Другая"));
         QVERIFY(QFile::exists(workPath("other/result_1.xlsx")));
         QVERIFY(answers.informed.isEmpty());
@@ -284,21 +279,15 @@ private slots:
         }
         Keli w;
         Answers answers;
-        answers.openNames << workPath("book.xlsx");
-        w.setPrompts(answers.prompts());
-        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [](FVid &) {}), 1);
+        QCOMPARE(open(w, answers, workPath("book.xlsx")), 1);
         QCOMPARE(contents(workPath("book_1.xlsx")), original);
         QVERIFY(answers.informed.isEmpty());
 
         // A directory in the place of the backup: the copy fails.
         QVERIFY(makeWorkbook(workPath("locked.xlsx"), QStringLiteral("Закрытая")));
         QVERIFY(QDir().mkpath(workPath("locked_1.xlsx/inside")));
-        answers.openNames << workPath("locked.xlsx");
-        w.setPrompts(answers.prompts());
         QString shown;
-        QCOMPARE(withDialogs([&] { click(w, "opnf"); },
-                             [&](FVid &d) { shown = d.findChild<QLineEdit *>("leNob")->text(); }),
-                 1);
+        QCOMPARE(open(w, answers, workPath("locked.xlsx"), &shown), 1);
         QCOMPARE(answers.informed, QStringList{QStringLiteral("Резервная исходного копия файла не создана")});
         QCOMPARE(shown, QStringLiteral("Закрытая"));
     }

@@ -58,4 +58,14 @@ QString soffice()
     return QStandardPaths::findExecutable(QStringLiteral("soffice"));
 }
 
+TemporaryWorkDir::TemporaryWorkDir() : m_previous(QDir::currentPath())
+{
+    m_valid = m_dir.isValid() && QDir::setCurrent(m_dir.path());
+}
+
+TemporaryWorkDir::~TemporaryWorkDir()
+{
+    QDir::setCurrent(m_previous);
+}
+
 } // namespace testutil

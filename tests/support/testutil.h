@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace testutil {
 
@@ -19,5 +20,22 @@ QString runPython(const QString &code, const QStringList &args, bool *ok, QStrin
 
 // soffice for the spreadsheet check, or empty when it is missing.
 QString soffice();
+
+// A fresh temporary directory, the current one while the object lives (the programs keep keli.ini
+// and their reports in the current directory); the previous current directory comes back after.
+class TemporaryWorkDir
+{
+public:
+    TemporaryWorkDir();
+    ~TemporaryWorkDir();
+    bool isValid() const { return m_valid; }
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QString m_previous;
+    QTemporaryDir m_dir;
+    bool m_valid = false;
+};
 
 } // namespace testutil

@@ -6,7 +6,7 @@ namespace QXlsx {
 
 QString readStringItem(QXmlStreamReader &reader)
 {
-    QString text;
+    QString text = QLatin1String(""); // an empty item is an empty text, not a missing one
     int depth = 1;
     bool inText = false;
     while (depth > 0) {

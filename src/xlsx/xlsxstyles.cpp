@@ -103,10 +103,16 @@ bool Styles::parse(const QByteArray &xml, const QString &part, QString *error)
                     sides[2] = style;
                 else if (name == QLatin1String("bottom"))
                     sides[3] = style;
-                else if (name != QLatin1String("diagonal") || !style.isEmpty())
-                    borderPlain = false; // colours, diagonals: not a plain border of ours
-                if (name == QLatin1String("color"))
-                    borderPlain = false;
+                else if ((name != QLatin1String("diagonal") && name != QLatin1String("color")) || !style.isEmpty())
+                    borderPlain = false; // diagonals and the like: not a plain border of ours
+                if (name == QLatin1String("color")) {
+                    // Automatic colour is what a border without colour gets anyway.
+                    const QXmlStreamAttributes ca = reader.attributes();
+                    const bool automatic = ca.size() == 1
+                                           && (Xml::attribute(ca, QLatin1String("auto")) == QLatin1String("1")
+                                               || Xml::attribute(ca, QLatin1String("indexed")) == QLatin1String("64"));
+                    borderPlain = borderPlain && automatic;
+                }
             } else if (inCellXfs && name == QLatin1String("xf")) {
                 m_xfs.append({plainAttributes(reader.attributes()), {}, {}});
                 xf = &m_xfs.last();

@@ -11,6 +11,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace QXlsx {
@@ -22,27 +23,70 @@ bool isName(const QStringRef &name, const char *what)
     return name == QLatin1String(what);
 }
 
-QVariant cellValue(QStringView type, const QString &text, bool hasText, const SharedStrings &strings)
+// A cell's number: the text as written by spreadsheet programs (plain decimal or exponent form,
+// blanks around allowed), converted with correct rounding; false for anything else.
+double toNumber(QStringView text, bool *ok)
 {
-    if (type.isEmpty() || type == QLatin1String("n")) {
-        if (!hasText)
-            return QVariant();
-        bool ok = false;
-        const double d = text.trimmed().toDouble(&ok);
+    text = text.trimmed();
+    char buffer[64];
+    int n = 0;
+    for (QChar ch : text) {
+        const ushort u = ch.unicode();
+        if (n == int(sizeof buffer) || !((u >= '0' && u <= '9') || u == '.' || u == '-' || u == '+' || u == 'e' || u == 'E')) {
+            // Long or unusual forms (no infinities or NaN) take the general way.
+            const double v = text.toString().toDouble(ok);
+            *ok = *ok && std::isfinite(v);
+            return *ok ? v : 0;
+        }
+        buffer[n++] = char(u);
+    }
+    const char *begin = buffer;
+    if (n > 0 && buffer[0] == '+')
+        ++begin;
+    double v = 0;
+    const std::from_chars_result r = std::from_chars(begin, buffer + n, v);
+    *ok = r.ec == std::errc() && r.ptr == buffer + n && std::isfinite(v);
+    return v;
+}
+
+enum class CellType { Number, Shared, Boolean, Text };
+
+// The value types of the t attribute; "str" (a formula's text), "inlineStr", "e" (an error) and
+// "d" (an ISO date) are read as the text they hold.
+CellType cellType(QStringView t)
+{
+    if (t.isEmpty() || t == QLatin1String("n"))
+        return CellType::Number;
+    if (t == QLatin1String("s"))
+        return CellType::Shared;
+    if (t == QLatin1String("b"))
+        return CellType::Boolean;
+    return CellType::Text;
+}
+
+QVariant cellValue(CellType type, const QString &text, bool hasText, const SharedStrings &strings)
+{
+    if (!hasText)
+        return QVariant();
+    bool ok = false;
+    switch (type) {
+    case CellType::Number: {
+        const double d = toNumber(text, &ok);
         return ok ? QVariant(d) : QVariant();
     }
-    if (type == QLatin1String("s")) {
-        bool ok = false;
-        const int index = text.trimmed().toInt(&ok);
+    case CellType::Shared: {
+        const int index = QStringView(text).trimmed().toInt(&ok);
         const QString s = ok ? strings.at(index) : QString();
         return s.isNull() ? QVariant() : QVariant(s);
     }
-    if (type == QLatin1String("b")) {
-        const QString t = text.trimmed();
+    case CellType::Boolean: {
+        const QStringView t = QStringView(text).trimmed();
         return QVariant(t == QLatin1String("1") || t == QLatin1String("true"));
     }
-    // "str" (formula text), "inlineStr", "e" (error), "d" (ISO date): the text as it stands.
-    return hasText ? QVariant(text) : QVariant();
+    case CellType::Text:
+        break;
+    }
+    return QVariant(text);
 }
 
 } // namespace
@@ -66,6 +110,7 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
     int rowNumber = 0;
     int lastColumn = 0;
     QString badReference;
+    QString text;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType t = Xml::next(reader);
         if (t == QXmlStreamReader::EndElement) {
@@ -93,11 +138,11 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
                 badReference = CellReference::format(rowNumber, column);
                 break;
             }
-            const QString type = Xml::attribute(a, QLatin1String("t")).toString();
+            const CellType type = cellType(Xml::attribute(a, QLatin1String("t")));
             Cell cell;
             cell.column = column;
             cell.style = Xml::attribute(a, QLatin1String("s")).toInt();
-            QString text;
+            text.resize(0); // keeps the buffer of the previous cell
             bool hasText = false;
             while (!reader.atEnd()) {
                 const QXmlStreamReader::TokenType ct = Xml::next(reader);
@@ -107,7 +152,16 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
                     continue;
                 const QStringRef child = reader.name();
                 if (isName(child, "v")) {
-                    text = reader.readElementText();
+                    // The value's text, usually one piece; pieces split by references are joined.
+                    for (bool inValue = true; inValue;) {
+                        switch (Xml::next(reader)) {
+                        case QXmlStreamReader::Characters: text += reader.text(); break;
+                        case QXmlStreamReader::StartElement: Xml::skipElement(reader); break;
+                        case QXmlStreamReader::Comment:
+                        case QXmlStreamReader::ProcessingInstruction: break;
+                        default: inValue = false; break;
+                        }
+                    }
                     hasText = true;
                 } else if (isName(child, "is")) {
                     text = readStringItem(reader);

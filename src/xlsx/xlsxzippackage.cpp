@@ -32,7 +32,7 @@ bool inflateRaw(const QByteArray &in, quint64 expected, QByteArray *out, QString
         return false;
     }
     out->clear();
-    out->reserve(int(qMin<quint64>(expected, 64u * 1024 * 1024)));
+    out->reserve(int(qMin<quint64>(expected, 8u * 1024 * 1024)));
     zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
     zs.avail_in = uInt(in.size());
     char buffer[65536];
@@ -47,9 +47,10 @@ bool inflateRaw(const QByteArray &in, quint64 expected, QByteArray *out, QString
             return false;
         }
         const int produced = int(sizeof buffer - zs.avail_out);
-        if (qint64(out->size()) + produced > ZipPackage::maxPartBytes) {
+        if (quint64(out->size()) + quint64(produced) > expected) {
+            // More than the directory said (and never more than the limit): a damaged or hostile entry.
             inflateEnd(&zs);
-            *error = QStringLiteral("part inflates past the size limit");
+            *error = QStringLiteral("part inflates past its stated size");
             return false;
         }
         out->append(buffer, produced);

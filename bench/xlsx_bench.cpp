@@ -1,0 +1,156 @@
+// Workbook layer benchmark: writing and reading a 10,000 x 20 sheet, beside the floor (QuaZip
+// inflate + QXmlStreamReader token scan of the same parts) and openpyxl's load of the same file.
+// Figures are ratios taken in one run; each time is the best of several repetitions.
+#include "xlsx/xlsxdocument.h"
+
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int rows = 10000;
+constexpr int columns = 20;
+constexpr int textColumns = 4;
+
+double bestOf(int runs, const std::function<void()> &work)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+bool writeSheet(const QString &path)
+{
+    QXlsx::Document doc;
+    for (int r = 1; r <= rows; ++r) {
+        for (int c = 1; c <= columns; ++c) {
+            if (c <= textColumns)
+                doc.write(r, c, QStringLiteral("Точка %1-%2").arg(r).arg(c));
+            else
+                doc.write(r, c, r * 1.25 + c / 7.0);
+        }
+    }
+    return doc.saveAs(path);
+}
+
+double readSheet(const QString &path)
+{
+    QXlsx::Document doc(path);
+    double sum = 0;
+    for (int r = 1; r <= rows; ++r) {
+        for (int c = 1; c <= columns; ++c) {
+            const QVariant v = doc.read(r, c);
+            sum += v.userType() == QMetaType::Double ? v.toDouble() : v.toString().size();
+        }
+    }
+    return sum;
+}
+
+// The least any reader must do: inflate the XML parts and tokenise them.
+qint64 floorScan(const QString &path)
+{
+    QuaZip zip(path);
+    zip.open(QuaZip::mdUnzip);
+    qint64 tokens = 0;
+    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+        const QString name = zip.getCurrentFileName();
+        if (!name.endsWith(QLatin1String(".xml")) && !name.endsWith(QLatin1String(".rels")))
+            continue;
+        QuaZipFile file(&zip);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray data = file.readAll();
+        QXmlStreamReader reader(data);
+        while (!reader.atEnd()) {
+            reader.readNext();
+            ++tokens;
+        }
+    }
+    return tokens;
+}
+
+double openpyxlLoadMs(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sys, time, openpyxl\n"
+                            "t = time.perf_counter()\n"
+                            "wb = openpyxl.load_workbook(sys.argv[1])\n"
+                            "print((time.perf_counter() - t) * 1000)\n"),
+             path});
+    if (!p.waitForFinished(600000) || p.exitCode() != 0)
+        return -1;
+    return p.readAllStandardOutput().trimmed().toDouble();
+}
+
+bool xlsxwriterCopy(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sys, xlsxwriter\n"
+                            "wb = xlsxwriter.Workbook(sys.argv[1])\n"
+                            "ws = wb.add_worksheet('Sheet1')\n"
+                            "for r in range(1, %1 + 1):\n"
+                            "    for c in range(1, %2 + 1):\n"
+                            "        ws.write(r - 1, c - 1, 'Точка %d-%d' % (r, c) if c <= %3 else r * 1.25 + c / 7.0)\n"
+                            "wb.close()\n")
+                 .arg(rows)
+                 .arg(columns)
+                 .arg(textColumns),
+             path});
+    return p.waitForFinished(600000) && p.exitCode() == 0;
+}
+
+void report(const char *what, const QString &path, bool withOpenpyxl)
+{
+    volatile double sink = 0;
+    const double read = bestOf(5, [&] { sink = sink + readSheet(path); });
+    volatile qint64 tokens = 0;
+    const double floor = bestOf(5, [&] { tokens = tokens + floorScan(path); });
+    std::printf("%s (%.1f MiB file)\n", what, QFileInfo(path).size() / 1048576.0);
+    std::printf("  read (open + 200,000 reads): %8.1f ms\n", read);
+    std::printf("  floor (inflate + token scan): %7.1f ms   read / floor = %.2f\n", floor, read / floor);
+    if (withOpenpyxl) {
+        const double py = openpyxlLoadMs(path);
+        if (py > 0)
+            std::printf("  openpyxl load_workbook:      %8.1f ms   openpyxl / read = %.1f\n", py, py / read);
+        else
+            std::printf("  openpyxl: not available\n");
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const bool withOpenpyxl = !app.arguments().contains(QStringLiteral("--no-python"));
+    QTemporaryDir dir;
+    const QString ours = dir.filePath(QStringLiteral("ours.xlsx"));
+    std::printf("Workbook layer, %d x %d sheet (%d text columns), best of repeated runs\n", rows, columns,
+                textColumns);
+    const double write = bestOf(3, [&] { writeSheet(ours); });
+    std::printf("write (new document, 200,000 writes, save): %.1f ms\n", write);
+    report("our file (inline strings)", ours, withOpenpyxl);
+    const QString theirs = dir.filePath(QStringLiteral("xlsxwriter.xlsx"));
+    if (withOpenpyxl && xlsxwriterCopy(theirs))
+        report("xlsxwriter's file (shared strings)", theirs, withOpenpyxl);
+    return 0;
+}

@@ -73,7 +73,7 @@ def report1(path):
     wb = Workbook()
     ws = wb.active
     ws.title = "Лист1"
-    widths(ws, [5, 32, 7, 7, 7, 6, 6, 6, 9, 7, 7, 7, 8, 8, 12, 8, 7, 7, 8, 8, 7, 3])
+    widths(ws, [5, 40, 7, 7, 7, 6, 6, 6, 9, 7, 7, 7, 8, 8, 12, 8, 7, 7, 8, 8, 7, 3])
 
     ws["A1"] = "Параметры системы учета электроэнергии"
     ws["A1"].font = TITLE
@@ -177,7 +177,7 @@ def report2(path):
     wb = Workbook()
     ws = wb.active
     ws.title = "Лист1"
-    widths(ws, [26, 30, 16, 18, 14, 14, 14])
+    widths(ws, [26, 36, 22, 18, 14, 14, 14])
 
     # A1 object name, B1 organisation name, C2 date (written).
     ws["A1"].font = BOLD
@@ -232,6 +232,7 @@ def report2(path):
     head(ws, "№ п/п", 19, 1)
     head(ws, "Показатель", 19, 2, 19, 3)
     head(ws, "Характеристика диапазона", 19, 4)
+    ws.row_dimensions[19].height = 30
     head(ws, "тыс.кВт.ч", 19, 5)
     head(ws, "% поступления", 19, 6)
     head(ws, "% отп. сеть", 19, 7)

@@ -6,7 +6,6 @@
 #include "core/reporttext.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace keli {
 
@@ -179,18 +178,14 @@ void xlsx_otchet1xls(QXlsx::Document &book, int count, int &index, int &row, int
 BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &r,
                       const QString &dateText)
 {
-    const QDir folder(dir);
-    const QString templatePath = folder.filePath(report1TemplateName);
-    const QString outputPath = folder.filePath(report1BookName);
-    QXlsx::Document book(templatePath);
-    if (!QFileInfo::exists(templatePath) || !book.isLoadPackage())
+    const std::unique_ptr<QXlsx::Document> opened = openReportTemplate(dir, report1TemplateName);
+    if (!opened)
         return {BookResult::TemplateMissing, QStringLiteral("Ошибка копирования отчета1")};
-
+    QXlsx::Document &book = *opened;
     ReportFormats formats;
     fmts(formats);
     const QXlsx::Format keep;
 
-    book.selectSheet(QStringLiteral("Лист1"));
     book.write(2, 2, ds.objectName, keep);
     book.write(2, 5, com::organisationName, keep);
     book.write(3, 3, com::monthName(ds.fileMonth), keep);
@@ -257,7 +252,7 @@ BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &
     chistka(book, 17, 117, 1, 10);
 
     book.selectSheet(QStringLiteral("Лист1"));
-    return saveBook(book, outputPath);
+    return saveBook(book, QDir(dir).filePath(report1BookName));
 }
 
 } // namespace keli

@@ -5,7 +5,6 @@
 #include "core/reporttext.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace keli {
 
@@ -58,49 +57,40 @@ QStringList rangeRow(const QString &label, const RangeFigures &f, bool twice)
             rangeCell(f.upper.pctNet, f.lower.pctNet, f.mid.pctNet, f.range.pctNet, 2, twice)};
 }
 
+// A figure with its two percentages, by the result's name.
+#define KELI_FIGURE(name) Triple{r.name, r.name##PctIntake, r.name##PctNet}
+
 RangeFigures actualFigures(const CalcResults &r)
 {
-    return {{r.actualUpper, r.actualUpperPctIntake, r.actualUpperPctNet},
-            {r.actualLower, r.actualLowerPctIntake, r.actualLowerPctNet},
-            {r.actualSystematic, r.actualSystematicPctIntake, r.actualSystematicPctNet},
-            {r.actualRandom, r.actualRandomPctIntake, r.actualRandomPctNet}};
+    return {KELI_FIGURE(actualUpper), KELI_FIGURE(actualLower), KELI_FIGURE(actualSystematic),
+            KELI_FIGURE(actualRandom)};
 }
 
 RangeFigures normativeFigures(const CalcResults &r)
 {
-    return {{r.normativeUpper, r.normativeUpperPctIntake, r.normativeUpperPctNet},
-            {r.normativeLower, r.normativeLowerPctIntake, r.normativeLowerPctNet},
-            {r.normativeSystematic, r.normativeSystematicPctIntake, r.normativeSystematicPctNet},
-            {r.normativeRandom, r.normativeRandomPctIntake, r.normativeRandomPctNet}};
+    return {KELI_FIGURE(normativeUpper), KELI_FIGURE(normativeLower), KELI_FIGURE(normativeSystematic),
+            KELI_FIGURE(normativeRandom)};
 }
 
 RangeFigures excessFigures(const CalcResults &r)
 {
-    return {{r.excessUpper, r.excessUpperPctIntake, r.excessUpperPctNet},
-            {r.excessLower, r.excessLowerPctIntake, r.excessLowerPctNet},
-            {r.excessSystematic, r.excessSystematicPctIntake, r.excessSystematicPctNet},
-            {r.excessRandom, r.excessRandomPctIntake, r.excessRandomPctNet}};
+    return {KELI_FIGURE(excessUpper), KELI_FIGURE(excessLower), KELI_FIGURE(excessSystematic),
+            KELI_FIGURE(excessRandom)};
 }
 
 RangeFigures actualWithLossesFigures(const CalcResults &r)
 {
-    return {{r.actualWithLossesUpper, r.actualWithLossesUpperPctIntake, r.actualWithLossesUpperPctNet},
-            {r.actualWithLossesLower, r.actualWithLossesLowerPctIntake, r.actualWithLossesLowerPctNet},
-            {r.actualWithLossesMid, r.actualWithLossesMidPctIntake, r.actualWithLossesMidPctNet},
-            {r.actualWithLossesRandom, r.actualWithLossesRandomPctIntake,
-             r.actualWithLossesRandomPctNet}};
+    return {KELI_FIGURE(actualWithLossesUpper), KELI_FIGURE(actualWithLossesLower),
+            KELI_FIGURE(actualWithLossesMid), KELI_FIGURE(actualWithLossesRandom)};
 }
 
 RangeFigures normativeWithLossesFigures(const CalcResults &r)
 {
-    return {{r.normativeWithLossesUpper, r.normativeWithLossesUpperPctIntake,
-             r.normativeWithLossesUpperPctNet},
-            {r.normativeWithLossesLower, r.normativeWithLossesLowerPctIntake,
-             r.normativeWithLossesLowerPctNet},
-            {r.normativeWithLossesMid, r.normativeWithLossesMidPctIntake, r.normativeWithLossesMidPctNet},
-            {r.normativeWithLossesRandom, r.normativeWithLossesRandomPctIntake,
-             r.normativeWithLossesRandomPctNet}};
+    return {KELI_FIGURE(normativeWithLossesUpper), KELI_FIGURE(normativeWithLossesLower),
+            KELI_FIGURE(normativeWithLossesMid), KELI_FIGURE(normativeWithLossesRandom)};
 }
+
+#undef KELI_FIGURE
 
 // The six cells of one voltage-table row: levels 0.4, 6-20, 35-60, 110, 220 kV and the total.
 struct LevelRow
@@ -236,16 +226,13 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
 BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &r,
                       const QString &dateText)
 {
-    const QDir folder(dir);
-    const QString templatePath = folder.filePath(report2TemplateName);
-    QXlsx::Document book(templatePath);
-    if (!QFileInfo::exists(templatePath) || !book.isLoadPackage())
+    const std::unique_ptr<QXlsx::Document> opened = openReportTemplate(dir, report2TemplateName);
+    if (!opened)
         return {BookResult::TemplateMissing, QStringLiteral("Ошибка копирования отчета2")};
-
+    QXlsx::Document &book = *opened;
     ReportFormats formats;
-    fmts(formats);
+    fmts(formats); // as the other writers; this report writes with the template's styles only
     const QXlsx::Format keep;
-    book.selectSheet(QStringLiteral("Лист1"));
     book.write(1, 1, ds.objectName, keep);
     book.write(1, 2, com::organisationName, keep);
     book.write(2, 3, dateText, keep);
@@ -313,7 +300,7 @@ BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &
                 text(46 + i, 2 + k, derived[i].value[k]);
 
     chistka(book, 51, 151, 1, 6);
-    return saveBook(book, folder.filePath(report2BookName));
+    return saveBook(book, QDir(dir).filePath(report2BookName));
 }
 
 } // namespace keli

@@ -50,6 +50,18 @@ QString saveFailedMessage(const QString &path, const QString &reason)
     return text;
 }
 
+std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName)
+{
+    const QString path = QDir(dir).filePath(templateName);
+    if (!QFileInfo::exists(path))
+        return nullptr;
+    auto book = std::make_unique<QXlsx::Document>(path);
+    if (!book->isLoadPackage())
+        return nullptr;
+    book->selectSheet(QStringLiteral("Лист1"));
+    return book;
+}
+
 BookResult saveBook(QXlsx::Document &book, const QString &path)
 {
     BookResult r;

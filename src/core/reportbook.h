@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace keli {
 
 // The four formats of the metering-point table of Report No. 1 (thin borders).
@@ -39,6 +41,10 @@ extern const QString report1TemplateName; // "otchet1Empty.xlsx"
 extern const QString report2BookName;     // "result.xlsx"
 extern const QString report2TemplateName; // "otchet2Empty.xlsx"
 extern const QString stopListBookName;    // "СтоплистОтчет.xlsx"
+
+// Opens dir/templateName with the sheet "Лист1" selected (when it has one); null when the template
+// is missing or unreadable. The template itself is never written: the report is saved elsewhere.
+std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName);
 
 // Saves book atomically as path; a failure gives SaveFailed with a sentence naming the file.
 BookResult saveBook(QXlsx::Document &book, const QString &path);

@@ -2,6 +2,8 @@
 #include "fvid.h"
 #include "tabl.h"
 
+#include "ui_fvid.h"
+
 void FVid::on_pbPost_clicked() { openTableEditor(1); }
 void FVid::on_pbOtp_clicked() { openTableEditor(2); }
 void FVid::on_pbOtps_clicked() { openTableEditor(3); }
@@ -25,13 +27,15 @@ void FVid::openTableEditor(int table)
     editor.panTab();
     editor.exec(); // the editor commits its grid when it closes, however it is closed
 
+    int count = 0;
+    QLineEdit *countField = nullptr;
     switch (table) {
-    case 1: ds.intakeCount = editor.GetnPost(); break;
-    case 2: ds.externalCount = editor.GetnOtp(); break;
-    case 3: ds.ownCount = editor.GetnOtps(); break;
+    case 1: count = ds.intakeCount = editor.GetnPost(); countField = ui->lePost; break;
+    case 2: count = ds.externalCount = editor.GetnOtp(); countField = ui->leOtp; break;
+    case 3: count = ds.ownCount = editor.GetnOtps(); countField = ui->leOtps; break;
     }
+    countField->setText(QString::number(count));
     rav(editor);
-    syncFromDataset(); // shows the new count in lePost, leOtp or leOtps
 }
 
 void FVid::rav(Tabl &editor)

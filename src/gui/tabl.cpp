@@ -6,9 +6,11 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QPersistentModelIndex>
+#include <QScrollBar>
 #include <QTableWidget>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -68,6 +70,25 @@ private:
     bool wasEnabled;
 };
 
+// Calls back when the grid's viewport is shown or resized.
+class ViewportWatcher : public QObject
+{
+public:
+    ViewportWatcher(std::function<void()> changed, QObject *parent)
+        : QObject(parent), changed(std::move(changed))
+    {
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show)
+            changed();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> changed;
+};
+
 // Keeps the entries of column at the indexes where keep is true.
 template <typename Column>
 void keepWhere(Column &column, const QVector<bool> &keep)
@@ -115,6 +136,11 @@ Tabl::Tabl(int month, int year, int periodDays, int table, bool settlement,
       settlement(settlement), nPost(nPost), nOtp(nOtp), nOtps(nOtps), caption(caption)
 {
     ui->setupUi(this);
+    QTableWidget *view = ui->view;
+    view->viewport()->installEventFilter(new ViewportWatcher([this] { addComboBoxesInView(); }, this));
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { addComboBoxesInView(); });
+    connect(view->model(), &QAbstractItemModel::layoutChanged, this, [this] { addComboBoxesInView(); });
+    connect(view->model(), &QAbstractItemModel::rowsRemoved, this, [this] { addComboBoxesInView(); });
     ui->lbZag->setText(caption);
     ui->lbRp->setText(QStringLiteral("Расчетный период: ") + QString::number(month) + QLatin1Char('/')
                       + QString::number(year));
@@ -123,6 +149,7 @@ Tabl::Tabl(int month, int year, int periodDays, int table, bool settlement,
 Tabl::~Tabl()
 {
     delete ui;
+    ui = nullptr; // the grid's signals may still arrive while the widgets go
 }
 
 const QStringList &Tabl::kindCodes()
@@ -162,6 +189,8 @@ void Tabl::panTab()
     for (int i = 0; i < m_tableNo.size(); ++i)
         if (m_tableNo[i] == table)
             setRowCells(row++, storedCells(i));
+    // The rows the view can show at first; the rest get theirs when they come into view.
+    addComboBoxes(0, view->height() / std::max(view->verticalHeader()->defaultSectionSize(), 1));
 }
 
 QStringList Tabl::storedCells(int i) const
@@ -187,35 +216,59 @@ QStringList Tabl::storedCells(int i) const
 void Tabl::setRowCells(int row, const QStringList &cells)
 {
     for (int c = 0; c < ColumnCount; ++c) {
-        if (c == ColKind)
-            setCodeCell(row, c, kindCodes(), cells[c]);
-        else if (c == ColType)
-            setCodeCell(row, c, meterTypeCodes(), cells[c]);
-        else
-            ui->view->setItem(row, c, new QTableWidgetItem(cells[c]));
+        auto *item = new QTableWidgetItem(cells[c]);
+        if (c == ColKind || c == ColType) {
+            // Holds the code the combo box shows, so that sorting by this column sorts by the codes;
+            // not editable, the box above it is the editor.
+            const QStringList &codes = c == ColKind ? kindCodes() : meterTypeCodes();
+            if (!codes.contains(cells[c]))
+                item->setText(QString());
+            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        }
+        ui->view->setItem(row, c, item);
     }
 }
 
-void Tabl::setCodeCell(int row, int column, const QStringList &items, const QString &selected)
+void Tabl::addComboBoxes(int first, int last)
 {
     QTableWidget *view = ui->view;
-    auto *combo = new QComboBox(this);
-    combo->setEditable(false);
-    combo->setStyleSheet(QStringLiteral("QWidget {background-color:white; border:0px;}"));
-    combo->addItems(items);
-    combo->setCurrentIndex(items.indexOf(selected)); // -1: no selection
+    const QString styleSheet = QStringLiteral("QWidget {background-color:white; border:0px;}");
+    for (int row = std::max(first, 0); row <= last && row < view->rowCount(); ++row) {
+        for (int column : {int(ColKind), int(ColType)}) {
+            if (view->cellWidget(row, column))
+                continue;
+            const QStringList &codes = column == ColKind ? kindCodes() : meterTypeCodes();
+            const QTableWidgetItem *code = view->item(row, column);
+            auto *combo = new QComboBox(this);
+            combo->setEditable(false);
+            combo->setStyleSheet(styleSheet);
+            combo->addItems(codes);
+            combo->setCurrentIndex(code ? codes.indexOf(code->text()) : -1); // -1: no selection
+            view->setCellWidget(row, column, combo);
+            // The box is the cell's widget and moves with its row when the grid is sorted; the
+            // item under it follows its text.
+            const QPersistentModelIndex cell(view->model()->index(row, column));
+            connect(combo, &QComboBox::currentTextChanged, view, [view, cell](const QString &text) {
+                if (QTableWidgetItem *item = cell.isValid() ? view->item(cell.row(), cell.column()) : nullptr)
+                    item->setText(text);
+            });
+        }
+    }
+}
 
-    // An item under the combo box mirrors its text, so that a click on this column's header sorts
-    // by the codes; the combo box is the cell's widget and moves with the row when it is sorted.
-    auto *mirror = new QTableWidgetItem(combo->currentText());
-    mirror->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    view->setItem(row, column, mirror);
-    view->setCellWidget(row, column, combo);
-    const QPersistentModelIndex cell(view->model()->index(row, column));
-    connect(combo, &QComboBox::currentTextChanged, view, [view, cell](const QString &text) {
-        if (QTableWidgetItem *item = cell.isValid() ? view->item(cell.row(), cell.column()) : nullptr)
-            item->setText(text);
-    });
+void Tabl::addComboBoxesInView()
+{
+    // A combo box with a style sheet costs about a millisecond to make, so a large table gets its
+    // boxes as its rows come into view (a few rows around the view as margin).
+    if (!ui || ui->view->rowCount() == 0)
+        return;
+    QTableWidget *view = ui->view;
+    const int margin = 4;
+    const int first = view->rowAt(0);
+    int last = view->rowAt(view->viewport()->height() - 1);
+    if (last < 0)
+        last = view->rowCount() - 1;
+    addComboBoxes(std::max(first, 0) - margin, last + margin);
 }
 
 QStringList Tabl::rowCells(int row) const
@@ -223,13 +276,9 @@ QStringList Tabl::rowCells(int row) const
     QStringList cells;
     cells.reserve(ColumnCount);
     for (int c = 0; c < ColumnCount; ++c) {
-        if (c == ColKind || c == ColType) {
-            const auto *combo = qobject_cast<const QComboBox *>(ui->view->cellWidget(row, c));
-            cells.append(combo ? combo->currentText() : QString());
-        } else {
-            const QTableWidgetItem *item = ui->view->item(row, c);
-            cells.append(item ? item->text() : QString());
-        }
+        const auto *combo = qobject_cast<const QComboBox *>(ui->view->cellWidget(row, c));
+        const QTableWidgetItem *item = ui->view->item(row, c);
+        cells.append(combo ? combo->currentText() : item ? item->text() : QString());
     }
     return cells;
 }
@@ -247,6 +296,7 @@ void Tabl::on_pbIns_clicked()
     SortingSuspended unsorted(view);
     view->insertRow(row);
     setRowCells(row, insertedRowCells(row + 1));
+    addComboBoxes(row, row);
 }
 
 void Tabl::on_pbCopy_clicked()
@@ -259,6 +309,7 @@ void Tabl::on_pbCopy_clicked()
     SortingSuspended unsorted(view);
     view->insertRow(source + 1);
     setRowCells(source + 1, cells);
+    addComboBoxes(source + 1, source + 1);
 }
 
 void Tabl::on_pbDel_clicked()

@@ -69,10 +69,12 @@ private slots:
     void on_pbCopy_clicked();
 
 private:
-    // Writes one grid row from sixteen cell texts; columns 1 and 3 get a combo box with the item
-    // equal to the text selected (none when no item equals it).
+    // Writes one grid row from sixteen cell texts. In columns 1 and 3 the text selects the combo
+    // box item equal to it (none when no item equals it); an item under the box keeps its text.
     void setRowCells(int row, const QStringList &cells);
-    void setCodeCell(int row, int column, const QStringList &items, const QString &selected);
+    // Gives the code cells of rows first..last their combo boxes where they have none yet.
+    void addComboBoxes(int first, int last);
+    void addComboBoxesInView();
     // The sixteen texts the grid shows in a row (the combo boxes' current texts in 1 and 3).
     QStringList rowCells(int row) const;
     // The sixteen texts of row i of the copies, as the grid shows them.

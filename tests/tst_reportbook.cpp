@@ -453,6 +453,12 @@ void TestReportBook::failuresReported()
     r = keli::otchet2xls(dir.path(), o.ds, o.r, kDate);
     QCOMPARE(r.message, QStringLiteral("Ошибка копирования отчета2"));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Otchet1.xlsx"))));
+    // An earlier report of that name does not outlive a missing template.
+    QFile earlier(dir.filePath(QStringLiteral("result.xlsx")));
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.close();
+    QCOMPARE(keli::otchet2xls(dir.path(), o.ds, o.r, kDate).status, keli::BookResult::TemplateMissing);
+    QVERIFY(!earlier.exists());
 
     // A save that fails is reported.
     QVERIFY(copyTemplates(dir.path()));

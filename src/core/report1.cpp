@@ -180,7 +180,7 @@ BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &
 {
     const std::unique_ptr<QXlsx::Document> opened = openReportTemplate(dir, report1TemplateName);
     if (!opened)
-        return {BookResult::TemplateMissing, QStringLiteral("Ошибка копирования отчета1")};
+        return templateMissing(dir, report1BookName, QStringLiteral("Ошибка копирования отчета1"));
     QXlsx::Document &book = *opened;
     ReportFormats formats;
     fmts(formats);

@@ -228,7 +228,7 @@ BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &
 {
     const std::unique_ptr<QXlsx::Document> opened = openReportTemplate(dir, report2TemplateName);
     if (!opened)
-        return {BookResult::TemplateMissing, QStringLiteral("Ошибка копирования отчета2")};
+        return templateMissing(dir, report2BookName, QStringLiteral("Ошибка копирования отчета2"));
     QXlsx::Document &book = *opened;
     ReportFormats formats;
     fmts(formats); // as the other writers; this report writes with the template's styles only

@@ -3,6 +3,7 @@
 #include "core/reporttext.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace keli {
@@ -60,6 +61,12 @@ std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QS
         return nullptr;
     book->selectSheet(QStringLiteral("Лист1"));
     return book;
+}
+
+BookResult templateMissing(const QString &dir, const QString &bookName, const QString &message)
+{
+    QFile::remove(QDir(dir).filePath(bookName));
+    return {BookResult::TemplateMissing, message};
 }
 
 BookResult saveBook(QXlsx::Document &book, const QString &path)

@@ -46,6 +46,10 @@ extern const QString stopListBookName;    // "СтоплистОтчет.xlsx"
 // is missing or unreadable. The template itself is never written: the report is saved elsewhere.
 std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName);
 
+// A report whose template is missing: the earlier report of that name is removed, so that no
+// workbook of an earlier calculation passes for this one; message is the user's text.
+BookResult templateMissing(const QString &dir, const QString &bookName, const QString &message);
+
 // Saves book atomically as path; a failure gives SaveFailed with a sentence naming the file.
 BookResult saveBook(QXlsx::Document &book, const QString &path);
 

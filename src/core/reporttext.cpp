@@ -26,18 +26,6 @@ QString roundedTwiceText(double value)
     return fixedText(keli::round(keli::round(finiteOr0(value), 3), 2), 2);
 }
 
-double safeRatio(double numerator, double denominator)
-{
-    if (denominator == 0)
-        return 0.0;
-    return finiteOr0(numerator / denominator);
-}
-
-double shownLoad(double beta, double fillFactor)
-{
-    return safeRatio(3.0 * beta, 2.0 * fillFactor + 1.0);
-}
-
 QString pageText(const QString &userText)
 {
     return userText.toHtmlEscaped();

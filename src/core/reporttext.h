@@ -18,12 +18,6 @@ QString roundedText(double value, int r, int n);
 // round(round(value, 3), 2) written with 2 decimals ("round to 3, then to 2").
 QString roundedTwiceText(double value);
 
-// numerator / denominator, or 0 when the denominator is 0 or the quotient is not finite.
-double safeRatio(double numerator, double denominator);
-
-// The shown maximum load factor of a CT: 3·β / (2·Kз + 1), 0 when the divisor is 0.
-double shownLoad(double beta, double fillFactor);
-
 // User data for a page: HTML special characters escaped.
 QString pageText(const QString &userText);
 

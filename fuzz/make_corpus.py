@@ -115,7 +115,27 @@ def main():
         with open(os.path.join(out, name), 'wb') as f:
             f.write(data)
     here = os.path.dirname(os.path.abspath(__file__))
-    shutil.copy(os.path.join(here, '..', 'tests', 'data', 'xlsx', 'template.xlsx'), os.path.join(out, 'template.xlsx'))
+    template = os.path.join(here, '..', 'tests', 'data', 'xlsx', 'template.xlsx')
+    shutil.copy(template, os.path.join(out, 'template.xlsx'))
+
+    # The sheet target's seeds: a worksheet's XML, a line "--", the shared strings' XML.
+    sheets = os.path.join(os.path.dirname(out), 'sheet')
+    os.makedirs(sheets, exist_ok=True)
+    with zipfile.ZipFile(template) as z:
+        seeds = {'template.xml': z.read('xl/worksheets/sheet1.xml') + b'\n--\n' + z.read('xl/sharedStrings.xml')}
+    seeds['basic.xml'] = (sheet(GOOD_ROWS) + '\n--\n' + SST).encode()
+    seeds['shared-formula.xml'] = sheet('<row r="1"><c r="A1"><f t="shared" ref="A1:A3" si="0">B1</f><v>1</v></c>'
+                                        '</row><row r="2"><c r="A2"><f t="shared" si="0"/><v>2</v></c></row>').encode()
+    seeds['prefixed.xml'] = (HEAD + '<x:worksheet xmlns:x="%s"><x:dimension ref="A1"/><x:sheetData><x:row>'
+                             '<x:c t="inlineStr"><x:is><x:r><x:t>a</x:t></x:r></x:is></x:c></x:row></x:sheetData>'
+                             '</x:worksheet>' % MAIN).encode()
+    seeds['styled-rows.xml'] = (HEAD + '<worksheet xmlns="%s"><cols><col min="2" max="4" style="1"/></cols>'
+                                '<sheetData><row r="3" s="1" customFormat="1" spans="1:2"><c r="A3" s="1"/>'
+                                '</row></sheetData><mergeCells count="1"><mergeCell ref="A1:B2"/></mergeCells>'
+                                '</worksheet>' % MAIN).encode()
+    for name, data in seeds.items():
+        with open(os.path.join(sheets, name), 'wb') as f:
+            f.write(data)
 
 
 if __name__ == '__main__':

@@ -167,6 +167,7 @@ private slots:
     void numbersRoundTripExactly();
     void readsHandMadePackage();
     void readsPrefixedNamespacesAndWritesThem();
+    void writesIntoUnorderedSheet();
     void readsOpenpyxlWorkbook();
     void readsXlsxwriterWorkbook();
     void openpyxlReadsWhatWeWrite();
@@ -351,6 +352,31 @@ void TestXlsx::readsPrefixedNamespacesAndWritesThem()
     QVERIFY(back.selectSheet("Chart"));
     QVERIFY(!back.read(1, 1).isValid());
     QVERIFY(!back.write(1, 1, 1)); // a chart sheet has no cells
+}
+
+void TestXlsx::writesIntoUnorderedSheet()
+{
+    // Lax producers may put rows and cells out of order: a written cell must still appear once.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("unordered.xlsx");
+    QVERIFY(writePackage(path, oneSheetPackage("<row r=\"3\"><c r=\"B3\"><v>3</v></c></row>"
+                                               "<row r=\"1\"><c r=\"C1\"><v>2</v></c><c r=\"A1\"><v>1</v></c></row>")));
+    {
+        Document doc(path);
+        QVERIFY2(doc.isLoadPackage(), qPrintable(doc.errorString()));
+        QVERIFY(doc.write(1, 1, 10));
+        QVERIFY(doc.write(1, 2, 20));
+        QVERIFY(doc.write(3, 2, 30));
+        QVERIFY(doc.save());
+    }
+    const QByteArray sheet = entries(path).value("xl/sheets/data.xml");
+    QCOMPARE(sheet.count("r=\"A1\""), 1);
+    QCOMPARE(sheet.count("r=\"B3\""), 1);
+    Document doc(path);
+    QCOMPARE(doc.read(1, 1), QVariant(10.0));
+    QCOMPARE(doc.read(1, 2), QVariant(20.0));
+    QCOMPARE(doc.read(1, 3), QVariant(2.0));
+    QCOMPARE(doc.read(3, 2), QVariant(30.0));
 }
 
 void TestXlsx::readsOpenpyxlWorkbook()

@@ -336,8 +336,11 @@ public:
                 lastRow = number;
                 flushRowsBefore(number);
                 if (m_next != m_edits.end() && m_next->first == number) {
-                    rewriteRow(number, m_next->second);
+                    rewriteRow(number, m_next->second, false);
                     ++m_next;
+                } else if (m_edits.count(number)) {
+                    // A row out of order whose written cells went out already: drop the old ones.
+                    rewriteRow(number, m_edits.at(number), true);
                 } else {
                     copyElement();
                 }
@@ -397,7 +400,7 @@ private:
         }
     }
 
-    void rewriteRow(int number, const RowEdits &cells)
+    void rewriteRow(int number, const RowEdits &cells, bool alreadyWritten)
     {
         QXmlStreamAttributes a;
         for (const QXmlStreamAttribute &attr : m_reader.attributes()) {
@@ -405,7 +408,7 @@ private:
                 a.append(attr);
         }
         Xml::writeStartElement(m_reader, m_writer, a);
-        auto next = cells.begin();
+        auto next = alreadyWritten ? cells.end() : cells.begin();
         int lastColumn = 0;
         while (!m_reader.atEnd()) {
             const QXmlStreamReader::TokenType t = Xml::next(m_reader);
@@ -436,6 +439,8 @@ private:
                 dropCell();
                 writeCell(number, column, next->second);
                 ++next;
+            } else if (cells.count(column)) {
+                dropCell(); // a cell out of order, written already
             } else {
                 copyElement();
             }

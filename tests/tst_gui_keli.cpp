@@ -162,21 +162,16 @@ private slots:
         Keli w;
         QCOMPARE(w.findChild<QComboBox *>("cbmes")->currentIndex(), -1);
         QCOMPARE(w.findChild<QSpinBox *>("spGod")->value(), 2000);
-        QCOMPARE(w.spreadsheetCommand(), QStringLiteral("EXCEL"));
 
         Answers answers;
         answers.openNames << workPath("a.xlsx");
         w.setPrompts(answers.prompts());
-        int month = -1, days = -1, year = -1;
-        const int dialogs = withDialogs([&] { click(w, "opnf"); }, [&](FVid &d) {
-            month = d.dataset().calcMonth;
-            year = d.dataset().calcYear;
-            days = d.dataset().periodDays;
-        });
-        QCOMPARE(dialogs, 1);
-        QCOMPARE(month, 0);
-        QCOMPARE(year, 2000);
-        QCOMPARE(days, 0);
+        keli::Dataset seen;
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [&](FVid &d) { seen = d.dataset(); }), 1);
+        QCOMPARE(seen.calcMonth, 0);
+        QCOMPARE(seen.calcYear, 2000);
+        QCOMPARE(seen.periodDays, 0);
+        QCOMPARE(seen.spreadsheetCommand, QStringLiteral("EXCEL"));
         QCOMPARE(answers.questions, 1);
     }
 
@@ -211,7 +206,11 @@ private slots:
         Keli w;
         QCOMPARE(w.findChild<QComboBox *>("cbmes")->currentText(), QStringLiteral("год"));
         QCOMPARE(w.findChild<QSpinBox *>("spGod")->value(), 2000);
-        QCOMPARE(w.spreadsheetCommand(), QStringLiteral("soffice --calc"));
+        Answers answers;
+        w.setPrompts(answers.prompts());
+        QString command;
+        QCOMPARE(withDialogs([&] { click(w, "crtf"); }, [&](FVid &d) { command = d.dataset().spreadsheetCommand; }), 1);
+        QCOMPARE(command, QStringLiteral("soffice --calc"));
     }
 
     // Flashed at start, shown again on request, closing only hides it.

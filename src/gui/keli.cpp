@@ -17,7 +17,7 @@ Keli::Keli(QWidget *parent) : QMainWindow(parent), ui(new Ui::Keli)
     ui->cbmes->insertItems(0, com::ls_mes);
 
     const keli::Settings settings;
-    m_spreadsheetCommand = settings.spreadsheetCommand();
+    spreadsheetCommand = settings.spreadsheetCommand();
     year = settings.year();
     month = settings.month();
 
@@ -65,7 +65,7 @@ void Keli::on_opnf_clicked()
         m_prompts.inform(QStringLiteral(" "), QStringLiteral("Резервная исходного копия файла не создана"));
 
     takePeriod();
-    FVid dialog(month, year, m_spreadsheetCommand, path);
+    FVid dialog(month, year, spreadsheetCommand, path);
     dialog.setPrompts(m_prompts);
     dialog.readXLSwriteDB();
     runModally(dialog);
@@ -74,7 +74,7 @@ void Keli::on_opnf_clicked()
 void Keli::on_crtf_clicked()
 {
     takePeriod();
-    FVid dialog(month, year, m_spreadsheetCommand);
+    FVid dialog(month, year, spreadsheetCommand);
     dialog.setPrompts(m_prompts);
     dialog.readXLS();
     runModally(dialog);

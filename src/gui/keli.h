@@ -23,7 +23,6 @@ public:
     // Replaces the questions and file dialogs (also handed to every dataset dialog).
     void setPrompts(const keli::Prompts &prompts) { m_prompts = prompts; }
     CDlgAboutPrg *aboutDialog() const { return about.get(); }
-    QString spreadsheetCommand() const { return m_spreadsheetCommand; }
 
 private slots:
     void on_opnf_clicked();
@@ -43,7 +42,7 @@ private:
     keli::Prompts m_prompts = keli::Prompts::standard();
     int month = 0; // 1..12, 13 = whole year, 0 = none chosen
     int year = 0;
-    QString m_spreadsheetCommand;
+    QString spreadsheetCommand; // "reportKeli", handed to every dataset dialog
     // Calls of on_cbmes_currentTextChanged so far; the first one comes from filling the combo box.
     int ntper = 0;
 };

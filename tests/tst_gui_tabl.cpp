@@ -158,8 +158,9 @@ void typeText(QWidget *widget, const QString &text)
     }
 }
 
-// Double-clicks the cell and types text into the editor that opens, Return to finish.
-bool typeIntoCell(QTableWidget *view, int row, int column, const QString &text)
+// Double-clicks the cell and types text into the editor that opens, without finishing the edit.
+// Returns the editor, or null when none opened.
+QLineEdit *startTypingIntoCell(QTableWidget *view, int row, int column, const QString &text)
 {
     const QPoint at = cellCenter(view, row, column);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
@@ -169,9 +170,18 @@ bool typeIntoCell(QTableWidget *view, int row, int column, const QString &text)
         if (candidate->isVisible())
             edit = candidate;
     if (!edit)
-        return false;
+        return nullptr;
     edit->selectAll();
     typeText(edit, text);
+    return edit->text() == text ? edit : nullptr;
+}
+
+// The same, then Return to finish.
+bool typeIntoCell(QTableWidget *view, int row, int column, const QString &text)
+{
+    QLineEdit *edit = startTypingIntoCell(view, row, column, text);
+    if (!edit)
+        return false;
     QTest::keyClick(edit, Qt::Key_Return);
     QCoreApplication::processEvents(); // the delegate commits on Return through a queued call
     return view->item(row, column) && view->item(row, column)->text() == text;
@@ -438,6 +448,24 @@ private slots:
             QCOMPARE(shownRows(view), reshown);
             editor->accept();
         }));
+    }
+
+    // A cell still being typed in when the editor closes holds what the grid shows: it is stored.
+    void openCellEditorIsStored_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::newRow("accept") << int(CloseWay::Accept);
+        QTest::newRow("close button") << int(CloseWay::CloseButton);
+    }
+    void openCellEditorIsStored()
+    {
+        QFETCH(int, way);
+        Dialog dialog(exampleDataset());
+        QVERIFY(dialog.edit(2, [&](Tabl *editor, QTableWidget *view) {
+            QVERIFY(startTypingIntoCell(view, 1, 4, QStringLiteral("99.5")));
+            closeEditor(editor, CloseWay(way));
+        }));
+        QCOMPARE(dialog.ds().energy[4], 99.5);
     }
 
     void insertPlacesTheDefaultRow()

@@ -330,6 +330,10 @@ void Tabl::on_view_cellPressed(int row, int column)
 
 void Tabl::on_Tabl_finished(int)
 {
+    // A cell still being typed in shows its new text: moving the current cell away finishes
+    // that edit into the grid before the grid is read.
+    ui->view->setCurrentIndex(QModelIndex());
+
     // The grid, in the order it shows the rows, becomes the edited table's block.
     const int rows = ui->view->rowCount();
     QVector<QString> name, pointKind, meterType;

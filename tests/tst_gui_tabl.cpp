@@ -38,7 +38,8 @@ struct Row
 
 // A small substation: three intake rows, two external releases, three own needs. Row 5 holds a
 // kind outside the four codes and a lower-case meter type, which the combo boxes cannot show.
-Dataset exampleDataset()
+// Without external releases, table 2 is empty.
+Dataset exampleDataset(bool withExternal = true)
 {
     const Row rows[] = {
         {"Ввод 110 кВ Т-1", "Р", 1, "Э", 1520.25, 0.72, 0.45, 0, 0.5, 0.5, 0.5, 3.22, 110, 300, 0.25, 110},
@@ -56,12 +57,14 @@ Dataset exampleDataset()
     ds.fileMonth = 11;
     ds.fileYear = 2023;
     ds.intakeCount = 3;
-    ds.externalCount = 2;
+    ds.externalCount = withExternal ? 2 : 0;
     ds.ownCount = 3;
     ds.meteringKind[0] = keli::MeteringKind::Settlement;
-    for (int i = 0; i < 8; ++i) {
-        const Row &r = rows[i];
-        ds.appendRow(tables[i]);
+    for (int k = 0; k < 8; ++k) {
+        if (tables[k] == 2 && !withExternal)
+            continue;
+        const Row &r = rows[k];
+        const int i = ds.appendRow(tables[k]);
         ds.name[i] = QString::fromUtf8(r.name);
         ds.pointKind[i] = QString::fromUtf8(r.kind);
         ds.meterType[i] = QString::fromUtf8(r.type);
@@ -79,7 +82,7 @@ Dataset exampleDataset()
         ds.vtVoltageLoss[i] = r.dU;
         ds.reportVoltage[i] = r.repU;
         ds.pointDays[i] = 30;
-        ds.spare[i] = 100 + i;
+        ds.spare[i] = 100 + k;
     }
     return ds;
 }
@@ -473,19 +476,7 @@ private slots:
         const QStringList defaults = {"Новая ТУ_1", "Р", "1", "Э", "0", "0.65", "0.5", "0", "0.5", "0.5",
                                       "1.0", "3.04", "110", "200", "0.25", "110"};
         // Empty grid: one default row.
-        Dataset noExternal = exampleDataset();
-        for (int i = 4; i >= 3; --i) {
-            noExternal.name.remove(i); noExternal.pointKind.remove(i); noExternal.meterType.remove(i);
-            for (QVector<double> *c : {&noExternal.ctClass, &noExternal.vtClass, &noExternal.energy,
-                                       &noExternal.tanPhi, &noExternal.fillFactor, &noExternal.vtVoltageLoss,
-                                       &noExternal.verificationDate, &noExternal.meterCount,
-                                       &noExternal.meterClass, &noExternal.ctVoltage, &noExternal.reportVoltage})
-                c->remove(i);
-            for (QVector<int> *c : {&noExternal.ctRatedCurrent, &noExternal.pointDays, &noExternal.offDays,
-                                    &noExternal.tableNo, &noExternal.spare})
-                c->remove(i);
-        }
-        noExternal.externalCount = 0;
+        const Dataset noExternal = exampleDataset(false);
         Dialog empty(noExternal);
         QVERIFY(empty.edit(2, [&](Tabl *editor, QTableWidget *view) {
             QCOMPARE(view->rowCount(), 0);

@@ -90,10 +90,10 @@ private:
 };
 
 // Keeps the entries of column at the indexes where keep is true.
-template <typename Column>
-void keepWhere(Column &column, const QVector<bool> &keep)
+template <typename Sequence>
+void keepWhere(Sequence &column, const QVector<bool> &keep)
 {
-    Column kept;
+    Sequence kept;
     kept.reserve(column.size());
     for (int i = 0; i < column.size(); ++i)
         if (i >= keep.size() || keep[i])
@@ -102,11 +102,11 @@ void keepWhere(Column &column, const QVector<bool> &keep)
 }
 
 // Inserts block into column at index at.
-template <typename Column>
-void insertBlock(Column &column, int at, const Column &block)
+template <typename Sequence>
+void insertBlock(Sequence &column, int at, const Sequence &block)
 {
     at = std::clamp(at, 0, int(column.size()));
-    Column joined = column.mid(0, at);
+    Sequence joined = column.mid(0, at);
     joined += block;
     joined += column.mid(at);
     column = joined;

@@ -24,8 +24,12 @@ QString readStringItem(QXmlStreamReader &reader)
             inText = false;
             break;
         case QXmlStreamReader::Characters:
-            if (inText)
-                text += reader.text();
+            if (inText) {
+                if (text.isEmpty())
+                    text = reader.text().toString();
+                else
+                    text += reader.text();
+            }
             break;
         case QXmlStreamReader::Invalid:
         case QXmlStreamReader::EndDocument:

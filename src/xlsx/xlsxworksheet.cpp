@@ -125,8 +125,20 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
             continue;
         const QStringRef name = reader.name();
         if (inRow && isName(name, "c")) {
+            // One pass over the attributes: this runs for every cell.
             const QXmlStreamAttributes a = reader.attributes();
-            const QStringView ref = Xml::attribute(a, QLatin1String("r"));
+            QStringView ref, typeName, styleIndex;
+            for (const QXmlStreamAttribute &attr : a) {
+                const QStringRef n = attr.name();
+                if (n.size() != 1 || !attr.namespaceUri().isEmpty())
+                    continue;
+                if (n.at(0) == QLatin1Char('r'))
+                    ref = attr.value();
+                else if (n.at(0) == QLatin1Char('t'))
+                    typeName = attr.value();
+                else if (n.at(0) == QLatin1Char('s'))
+                    styleIndex = attr.value();
+            }
             int column = lastColumn + 1;
             if (!ref.isEmpty()) {
                 int r = 0;
@@ -138,10 +150,10 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
                 badReference = CellReference::format(rowNumber, column);
                 break;
             }
-            const CellType type = cellType(Xml::attribute(a, QLatin1String("t")));
+            const CellType type = cellType(typeName);
             Cell cell;
             cell.column = column;
-            cell.style = Xml::attribute(a, QLatin1String("s")).toInt();
+            cell.style = styleIndex.toInt();
             text.resize(0); // keeps the buffer of the previous cell
             bool hasText = false;
             while (!reader.atEnd()) {

@@ -260,7 +260,7 @@ void Tabl::addComboBoxesInView()
 {
     // A combo box with a style sheet costs about a millisecond to make, so a large table gets its
     // boxes as its rows come into view (a few rows around the view as margin).
-    if (!ui || ui->view->rowCount() == 0)
+    if (!ui || ui->view->rowCount() == 0 || ui->view->viewport()->height() <= 0)
         return;
     QTableWidget *view = ui->view;
     const int margin = 4;

@@ -84,38 +84,41 @@ qint64 floorScan(const QString &path)
     return tokens;
 }
 
-double openpyxlLoadMs(const QString &path)
+// Runs Debian's python on code with path as its argument; stdout, or empty on failure.
+QByteArray python(const QString &code, const QString &path)
 {
     QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral("import sys, time, openpyxl\n"
-                            "t = time.perf_counter()\n"
-                            "wb = openpyxl.load_workbook(sys.argv[1])\n"
-                            "print((time.perf_counter() - t) * 1000)\n"),
-             path});
-    if (!p.waitForFinished(600000) || p.exitCode() != 0)
-        return -1;
-    return p.readAllStandardOutput().trimmed().toDouble();
+    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), code, path});
+    if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QByteArray();
+    return p.readAllStandardOutput();
+}
+
+double openpyxlLoadMs(const QString &path)
+{
+    const QByteArray out = python(QStringLiteral("import sys, time, openpyxl\n"
+                                                 "t = time.perf_counter()\n"
+                                                 "wb = openpyxl.load_workbook(sys.argv[1])\n"
+                                                 "print((time.perf_counter() - t) * 1000)\n"),
+                                  path);
+    return out.isEmpty() ? -1 : out.trimmed().toDouble();
 }
 
 bool xlsxwriterCopy(const QString &path)
 {
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral("import sys, xlsxwriter\n"
-                            "wb = xlsxwriter.Workbook(sys.argv[1])\n"
-                            "ws = wb.add_worksheet('Sheet1')\n"
-                            "for r in range(1, %1 + 1):\n"
-                            "    for c in range(1, %2 + 1):\n"
-                            "        ws.write(r - 1, c - 1, 'Точка %d-%d' % (r, c) if c <= %3 else r * 1.25 + c / 7.0)\n"
-                            "wb.close()\n")
-                 .arg(rows)
-                 .arg(columns)
-                 .arg(textColumns),
-             path});
-    return p.waitForFinished(600000) && p.exitCode() == 0;
+    return !python(QStringLiteral("import sys, xlsxwriter\n"
+                                  "wb = xlsxwriter.Workbook(sys.argv[1])\n"
+                                  "ws = wb.add_worksheet('Sheet1')\n"
+                                  "for r in range(1, %1 + 1):\n"
+                                  "    for c in range(1, %2 + 1):\n"
+                                  "        ws.write(r - 1, c - 1, 'Точка %d-%d' % (r, c) if c <= %3 else r * 1.25 + c / 7.0)\n"
+                                  "wb.close()\n"
+                                  "print('done')\n")
+                        .arg(rows)
+                        .arg(columns)
+                        .arg(textColumns),
+                    path)
+                .isEmpty();
 }
 
 void report(const char *what, const QString &path, bool withOpenpyxl)

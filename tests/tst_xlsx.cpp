@@ -146,6 +146,15 @@ Parts oneSheetPackage(const QByteArray &sheetData, const QByteArray &strings = Q
     if (!testutil::pythonHas(module))                                                              \
         QSKIP("Debian's python3 with " module " is not installed");
 
+// Makes a workbook at path with python code that takes the path as its argument.
+#define MAKE_WITH_PYTHON(code, path)                                                               \
+    do {                                                                                           \
+        bool made = false;                                                                         \
+        QString why;                                                                               \
+        testutil::runPython(code, {path}, &made, &why);                                            \
+        QVERIFY2(made, qPrintable(why));                                                           \
+    } while (false)
+
 QJsonDocument pythonJson(const QString &code, const QStringList &args)
 {
     bool ok = false;
@@ -384,9 +393,7 @@ void TestXlsx::readsOpenpyxlWorkbook()
     REQUIRE_PYTHON("openpyxl");
     QTemporaryDir dir;
     const QString path = dir.filePath("openpyxl.xlsx");
-    bool ok = false;
-    QString error;
-    testutil::runPython(R"(
+    MAKE_WITH_PYTHON(R"(
 import sys, openpyxl
 wb = openpyxl.Workbook()
 ws = wb.active
@@ -397,8 +404,7 @@ ws2 = wb.create_sheet('Второй')
 ws2['B2'] = 'второй лист'
 wb.active = 1
 wb.save(sys.argv[1])
-)", {path}, &ok, &error);
-    QVERIFY2(ok, qPrintable(error));
+)", path);
     Document doc(path);
     QVERIFY2(doc.isLoadPackage(), qPrintable(doc.errorString()));
     QCOMPARE(doc.sheetNames(), QStringList({"Первый", "Второй"}));
@@ -420,9 +426,7 @@ void TestXlsx::readsXlsxwriterWorkbook()
     REQUIRE_PYTHON("xlsxwriter");
     QTemporaryDir dir;
     const QString path = dir.filePath("xlsxwriter.xlsx");
-    bool ok = false;
-    QString error;
-    testutil::runPython(R"(
+    MAKE_WITH_PYTHON(R"(
 import sys, xlsxwriter
 wb = xlsxwriter.Workbook(sys.argv[1])
 a = wb.add_worksheet('A')
@@ -438,8 +442,7 @@ a.write_formula('A7', '=1/0', None, '#DIV/0!')
 b.write('C7', 'второй')
 b.activate()
 wb.close()
-)", {path}, &ok, &error);
-    QVERIFY2(ok, qPrintable(error));
+)", path);
     Document doc(path);
     QVERIFY2(doc.isLoadPackage(), qPrintable(doc.errorString()));
     QCOMPARE(doc.currentSheetName(), QString("Б"));

@@ -365,6 +365,27 @@ private slots:
         QCOMPARE(dialog.countField(table), QString::number(before.tableCount(table)));
     }
 
+    // Constructed and filled but not yet shown, as the dialog does before exec(): the grid is
+    // complete, combo boxes included, and the counts are those received.
+    void filledBeforeShowing()
+    {
+        Dataset ds = exampleDataset();
+        Tabl editor(ds.fileMonth, ds.fileYear, 30, 1, true, ds.intakeCount, ds.externalCount,
+                    ds.ownCount, QStringLiteral("Поступление электроэнергии"), ds.name, ds.pointKind,
+                    ds.meterType, ds.ctClass, ds.vtClass, ds.energy, ds.tanPhi, ds.fillFactor,
+                    ds.vtVoltageLoss, ds.verificationDate, ds.meterCount, ds.meterClass, ds.ctVoltage,
+                    ds.reportVoltage, ds.ctRatedCurrent, ds.pointDays, ds.offDays, ds.tableNo, ds.spare);
+        editor.panTab();
+        QTableWidget *view = gridOf(&editor);
+        QCOMPARE(shownRow(view, 1), QStringList({"Ввод 110 кВ Т-2", "Р", "1", "Э", "1310.500", "0.68", "0.5",
+                                                 "2", "0.5", "0.5", "0.5", "11.21", "110", "300", "0.25", "110"}));
+        QCOMPARE(comboAt(view, 2, 3)->currentText(), QStringLiteral("Э"));
+        QCOMPARE(editor.GetnPost(), 3);
+        QCOMPARE(editor.GetnOtp(), 2);
+        QCOMPARE(editor.GetnOtps(), 3);
+        QCOMPARE(editor.name(), ds.name); // nothing is committed before closing
+    }
+
     // The example workbooks: each table opens with its rows and closes leaving the dataset as shown.
     void opensExampleWorkbooks()
     {

@@ -206,6 +206,7 @@ void TestXlsx::newDocumentRoundTrip()
         QVERIFY(doc.write(2, 2, true));
         QVERIFY(doc.write(3, 3, 42));
         QVERIFY(doc.write(4, 1, QString("  spaced <&> ")));
+        QVERIFY(doc.write(6, 1, QString("bell\x07 tab\t") + QChar(0xD800))); // not storable in XML as they are
         QVERIFY(doc.write(5, 1, QString("gone")));
         QVERIFY(doc.write(5, 1, QString()));
         QVERIFY(!doc.write(0, 1, 1));
@@ -226,6 +227,7 @@ void TestXlsx::newDocumentRoundTrip()
     QCOMPARE(doc.read(3, 3), QVariant(42.0));
     QCOMPARE(doc.read(4, 1), QVariant(QString("  spaced <&> ")));
     QVERIFY(!doc.read(5, 1).isValid());
+    QCOMPARE(doc.read(6, 1), QVariant(QString("bell\uFFFD tab\t\uFFFD")));
     QCOMPARE(doc.read(1048576, 16384), QVariant(QString("corner")));
     QVERIFY(!doc.read(6, 6).isValid());
     QVERIFY(!doc.read(0, 0).isValid());

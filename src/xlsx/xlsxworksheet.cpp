@@ -89,6 +89,23 @@ QVariant cellValue(CellType type, const QString &text, bool hasText, const Share
     return QVariant(text);
 }
 
+// Characters XML 1.0 cannot hold (control characters, unpaired surrogates) would make the part
+// unreadable to every program; they are replaced by U+FFFD.
+QString xmlSafe(QString text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        const ushort u = text[i].unicode();
+        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r') {
+            text[i] = QChar::ReplacementCharacter;
+        } else if (QChar::isHighSurrogate(u) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i;
+        } else if (QChar::isSurrogate(u) || u == 0xFFFE || u == 0xFFFF) {
+            text[i] = QChar::ReplacementCharacter;
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 QString Worksheet::numberText(double value)
@@ -511,7 +528,7 @@ private:
             m_writer.writeAttribute(QStringLiteral("s"), QString::number(edit.style));
         const QVariant &v = edit.value;
         if (v.userType() == QMetaType::QString) {
-            const QString text = v.toString();
+            const QString text = xmlSafe(v.toString());
             m_writer.writeAttribute(QStringLiteral("t"), QStringLiteral("inlineStr"));
             m_writer.writeStartElement(p + QStringLiteral("is"));
             m_writer.writeStartElement(p + QStringLiteral("t"));

@@ -114,6 +114,12 @@ bool DocumentPrivate::load()
         if (!r->type.endsWith(QLatin1String("/worksheet")))
             continue; // chart sheets and the like hold no cells
         sheet.part = Relationships::resolve(workbookPart, r->target);
+        for (size_t j = 0; j < size_t(i); ++j) {
+            if (sheets[j].part.compare(sheet.part, Qt::CaseInsensitive) == 0) {
+                error = QStringLiteral("sheets \"%1\" and \"%2\" share one part").arg(sheets[j].name, sheet.name);
+                return false;
+            }
+        }
         if (!readPart(sheet.part, &data) || !sheet.worksheet.load(data, sharedStrings, sheet.part, &error))
             return false;
     }

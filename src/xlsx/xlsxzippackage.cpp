@@ -275,8 +275,8 @@ bool ZipPackage::write(QIODevice *device, const QVector<QPair<QString, QByteArra
         }
     }
     for (int i = 0; i < changed.size(); ++i) {
-        if (written.contains(i))
-            continue;
+        if (written.contains(i) || changedIndex.value(normalizedPartName(changed[i].first).toLower()) != i)
+            continue; // written in place, or named again later (the last one counts)
         if (!writeNew(normalizedPartName(changed[i].first), changed[i].second, newPartTime())) {
             *error = QStringLiteral("cannot write %1").arg(changed[i].first);
             return false;

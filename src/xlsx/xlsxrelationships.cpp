@@ -10,6 +10,7 @@ namespace QXlsx {
 bool Relationships::parse(const QByteArray &xml, const QString &part, QString *error)
 {
     m_list.clear();
+    m_byId.clear();
     QXmlStreamReader reader(xml);
     while (!reader.atEnd()) {
         if (Xml::next(reader) != QXmlStreamReader::StartElement || reader.name() != QLatin1String("Relationship"))
@@ -20,6 +21,8 @@ bool Relationships::parse(const QByteArray &xml, const QString &part, QString *e
         r.type = Xml::attribute(a, QLatin1String("Type")).toString();
         r.target = Xml::attribute(a, QLatin1String("Target")).toString();
         r.external = Xml::attribute(a, QLatin1String("TargetMode")) == QLatin1String("External");
+        if (!m_byId.contains(r.id))
+            m_byId.insert(r.id, m_list.size());
         m_list.append(r);
     }
     if (reader.hasError()) {
@@ -51,11 +54,8 @@ QByteArray Relationships::toXml() const
 
 const Relationship *Relationships::byId(const QString &id) const
 {
-    for (const Relationship &r : m_list) {
-        if (r.id == id)
-            return &r;
-    }
-    return nullptr;
+    const int i = m_byId.value(id, -1);
+    return i >= 0 ? &m_list[i] : nullptr;
 }
 
 const Relationship *Relationships::byKind(const QString &kind) const
@@ -75,6 +75,7 @@ QString Relationships::add(const QString &type, const QString &target)
     do {
         id = QStringLiteral("rId%1").arg(n++);
     } while (byId(id));
+    m_byId.insert(id, m_list.size());
     m_list.append({id, type, target, false});
     return id;
 }
@@ -85,6 +86,9 @@ void Relationships::remove(const QString &id)
         if (m_list[i].id == id)
             m_list.remove(i);
     }
+    m_byId.clear();
+    for (int i = m_list.size() - 1; i >= 0; --i)
+        m_byId.insert(m_list[i].id, i);
 }
 
 QString Relationships::partFor(const QString &source)

@@ -2,6 +2,7 @@
 // A relationships part (_rels/*.rels): which part a source part points to, by id and type.
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -35,6 +36,7 @@ public:
 
 private:
     QVector<Relationship> m_list;
+    QHash<QString, int> m_byId; // id -> first relationship with it
 };
 
 } // namespace QXlsx

@@ -15,6 +15,10 @@ bool Workbook::parse(const QByteArray &xml, const QString &part, QString *error)
             continue;
         const QXmlStreamAttributes a = reader.attributes();
         if (reader.name() == QLatin1String("sheet")) {
+            if (sheets.size() == maxSheets) {
+                *error = QStringLiteral("%1: too many sheets").arg(part);
+                return false;
+            }
             sheets.append({Xml::attribute(a, QLatin1String("name")).toString(), Xml::relationshipId(a)});
         } else if (reader.name() == QLatin1String("workbookView") && !viewSeen) {
             viewSeen = true;

@@ -16,6 +16,7 @@ struct WorkbookSheet
 
 struct Workbook
 {
+    static constexpr int maxSheets = 10000; // the zip holds at most as many parts
     QVector<WorkbookSheet> sheets;
     int activeTab = 0;
 

@@ -142,35 +142,37 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
             continue;
         const QStringRef name = reader.name();
         if (inRow && isName(name, "c")) {
-            // One pass over the attributes: this runs for every cell.
-            const QXmlStreamAttributes a = reader.attributes();
-            QStringView ref, typeName, styleIndex;
-            for (const QXmlStreamAttribute &attr : a) {
-                const QStringRef n = attr.name();
-                if (n.size() != 1 || !attr.namespaceUri().isEmpty())
-                    continue;
-                if (n.at(0) == QLatin1Char('r'))
-                    ref = attr.value();
-                else if (n.at(0) == QLatin1Char('t'))
-                    typeName = attr.value();
-                else if (n.at(0) == QLatin1Char('s'))
-                    styleIndex = attr.value();
-            }
+            // One pass over the attributes (this runs for every cell), and the copy of them let go
+            // before the reader moves on, so that it never has to copy its own.
+            Cell cell;
+            CellType type = CellType::Number;
             int column = lastColumn + 1;
-            if (!ref.isEmpty()) {
-                int r = 0;
-                if (!CellReference::parse(ref, &r, &column)) {
-                    badReference = ref.toString();
-                    break;
+            {
+                const QXmlStreamAttributes a = reader.attributes();
+                for (const QXmlStreamAttribute &attr : a) {
+                    const QStringRef n = attr.name();
+                    if (n.size() != 1 || !attr.namespaceUri().isEmpty())
+                        continue;
+                    if (n.at(0) == QLatin1Char('r')) {
+                        int r = 0;
+                        if (!CellReference::parse(attr.value(), &r, &column)) {
+                            badReference = attr.value().toString();
+                            break;
+                        }
+                    } else if (n.at(0) == QLatin1Char('t')) {
+                        type = cellType(attr.value());
+                    } else if (n.at(0) == QLatin1Char('s')) {
+                        cell.style = attr.value().toInt();
+                    }
                 }
-            } else if (column > CellReference::maxColumns) {
+            }
+            if (!badReference.isEmpty())
+                break;
+            if (column > CellReference::maxColumns) {
                 badReference = CellReference::format(rowNumber, column);
                 break;
             }
-            const CellType type = cellType(typeName);
-            Cell cell;
             cell.column = column;
-            cell.style = styleIndex.toInt();
             text.resize(0); // keeps the buffer of the previous cell
             bool hasText = false;
             while (!reader.atEnd()) {

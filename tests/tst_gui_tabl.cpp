@@ -645,7 +645,13 @@ private slots:
                 checkWhole();
                 const QStringList ascending = column(c);
                 QStringList sorted = ascending;
-                std::sort(sorted.begin(), sorted.end());
+                // Names and codes by text, numeric columns by value.
+                if (c == 0 || c == 1 || c == 3)
+                    std::sort(sorted.begin(), sorted.end());
+                else
+                    std::stable_sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
+                        return a.toDouble() < b.toDouble();
+                    });
                 QCOMPARE(ascending, sorted);
                 clickHeader(view, c);
                 checkWhole();
@@ -687,6 +693,53 @@ private slots:
             QCOMPARE(ds.meterType[5 + k], closedAs[k][3]);
             QCOMPARE(ds.energy[5 + k], closedAs[k][4].toDouble());
         }
+    }
+
+    // Numeric columns sort by value as the commit reads it, not by text: "20.000" before "100.000",
+    // a text that does not convert counts 0, a fraction in a whole-number column counts 0. The
+    // texts stay as shown.
+    void numericColumnsSortByValue()
+    {
+        Dialog dialog(exampleDataset());
+        QVERIFY(dialog.edit(3, [&](Tabl *editor, QTableWidget *view) {
+            const auto column = [view](int c) {
+                QStringList texts;
+                for (int r = 0; r < view->rowCount(); ++r)
+                    texts << view->item(r, c)->text();
+                return texts;
+            };
+            // Energies 15.300, 4.750, 6.100; make them 100.000, 20.000 and a non-number.
+            QVERIFY(typeIntoCell(view, 0, 4, QStringLiteral("100.000")));
+            QVERIFY(typeIntoCell(view, 1, 4, QStringLiteral("20.000")));
+            QVERIFY(typeIntoCell(view, 2, 4, QStringLiteral("abc")));
+            clickHeader(view, 4);
+            QCOMPARE(column(4), QStringList({"abc", "20.000", "100.000"}));
+            QCOMPARE(column(0), QStringList({"СН ТСН-2", "ПХН здание ОПУ", "СН ТСН-1"}));
+            QCOMPARE(comboAt(view, 2, 1)->currentText(), QStringLiteral("СН"));
+            QCOMPARE(comboAt(view, 0, 3)->currentText(), QStringLiteral("И"));
+            clickHeader(view, 4);
+            QCOMPARE(column(4), QStringList({"100.000", "20.000", "abc"}));
+
+            // Rated currents 600, 100, 600 with one made 1.5 (a fraction reads 0 here) and one 20.
+            QVERIFY(typeIntoCell(view, 0, 13, QStringLiteral("20")));
+            QVERIFY(typeIntoCell(view, 1, 13, QStringLiteral("1.5")));
+            clickHeader(view, 13);
+            QCOMPARE(column(13), QStringList({"1.5", "20", "600"}));
+            QCOMPARE(column(4), QStringList({"20.000", "100.000", "abc"}));
+
+            // The half-class fill and a duplicated row sort by value too.
+            clickHeader(view, 14);
+            clickCell(view, 2, 0);
+            clickButton(editor, "pbCopy");
+            QVERIFY(typeIntoCell(view, 3, 9, QStringLiteral("10")));
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellCenter(view, 3, 14));
+            clickHeader(view, 14);
+            QCOMPARE(column(14), QStringList({"0", "0", "0", "5"}));
+            QCOMPARE(column(9).last(), QStringLiteral("10"));
+            editor->accept();
+        }));
+        QCOMPARE(dialog.ds().energy.mid(5), QVector<double>({20, 100, 0, 0}));
+        QCOMPARE(dialog.ds().vtVoltageLoss.mid(5), QVector<double>({0, 0, 0, 5}));
     }
 
     // A table larger than the view: every row shows its codes once scrolled to, sorting keeps

@@ -41,6 +41,40 @@ QStringList insertedRowCells(int position)
             QStringLiteral("0.25"), QStringLiteral("110")};
 }
 
+// A cell of a numeric column. Header sorting compares the numbers, read as the commit reads them
+// (text that does not convert counts 0), so that "20.000" comes before "100.000"; the text shown is
+// left as it is.
+class NumericItem : public QTableWidgetItem
+{
+public:
+    NumericItem(const QString &text, bool whole) : QTableWidgetItem(text, UserType), whole(whole) {}
+
+    QTableWidgetItem *clone() const override { return new NumericItem(*this); }
+
+    bool operator<(const QTableWidgetItem &other) const override
+    {
+        return value(text()) < value(other.text());
+    }
+
+private:
+    double value(const QString &text) const
+    {
+        return whole ? double(keli::toWhole(text)) : keli::toReal(text);
+    }
+
+    bool whole;
+};
+
+bool isWholeColumn(int column) { return column == ColOffDays || column == ColCtCurrent; }
+
+// A new item for a cell of the grid: numeric columns sort by value, the others by text.
+QTableWidgetItem *newCellItem(int column, const QString &text)
+{
+    if (column == ColName || column == ColKind || column == ColType)
+        return new QTableWidgetItem(text);
+    return new NumericItem(text, isWholeColumn(column));
+}
+
 // "Shortest form, 6 significant digits" and the fixed-point forms of the grid.
 QString shortest(double value) { return QString::number(value, 'g', 6); }
 QString fixedPoint(double value, int decimals) { return QString::number(value, 'f', decimals); }
@@ -216,7 +250,7 @@ QStringList Tabl::storedCells(int i) const
 void Tabl::setRowCells(int row, const QStringList &cells)
 {
     for (int c = 0; c < ColumnCount; ++c) {
-        auto *item = new QTableWidgetItem(cells[c]);
+        QTableWidgetItem *item = newCellItem(c, cells[c]);
         if (c == ColKind || c == ColType) {
             // Holds the code the combo box shows, so that sorting by this column sorts by the codes;
             // not editable, the box above it is the editor.
@@ -325,7 +359,7 @@ void Tabl::on_view_cellPressed(int row, int column)
         return;
     const QTableWidgetItem *vtClassItem = ui->view->item(row, ColVtClass);
     const double half = keli::toReal(vtClassItem ? vtClassItem->text() : QString()) / 2;
-    ui->view->setItem(row, ColVtLoss, new QTableWidgetItem(shortest(half)));
+    ui->view->setItem(row, ColVtLoss, newCellItem(ColVtLoss, shortest(half)));
 }
 
 void Tabl::on_Tabl_finished(int)

@@ -364,6 +364,25 @@ wb.save(sys.argv[1])
         QCOMPARE(ds.rowCount(), 1);
         QCOMPARE(ds.meterType.value(0), QStringLiteral("Э"));
         QCOMPARE(ds.correctionFactor[0], QStringLiteral("1.00"));
+
+        // A workbook prepared by hand without columns R..T: the period fields show the empty
+        // cells S2 and T2, not "0".
+        testutil::runPython(R"(
+import sys, openpyxl
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.append(["Объект", 1, 0, 0, 0, 0, 0])
+ws.append(["Ввод", 1, "Э", 0.5, 0.5, 1, 5.19, 300, 10, 10, 0.25, 100.5, 0.7, 0, "Р", 0.4])
+wb.save(sys.argv[1])
+)", {workPath("noperiod.xlsx")}, &ok, &error);
+        QVERIFY2(ok, qPrintable(error));
+        FVid bare(6, 2024, "EXCEL", workPath("noperiod.xlsx"));
+        bare.setPrompts(answers.prompts());
+        bare.readXLSwriteDB();
+        QCOMPARE(bare.dataset().rowCount(), 1);
+        QCOMPARE(text(bare, "le1"), QString());
+        QCOMPARE(text(bare, "leGod"), QString());
+        QCOMPARE(bare.dataset().fileMonth, 0);
     }
 
     // An unreadable workbook: the user is told, the dialog shows an empty dataset, the file stays.

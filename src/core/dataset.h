@@ -18,6 +18,8 @@ struct Dataset
     int periodDays = 0;       // k_day(calcMonth, calcYear)
     int fileMonth = 0;        // month stored in the workbook (S2)
     int fileYear = 0;         // year stored in the workbook (T2)
+    QString fileMonthText;    // S2 and T2 as the workbook holds them (empty cells: empty), shown by
+    QString fileYearText;     // the dataset dialog; for a new dataset the period's numbers
     QString spreadsheetCommand = QStringLiteral("EXCEL");
     QString workbookPath;     // empty or "Новый.xlsx" for a new dataset
 

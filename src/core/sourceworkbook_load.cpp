@@ -118,6 +118,8 @@ void clearLoadedContent(Dataset &ds)
     for (QString &factor : ds.correctionFactor)
         factor = QStringLiteral("1.00");
     ds.fileMonth = ds.fileYear = 0;
+    ds.fileMonthText.clear();
+    ds.fileYearText.clear();
     ds.periodDays = k_day(ds.calcMonth, ds.calcYear);
     ds.resizeRows(0);
 }
@@ -212,6 +214,8 @@ WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace)
     // calculation period chosen in the main window).
     ds.fileMonth = cellWhole(doc.read(2, 19));
     ds.fileYear = cellWhole(doc.read(2, 20));
+    ds.fileMonthText = cellText(doc.read(2, 19));
+    ds.fileYearText = cellText(doc.read(2, 20));
 
     // Rows: the tables one after another from row 2; rows past the counted ones are ignored and
     // missing rows read as empty.
@@ -242,6 +246,8 @@ void readXLS(Dataset &ds)
         release = 0;
     ds.fileMonth = ds.calcMonth;
     ds.fileYear = ds.calcYear;
+    ds.fileMonthText = QString::number(ds.calcMonth);
+    ds.fileYearText = QString::number(ds.calcYear);
     ds.workbookPath = QStringLiteral("Новый.xlsx");
 }
 

@@ -74,11 +74,6 @@ void FVid::readXLSwriteDB()
         factor = QStringLiteral("1.00");
 
     syncFromDataset();
-    // No row means no S2/T2 in the file: the period fields stay empty.
-    if (ds.rowCount() == 0 && ds.fileMonth == 0 && ds.fileYear == 0) {
-        ui->le1->clear();
-        ui->leGod->clear();
-    }
     // The fields round to their decimals and limit to their ranges: keep the dataset equal to them.
     syncToDataset();
 
@@ -171,8 +166,9 @@ void FVid::syncFromDataset()
     ui->check1->setChecked(ds.report1Selected);
     ui->check2->setChecked(ds.report2Selected);
     ui->checksl->setChecked(ds.showStopList);
-    ui->le1->setText(QString::number(ds.fileMonth));
-    ui->leGod->setText(QString::number(ds.fileYear));
+    // The period as the file holds it in S2 and T2 (empty when the cells are).
+    ui->le1->setText(ds.fileMonthText);
+    ui->leGod->setText(ds.fileYearText);
 }
 
 void FVid::on_FVid_finished(int)

@@ -136,6 +136,7 @@ private slots:
     void spreadsheetCommandSplit();
     void filesOfCalculations();
     void libreOfficeOpensEveryWorkbook();
+    void templateLabelsStandOverTheWrittenCells();
 
 private:
     QString sofficeDir;
@@ -586,6 +587,101 @@ void TestReportBook::libreOfficeOpensEveryWorkbook()
     QFile report1(QDir(out.path()).filePath(QStringLiteral("Otchet1.csv")));
     QVERIFY(report1.open(QIODevice::ReadOnly));
     QVERIFY(report1.readAll().contains("1234.568"));
+}
+
+// Labels of a template sheet that name the cells a writer fills: "row,col" -> text.
+using Labels = QMap<QString, QString>;
+
+// The labels must be where the writer's cells are, and the cells the writer fills must be empty in
+// the template (rows firstRow..lastRow, columns firstCol..lastCol of each block).
+void checkTemplate(const QJsonObject &cells, const Labels &labels, const QVector<QVector<int>> &written)
+{
+    QStringList problems;
+    for (auto it = labels.begin(); it != labels.end(); ++it) {
+        const QString got = cells.value(it.key()).toArray().at(1).toVariant().toString();
+        if (got != it.value())
+            problems << QStringLiteral("%1: got \"%2\", want \"%3\"").arg(it.key(), got, it.value());
+    }
+    for (const QVector<int> &b : written)
+        for (int row = b[0]; row <= b[1]; ++row)
+            for (int col = b[2]; col <= b[3]; ++col)
+                if (cells.contains(key(row, col)))
+                    problems << QStringLiteral("%1 is written by the program but holds \"%2\"")
+                                    .arg(key(row, col), cells.value(key(row, col)).toArray().at(1).toVariant().toString());
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+}
+
+void TestReportBook::templateLabelsStandOverTheWrittenCells()
+{
+    const auto cellsOf = [](const QString &name, const QString &sheet) {
+        return sheetOf(read(testutil::binaryPath(QStringLiteral("templates/") + name)), "cells", sheet);
+    };
+    // Report No. 1, metering points: the column numbers of row 7 stand over the columns written
+    // from row 9; the counts in U2..U4 have their labels on the left.
+    Labels l1{{key(3, 1), QStringLiteral("Расчетный период:")},
+              {key(2, 20), QStringLiteral("поступление")},
+              {key(3, 20), QStringLiteral("отпуск внешним")},
+              {key(4, 20), QStringLiteral("отпуск собственным")},
+              {key(5, 2), QStringLiteral("Наименование ТУ")},
+              {key(5, 6), QStringLiteral("Класс точности")},
+              {key(6, 6), QStringLiteral("ТТ")}, {key(6, 7), QStringLiteral("ТН")}, {key(6, 8), QStringLiteral("Счетч.")},
+              {key(5, 13), QStringLiteral("Коэф.\nзагр.\nТТ")},
+              {key(5, 15), QStringLiteral("Пропуск\nэнергии,\nтыс.кВт.ч")},
+              {key(6, 19), QStringLiteral("средн.")}, {key(6, 20), QStringLiteral("+/-")},
+              {key(5, 21), QStringLiteral("Код\nдос-\nтавки")},
+              {key(8, 2), QStringLiteral("Поступление электроэнергии")}};
+    for (int col = 1; col <= 21; ++col)
+        l1[key(7, col)] = QString::number(col);
+    checkTemplate(cellsOf(keli::report1TemplateName, QStringLiteral("Лист1")), l1,
+                  {{2, 2, 2, 2}, {2, 2, 5, 5}, {3, 3, 3, 4}, {3, 3, 13, 13}, {2, 4, 21, 21}, {9, 130, 1, 22}});
+    // Report No. 1, groups: rows 5..7 under the headings of columns 1..10; column 7 of rows 11..16.
+    checkTemplate(cellsOf(keli::report1TemplateName, QStringLiteral("Лист2")),
+                  {{key(3, 1), QStringLiteral("Группа")}, {key(4, 2), QStringLiteral("ТТ")},
+                   {key(4, 3), QStringLiteral("ТН")}, {key(4, 4), QStringLiteral("СЧ")},
+                   {key(4, 5), QStringLiteral("Экв. ИК")}, {key(3, 6), QStringLiteral("Доля\nэнергии")},
+                   {key(3, 7), QStringLiteral("Загрузка ТТ")}, {key(3, 8), QStringLiteral("Потери U\nво втор., %")},
+                   {key(3, 9), QStringLiteral("Срок после\nпов., лет")},
+                   {key(3, 10), QStringLiteral("Недоучет,\nтыс.кВт.ч")},
+                   {key(11, 1), QStringLiteral("Наибольший вклад в погрешность на поступление энергии")},
+                   {key(12, 1), QStringLiteral("вносит строка:")},
+                   {key(13, 1), QStringLiteral("Наибольший вклад в погрешность на отпуск энергии")},
+                   {key(14, 1), QStringLiteral("вносит строка:")},
+                   {key(16, 1), QStringLiteral("Расчетные потери в трансформаторах тока")}},
+                  {{5, 7, 1, 10}, {11, 16, 7, 7}, {17, 117, 1, 10}});
+    // Report No. 2: the balance values in column 4, the ranges in columns 5..7 (four rows per
+    // figure), the voltage levels in columns 2..7.
+    Labels l2{{key(2, 2), QStringLiteral("Дата расчета:")}, {key(3, 4), QStringLiteral("Значение")},
+              {key(4, 1), QStringLiteral("1.")}, {key(10, 1), QStringLiteral("7.")}, {key(11, 1), QStringLiteral("7.1")},
+              {key(12, 1), QStringLiteral("7.2")}, {key(13, 1), QStringLiteral("8.")}, {key(16, 1), QStringLiteral("9.2")},
+              {key(13, 2), QStringLiteral("Технические потери электроэнергии")},
+              {key(19, 5), QStringLiteral("тыс.кВт.ч")}, {key(19, 6), QStringLiteral("% поступления")},
+              {key(19, 7), QStringLiteral("% отп. сеть")}, {key(40, 1), QStringLiteral("6.")},
+              {key(40, 4), QStringLiteral("Размах")}};
+    const QString characteristics[4] = {QStringLiteral("Макс. значение"), QStringLiteral("Мин. значение"),
+                                        QStringLiteral("Среднее значение"), QStringLiteral("Размах")};
+    for (int figure = 0; figure < 5; ++figure) {
+        l2[key(20 + 4 * figure, 1)] = QString::number(figure + 1) + QLatin1Char('.');
+        for (int k = 0; k < 4; ++k)
+            l2[key(20 + 4 * figure + k, 4)] = characteristics[k];
+    }
+    const QString levels[6] = {QStringLiteral("0,4 кВ"), QStringLiteral("6-20 кВ"), QStringLiteral("35-60 кВ"),
+                               QStringLiteral("110 кВ"), QStringLiteral("220 кВ"), QStringLiteral("Сумма")};
+    for (int k = 0; k < 6; ++k)
+        l2[key(43, 2 + k)] = levels[k];
+    const QString levelRows[7] = {QStringLiteral("Недоучет на отп."), QStringLiteral("Недоуч. на пост."),
+                                  QStringLiteral("Потери (разность)"), QStringLiteral("Разнесенные потери"),
+                                  QStringLiteral("Разнесен. макс. потери"), QStringLiteral("Отпуск, млн.кВт.ч"),
+                                  QStringLiteral("По пр. № 326")};
+    for (int i = 0; i < 7; ++i)
+        l2[key(44 + i, 1)] = levelRows[i];
+    checkTemplate(cellsOf(keli::report2TemplateName, QStringLiteral("Лист1")), l2,
+                  {{1, 1, 1, 2}, {2, 2, 3, 3}, {4, 16, 4, 4}, {20, 40, 5, 7}, {44, 50, 2, 7}, {51, 151, 1, 6}});
+    // The stop list: entries from row 5 under the headings of row 4.
+    checkTemplate(cellsOf(keli::stopListBookName, QStringLiteral("Лист1")),
+                  {{key(4, 1), QStringLiteral("№ п/п")}, {key(4, 2), QStringLiteral("Номер в файле исходных данных")},
+                   {key(4, 5), QStringLiteral("Название ПС")}, {key(4, 7), QStringLiteral("Значение параметра")},
+                   {key(4, 9), QStringLiteral("Статус ошибки")}},
+                  {{5, 400, 1, 9}});
 }
 
 QTEST_GUILESS_MAIN(TestReportBook)

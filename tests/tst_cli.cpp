@@ -241,6 +241,11 @@ void TestCli::usageErrors()
         {QStringLiteral("--reports"), QStringLiteral("3"), source},
         {QStringLiteral("--correction"), QStringLiteral("1,1"), source},
         {QStringLiteral("--releases"), QStringLiteral("1,2,3,nan"), source},
+        // More decimals than the dialog's fields hold, or outside their ranges.
+        {QStringLiteral("--correction"), QStringLiteral("1.005,1,1"), source},
+        {QStringLiteral("--correction"), QStringLiteral("1,1,10"), source},
+        {QStringLiteral("--releases"), QStringLiteral("1.234,0,0,0"), source},
+        {QStringLiteral("--releases"), QStringLiteral("0,0,0,-1"), source},
         {QStringLiteral("--frobnicate"), source},
         {QStringLiteral("--json")},
         {source, source},

@@ -1,5 +1,7 @@
 #include "cliopts.h"
 
+#include "core/dialogfields.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -12,8 +14,9 @@ QString absolute(const QString &startDir, const QString &path)
     return QDir::cleanPath(QDir(startDir).absoluteFilePath(path));
 }
 
-// n comma-separated numbers within [low, high].
-bool parseNumbers(const QString &text, int n, double low, double high, double *out)
+// n comma-separated numbers that the dialog's field holds as they are: within its range and with
+// no more decimals than it shows.
+bool parseNumbers(const QString &text, int n, const keli::FieldLimits &field, double *out)
 {
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != n)
@@ -21,7 +24,7 @@ bool parseNumbers(const QString &text, int n, double low, double high, double *o
     for (int k = 0; k < n; ++k) {
         bool ok = false;
         const double v = parts[k].trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(v) || v < low || v > high)
+        if (!ok || !std::isfinite(v) || keli::fieldValue(v, field) != v)
             return false;
         out[k] = v;
     }
@@ -50,8 +53,10 @@ QString cliUsage()
         "Loads SOURCE (never rewriting it) and calculates it as one press of \"РАСЧЕТ\" does.\n"
         "  --month M          calculation month 1..12, 13 = the whole year (default: as stored)\n"
         "  --year Y           calculation year (default: as stored)\n"
-        "  --correction K..   correction factors of the three tables, 0..9.99 (default 1.00,1.00,1.00)\n"
-        "  --releases R..     releases into the 110-220, 35, 6-10, 0.4 kV networks, million kWh (default 0)\n"
+        "  --correction K..   correction factors of the three tables, 0..9.99, two decimals at most\n"
+        "                     (default 1.00,1.00,1.00)\n"
+        "  --releases R..     releases into the 110-220, 35, 6-10, 0.4 kV networks, million kWh,\n"
+        "                     0..9999, two decimals at most (default 0)\n"
         "  --reports LIST     1, 2, 1,2 (default) or none\n"
         "  --no-stoplist      no error page after a calculation with warnings\n"
         "  --workdir DIR      where templates are read and report files written (default: .)\n"
@@ -104,15 +109,17 @@ bool parseCliOptions(const QStringList &args, const QString &startDir, CliOption
             }
         } else if (name == QLatin1String("--correction")) {
             double k3[3];
-            if (!parseNumbers(value, 3, 0, 9.99, k3)) {
-                *error = QStringLiteral("--correction needs three numbers 0..9.99, not \"%1\"").arg(value);
+            if (!parseNumbers(value, 3, keli::correctionFactorField, k3)) {
+                *error = QStringLiteral("--correction needs three numbers 0..9.99 with at most two "
+                                        "decimals, not \"%1\"").arg(value);
                 return false;
             }
             for (int t = 0; t < 3; ++t)
-                o->correction[t] = QString::number(k3[t], 'f', 2);
+                o->correction[t] = keli::correctionFactorText(k3[t]);
         } else if (name == QLatin1String("--releases")) {
-            if (!parseNumbers(value, 4, 0, 9999, o->releases)) {
-                *error = QStringLiteral("--releases needs four numbers 0..9999, not \"%1\"").arg(value);
+            if (!parseNumbers(value, 4, keli::networkReleaseField, o->releases)) {
+                *error = QStringLiteral("--releases needs four numbers 0..9999 with at most two "
+                                        "decimals, not \"%1\"").arg(value);
                 return false;
             }
         } else if (name == QLatin1String("--reports")) {

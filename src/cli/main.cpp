@@ -5,6 +5,7 @@
 #include "resultjson.h"
 
 #include "core/calculation.h"
+#include "core/dialogfields.h"
 #include "core/helpers.h"
 #include "core/reportfiles.h"
 #include "core/sourceworkbook.h"
@@ -138,6 +139,8 @@ int main(int argc, char **argv)
         ds.correctionFactor[t] = opt.correction[t];
     for (int k = 0; k < 4; ++k)
         ds.networkRelease[k] = opt.releases[k];
+    // The dialog's fields round and bound what they hold (J1..L1 included): calculate the same.
+    limitToDialogFields(ds);
     ds.report1Selected = opt.report1;
     ds.report2Selected = opt.report2;
     ds.showStopList = opt.stopList;

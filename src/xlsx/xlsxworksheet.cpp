@@ -195,6 +195,7 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
                     }
                     hasText = true;
                 } else if (isName(child, "is")) {
+                    type = CellType::Text; // an inline string, whatever the type said
                     text = readStringItem(reader);
                     hasText = true;
                 } else {

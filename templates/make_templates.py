@@ -78,7 +78,8 @@ def report1(path):
     ws["A1"] = "Параметры системы учета электроэнергии"
     ws["A1"].font = TITLE
     ws["A1"].alignment = Alignment(horizontal="center")
-    ws.merge_cells("A1:R1")
+    # Ends at column P, so that the label of the row counts in T1 has room to its left.
+    ws.merge_cells("A1:P1")
     # B2 object name, E2 organisation name (written).
     ws["B2"].font = BOLD
     # A3 label; C3 month name, D3 year, M3 "Дата расчета: ..." (written).
@@ -190,13 +191,14 @@ def report2(path):
     ws.row_dimensions[2].height = 30
     ws["B2"] = "Дата расчета:"
     ws["B2"].alignment = RIGHT
-    ws["C2"].alignment = Alignment(horizontal="left")
+    ws["C2"].alignment = Alignment(horizontal="left", vertical="center")
 
     # Balance: values in column 4, rows 4..16 (written).
     head(ws, "№ п/п", 3, 1)
     head(ws, "Наименование параметра", 3, 2, 3, 3)
     head(ws, "Значение", 3, 4)
     head(ws, "Единица измерения", 3, 5)
+    ws.row_dimensions[3].height = 26
     balance = [
         ("1.", "Поступление электроэнергии", "тыс.кВт.ч", None),
         ("2.", "Отпуск внешним потребителям", "тыс.кВт.ч", None),
@@ -266,8 +268,8 @@ def report2(path):
     ws["D40"] = "Размах"
     box(ws, 40, 40, 1, 1)
     box(ws, 40, 40, 2, 4, alignment=LEFT)
-    box(ws, 40, 40, 5, 5, alignment=Alignment(horizontal="right"))
-    box(ws, 40, 40, 6, 7, alignment=Alignment(horizontal="right"), number_format="0.00")
+    box(ws, 40, 40, 5, 5, alignment=Alignment(horizontal="right", vertical="center"))
+    box(ws, 40, 40, 6, 7, alignment=Alignment(horizontal="right", vertical="center"), number_format="0.00")
     ws.row_dimensions[40].height = 30
 
     # Voltage levels: columns 2..7, rows 44..50 (written); column 6 of rows 49 and 50 stays empty.

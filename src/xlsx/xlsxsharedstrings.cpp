@@ -25,10 +25,13 @@ QString readStringItem(QXmlStreamReader &reader)
             break;
         case QXmlStreamReader::Characters:
             if (inText) {
+                // A deep copy: toString() of a token covering the reader's whole text buffer shares
+                // that buffer, and each string kept would then hold a buffer-sized block.
+                const QStringRef piece = reader.text();
                 if (text.isEmpty())
-                    text = reader.text().toString();
+                    text = QString(piece.unicode(), piece.size());
                 else
-                    text += reader.text();
+                    text += piece;
             }
             break;
         case QXmlStreamReader::Invalid:

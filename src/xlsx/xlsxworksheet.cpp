@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace QXlsx {
 
@@ -64,10 +65,9 @@ CellType cellType(QStringView t)
     return CellType::Text;
 }
 
-QVariant cellValue(CellType type, const QString &text, bool hasText, const SharedStrings &strings)
+// The value of a number, shared string or boolean cell from the text of its v element.
+QVariant cellValue(CellType type, QStringView text, const SharedStrings &strings)
 {
-    if (!hasText)
-        return QVariant();
     bool ok = false;
     switch (type) {
     case CellType::Number: {
@@ -75,18 +75,18 @@ QVariant cellValue(CellType type, const QString &text, bool hasText, const Share
         return ok ? QVariant(d) : QVariant();
     }
     case CellType::Shared: {
-        const int index = QStringView(text).trimmed().toInt(&ok);
+        const int index = text.trimmed().toInt(&ok);
         const QString s = ok ? strings.at(index) : QString();
         return s.isNull() ? QVariant() : QVariant(s);
     }
     case CellType::Boolean: {
-        const QStringView t = QStringView(text).trimmed();
+        const QStringView t = text.trimmed();
         return QVariant(t == QLatin1String("1") || t == QLatin1String("true"));
     }
     case CellType::Text:
         break;
     }
-    return QVariant(text);
+    return QVariant(text.toString());
 }
 
 // Characters XML 1.0 cannot hold (control characters, unpaired surrogates) would make the part
@@ -120,7 +120,12 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
     m_rowStyles.clear();
     m_edits.clear();
 
-    QXmlStreamReader reader(xml);
+    // Fed through a device, the reader decodes the part a chunk at a time instead of holding
+    // all of it as UTF-16 at once (twice the size of the XML).
+    QBuffer device;
+    device.setData(xml);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader reader(&device);
     bool inSheetData = false;
     bool inRow = false;
     bool rowsSorted = true;
@@ -173,7 +178,7 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
                 break;
             }
             cell.column = column;
-            text.resize(0); // keeps the buffer of the previous cell
+            text.resize(0); // keeps the buffer of the previous number (a text hands its buffer over)
             bool hasText = false;
             while (!reader.atEnd()) {
                 const QXmlStreamReader::TokenType ct = Xml::next(reader);
@@ -204,7 +209,10 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
                     Xml::skipElement(reader);
                 }
             }
-            cell.value = cellValue(type, text, hasText, strings);
+            if (hasText && type == CellType::Text)
+                cell.value = QVariant(std::exchange(text, QString()));
+            else if (hasText)
+                cell.value = cellValue(type, text, strings);
             if (cell.style != 0 || cell.formula || cell.value.isValid()) {
                 Row &row = m_rows.back();
                 if (!row.cells.empty() && row.cells.back().column >= column)
@@ -227,10 +235,14 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
             inRow = true;
             if (Xml::attribute(a, QLatin1String("customFormat")) == QLatin1String("1"))
                 m_rowStyles.insert(number, Xml::attribute(a, QLatin1String("s")).toInt());
-            if (!m_rows.empty() && m_rows.back().cells.empty())
+            if (!m_rows.empty() && m_rows.back().cells.empty()) {
                 m_rows.back().row = number; // reuse the slot of a row without cells
-            else
+            } else {
+                // Rows of a table mostly hold as many cells as the one before.
+                const size_t expected = m_rows.empty() ? 0 : m_rows.back().cells.size();
                 m_rows.push_back(Row{number, {}});
+                m_rows.back().cells.reserve(expected);
+            }
         } else if (isName(name, "sheetData")) {
             inSheetData = true;
         } else if (isName(name, "col")) {
@@ -289,12 +301,24 @@ void Worksheet::normalize(bool rowsSorted)
 
 const Worksheet::Cell *Worksheet::cell(int row, int column) const
 {
-    auto r = std::lower_bound(m_rows.begin(), m_rows.end(), row, [](const Row &a, int n) { return a.row < n; });
-    if (r == m_rows.end() || r->row != row)
+    // Rows and cells are sorted and mostly without gaps: the place a number would have in a
+    // gapless run is tried first, then a binary search.
+    if (m_rows.empty())
         return nullptr;
-    auto c = std::lower_bound(r->cells.begin(), r->cells.end(), column,
-                              [](const Cell &a, int n) { return a.column < n; });
-    return c != r->cells.end() && c->column == column ? &*c : nullptr;
+    auto r = m_rows.end();
+    const qint64 rowGuess = qint64(row) - m_rows.front().row;
+    if (rowGuess >= 0 && rowGuess < qint64(m_rows.size()) && m_rows[size_t(rowGuess)].row == row)
+        r = m_rows.begin() + rowGuess;
+    else
+        r = std::lower_bound(m_rows.begin(), m_rows.end(), row, [](const Row &a, int n) { return a.row < n; });
+    if (r == m_rows.end() || r->row != row || r->cells.empty())
+        return nullptr;
+    const std::vector<Cell> &cells = r->cells;
+    const qint64 columnGuess = qint64(column) - cells.front().column;
+    if (columnGuess >= 0 && columnGuess < qint64(cells.size()) && cells[size_t(columnGuess)].column == column)
+        return &cells[size_t(columnGuess)];
+    auto c = std::lower_bound(cells.begin(), cells.end(), column, [](const Cell &a, int n) { return a.column < n; });
+    return c != cells.end() && c->column == column ? &*c : nullptr;
 }
 
 Worksheet::Cell *Worksheet::findCell(int row, int column)

@@ -120,8 +120,19 @@ bool DocumentPrivate::load()
                 return false;
             }
         }
-        if (!readPart(sheet.part, &data) || !sheet.worksheet.load(data, sharedStrings, sheet.part, &error))
+        // The sheet is inflated as it is parsed. Damage in the entry is told before what it did to
+        // the XML, as when the part is read whole.
+        const std::unique_ptr<PartDevice> device = package.openPart(sheet.part, &error);
+        if (!device)
             return false;
+        QString xmlError;
+        const bool parsed = sheet.worksheet.load(device.get(), sharedStrings, sheet.part, &xmlError);
+        if (!device->finish(&error))
+            return false;
+        if (!parsed) {
+            error = xmlError;
+            return false;
+        }
     }
     current = workbook.activeTab;
     return true;

@@ -113,7 +113,7 @@ QString Worksheet::numberText(double value)
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const QString &part, QString *error)
+bool Worksheet::load(QIODevice *xml, const SharedStrings &strings, const QString &part, QString *error)
 {
     m_rows.clear();
     m_columnStyles.clear();
@@ -122,10 +122,7 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
 
     // Fed through a device, the reader decodes the part a chunk at a time instead of holding
     // all of it as UTF-16 at once (twice the size of the XML).
-    QBuffer device;
-    device.setData(xml);
-    device.open(QIODevice::ReadOnly);
-    QXmlStreamReader reader(&device);
+    QXmlStreamReader reader(xml);
     bool inSheetData = false;
     bool inRow = false;
     bool rowsSorted = true;

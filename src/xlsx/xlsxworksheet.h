@@ -10,6 +10,8 @@
 #include <map>
 #include <vector>
 
+class QIODevice;
+
 namespace QXlsx {
 
 class SharedStrings;
@@ -25,7 +27,8 @@ public:
         QVariant value;
     };
 
-    bool load(const QByteArray &xml, const SharedStrings &strings, const QString &part, QString *error);
+    // Reads the part from a device opened for reading (fed a piece at a time, never held whole).
+    bool load(QIODevice *xml, const SharedStrings &strings, const QString &part, QString *error);
 
     const Cell *cell(int row, int column) const;
     // The style a cell has, or would get when written: its own, else its row's, else its column's.

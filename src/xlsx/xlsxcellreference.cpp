@@ -9,7 +9,11 @@ int parseColumn(QStringView text)
         return 0;
     int column = 0;
     for (QChar ch : text) {
-        const ushort u = ch.toUpper().unicode();
+        ushort u = ch.unicode();
+        if (u >= 'a' && u <= 'z')
+            u -= 'a' - 'A';
+        else if (u > 127)
+            u = ch.toUpper().unicode();
         if (u < 'A' || u > 'Z')
             return 0;
         column = column * 26 + (u - 'A' + 1);

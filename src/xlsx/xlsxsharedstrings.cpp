@@ -44,7 +44,7 @@ QString readStringItem(QXmlStreamReader &reader)
     return text;
 }
 
-bool SharedStrings::parse(const QByteArray &xml, const QString &part, QString *error)
+bool SharedStrings::parse(QIODevice *xml, const QString &part, QString *error)
 {
     m_strings.clear();
     QXmlStreamReader reader(xml);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVector>
 
+class QIODevice;
 class QXmlStreamReader;
 
 namespace QXlsx {
@@ -13,7 +14,8 @@ namespace QXlsx {
 class SharedStrings
 {
 public:
-    bool parse(const QByteArray &xml, const QString &part, QString *error);
+    // Reads the table from a device opened for reading.
+    bool parse(QIODevice *xml, const QString &part, QString *error);
     int size() const { return m_strings.size(); }
     // The string at index; a null QString when out of range.
     QString at(int index) const { return index >= 0 && index < m_strings.size() ? m_strings[index] : QString(); }

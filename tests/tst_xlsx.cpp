@@ -185,6 +185,7 @@ private slots:
     void stylesAreReused();
     void badInput_data();
     void badInput();
+    void damagedDeflatedSheetIsRefused();
     void millionEmptyRowsReadQuickly();
     void failedSaveKeepsOldFile();
     void libreOfficeOpensWhatWeWrite();
@@ -759,6 +760,42 @@ void TestXlsx::badInput()
         QCOMPARE(doc.read(1, 1), QVariant(0.0));
         QCOMPARE(doc.read(1, 2), QVariant(1.0));
         QCOMPARE(doc.read(3, 2), QVariant(3.0));
+    }
+}
+
+// A sheet is inflated while it is parsed: damage inside its compressed data must still refuse the
+// package, and be told as damage of the entry rather than as what it did to the XML.
+void TestXlsx::damagedDeflatedSheetIsRefused()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("deflated.xlsx");
+    {
+        Document doc;
+        for (int r = 1; r <= 3000; ++r) {
+            QVERIFY(doc.write(r, 1, QStringLiteral("point %1").arg(r * 7919 % 10007)));
+            QVERIFY(doc.write(r, 2, r * 0.37));
+        }
+        QVERIFY(doc.saveAs(path));
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray valid = file.readAll();
+    file.close();
+    QVERIFY(Document(path).isLoadPackage());
+    // The sheet is by far the largest entry: the middle of the file lies in its compressed data.
+    for (const int offset : {0, 301, 977}) {
+        QByteArray damaged = valid;
+        const int at = damaged.size() / 2 + offset;
+        damaged[at] = char(damaged.at(at) ^ 0x10);
+        const QString damagedPath = dir.filePath(QStringLiteral("damaged%1.xlsx").arg(offset));
+        QFile out(damagedPath);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(damaged);
+        out.close();
+        Document doc(damagedPath);
+        QVERIFY(!doc.isLoadPackage());
+        QVERIFY2(doc.errorString().contains(QLatin1String("sheet")), qPrintable(doc.errorString()));
+        QVERIFY2(!doc.errorString().contains(QLatin1String("XML")), qPrintable(doc.errorString()));
     }
 }
 

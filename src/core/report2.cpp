@@ -16,11 +16,6 @@ const QString report2Caption3 =
 
 namespace {
 
-QString cell(const QString &text)
-{
-    return QStringLiteral("<td>") + text + QStringLiteral("</td>");
-}
-
 double r3(double x)
 {
     return keli::round(finiteOr0(x), 3);
@@ -169,7 +164,7 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
                                  "<th> Единица измерения </th>");
     for (const auto &b : balance)
         page.rows1 << QStringLiteral("<tr><td>") + QString::fromUtf8(b.number) + QStringLiteral("</td>")
-                   << cell(QString::fromUtf8(b.name)) << cell(b.value) << (b.percent ? pct : kwh);
+                   << pageCell(QString::fromUtf8(b.name)) << pageCell(b.value) << (b.percent ? pct : kwh);
 
     // Permissible imbalances and losses.
     page.rows2 << QStringLiteral("<tr><th rowspan=\"2\">  № <br> п/п  </th><th rowspan=\"2\">Показатель</th>"
@@ -202,8 +197,8 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
                                  "<th> 110 кВ </th><th> 220 кВ </th><th> Сумма </th></tr>");
     QString released, intake;
     for (int k = 0; k < 6; ++k) {
-        released += cell(roundedText(releaseLevel(r, k), 3, 3));
-        intake += cell(fixedText(intakeLevel(r, k), 3));
+        released += pageCell(roundedText(releaseLevel(r, k), 3, 3));
+        intake += pageCell(fixedText(intakeLevel(r, k), 3));
     }
     page.rows3 << QStringLiteral("<tr><td> Недоучет на отп. </td>") << released + QStringLiteral("</tr>")
                << QStringLiteral("<tr><td> Недоуч. на  пост. </td>") << intake + QStringLiteral("</tr>");
@@ -217,7 +212,7 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
         QString line;
         for (int k = 0; k < 6; ++k)
             line += (k == 4 && derived[i].blank220) ? QStringLiteral("<td> </td>")
-                                                    : cell(roundedText(derived[i].value[k], 3, 3));
+                                                    : pageCell(roundedText(derived[i].value[k], 3, 3));
         page.rows3 << labels[i] << line + QStringLiteral("</tr>");
     }
     return page;
@@ -230,9 +225,7 @@ BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &
     if (!opened)
         return templateMissing(dir, report2BookName, QStringLiteral("Ошибка копирования отчета2"));
     QXlsx::Document &book = *opened;
-    ReportFormats formats;
-    fmts(formats); // as the other writers; this report writes with the template's styles only
-    const QXlsx::Format keep;
+    const QXlsx::Format keep; // this report writes with the template's styles only
     book.write(1, 1, ds.objectName, keep);
     book.write(1, 2, com::organisationName, keep);
     book.write(2, 3, dateText, keep);

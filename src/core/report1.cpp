@@ -15,11 +15,6 @@ const QString report1Caption2 =
 
 namespace {
 
-QString cell(const QString &text)
-{
-    return QStringLiteral("<td>") + text + QStringLiteral("</td>");
-}
-
 const QString titleOf[3] = {
     QStringLiteral("<td colspan=\"21\" > Поступление электроэнергии </td>"),
     QStringLiteral("<td colspan=\"21\" > Отпуск электроэнергии внешним потребителям</td>"),
@@ -46,25 +41,25 @@ void html_otchet1html(int table, QStringList &rows, int count, int &index, int /
     for (int i = 1; i <= count; ++i) {
         const int p = index;
         rows << QStringLiteral("<tr><td>") + QString::number(i) + QStringLiteral("</td>")
-             << cell(pageText(columnAt(ds.name, p)))
-             << cell(pageText(columnAt(ds.pointKind, p)))
-             << cell(fixedText(columnAt(ds.meterCount, p), 1))
-             << cell(pageText(columnAt(ds.meterType, p)))
-             << cell(roundedText(columnAt(ds.ctClass, p), 1, 1))
-             << cell(roundedText(columnAt(ds.vtClass, p), 1, 1))
-             << cell(roundedText(columnAt(ds.meterClass, p), 1, 1))
-             << cell(roundedText(columnAt(ds.verificationDate, p), 2, 2))
-             << cell(roundedText(columnAt(ds.ctRatedCurrent, p), 2, 1))
-             << cell(roundedText(columnAt(ds.ctVoltage, p), 2, 2))
-             << cell(roundedText(columnAt(ds.reportVoltage, p), 1, 1))
-             << cell(roundedText(columnAt(r.rowMaxLoadShown, p), 2, 2))
-             << cell(roundedText(columnAt(r.rowVtCircuitLoss, p), 2, 2))
-             << cell(roundedText(columnAt(r.rowEnergy, p), 3, 3))
-             << cell(roundedText(columnAt(ds.fillFactor, p), 2, 2))
-             << cell(roundedText(columnAt(ds.tanPhi, p), 2, 2))
-             << cell(roundedText(columnAt(ds.offDays, p), 1, 1))
-             << cell(roundedText(columnAt(r.rowUndermetering, p), 1, 1))
-             << cell(roundedText(columnAt(r.rowRandomError, p), 1, 1))
+             << pageCell(pageText(columnAt(ds.name, p)))
+             << pageCell(pageText(columnAt(ds.pointKind, p)))
+             << pageCell(fixedText(columnAt(ds.meterCount, p), 1))
+             << pageCell(pageText(columnAt(ds.meterType, p)))
+             << pageCell(roundedText(columnAt(ds.ctClass, p), 1, 1))
+             << pageCell(roundedText(columnAt(ds.vtClass, p), 1, 1))
+             << pageCell(roundedText(columnAt(ds.meterClass, p), 1, 1))
+             << pageCell(roundedText(columnAt(ds.verificationDate, p), 2, 2))
+             << pageCell(roundedText(columnAt(ds.ctRatedCurrent, p), 2, 1))
+             << pageCell(roundedText(columnAt(ds.ctVoltage, p), 2, 2))
+             << pageCell(roundedText(columnAt(ds.reportVoltage, p), 1, 1))
+             << pageCell(roundedText(columnAt(r.rowMaxLoadShown, p), 2, 2))
+             << pageCell(roundedText(columnAt(r.rowVtCircuitLoss, p), 2, 2))
+             << pageCell(roundedText(columnAt(r.rowEnergy, p), 3, 3))
+             << pageCell(roundedText(columnAt(ds.fillFactor, p), 2, 2))
+             << pageCell(roundedText(columnAt(ds.tanPhi, p), 2, 2))
+             << pageCell(roundedText(columnAt(ds.offDays, p), 1, 1))
+             << pageCell(roundedText(columnAt(r.rowUndermetering, p), 1, 1))
+             << pageCell(roundedText(columnAt(r.rowRandomError, p), 1, 1))
              << QStringLiteral("<td> 1 </td>");
         ++index;
     }
@@ -97,10 +92,10 @@ ReportPage report1Page(const Dataset &ds, const CalcResults &r)
     html_otchet1html(3, rows1, r.ownCount, index, 0, ds, r);
     rows1 << QStringLiteral("<tr><td> </td>")
           << QStringLiteral("<td colspan=\"3\"> Расчетные технические потери </td>")
-          << cell(fixedText(r.techLosses, 2)) << QStringLiteral("<td> тыс.кВт.ч</td>")
+          << pageCell(fixedText(r.techLosses, 2)) << QStringLiteral("<td> тыс.кВт.ч</td>")
           << QStringLiteral("<tr><td> </td>")
           << QStringLiteral("<td colspan=\"3\"> Погрешность расчета техн. потерь </td>")
-          << cell(fixedText(r.techLossErrorPct, 2)) << QStringLiteral("<td>%</td>");
+          << pageCell(fixedText(r.techLossErrorPct, 2)) << QStringLiteral("<td>%</td>");
 
     QStringList &rows2 = page.rows2;
     rows2 << QStringLiteral(
@@ -115,11 +110,12 @@ ReportPage report1Page(const Dataset &ds, const CalcResults &r)
     for (int t = 0; t < 3; ++t) {
         const GroupCharacteristics &g = r.groupCharacteristics[t];
         rows2 << labels[t]
-              << cell(fixedText(g.ctClass, 2)) + cell(fixedText(g.vtClass, 2))
-                     + cell(fixedText(g.meterClass, 2)) + cell(fixedText(g.combinedClass, 2))
-                     + cell(fixedText(shareOf(r, t), 2)) + cell(fixedText(g.ctLoad, 2))
-                     + cell(fixedText(g.vtCircuitLoss, 2)) + cell(fixedText(g.yearsSinceVerification, 1))
-                     + cell(fixedText(undermeteringOf(r, t), 3)) + QStringLiteral("</tr>");
+              << pageCell(fixedText(g.ctClass, 2)) + pageCell(fixedText(g.vtClass, 2))
+                     + pageCell(fixedText(g.meterClass, 2)) + pageCell(fixedText(g.combinedClass, 2))
+                     + pageCell(fixedText(shareOf(r, t), 2)) + pageCell(fixedText(g.ctLoad, 2))
+                     + pageCell(fixedText(g.vtCircuitLoss, 2))
+                     + pageCell(fixedText(g.yearsSinceVerification, 1))
+                     + pageCell(fixedText(undermeteringOf(r, t), 3)) + QStringLiteral("</tr>");
     }
     const QString unitCells = QStringLiteral("<td  colspan=\"2\">тыс.кВт.ч</td></tr>");
     const QString byRow = QStringLiteral("<tr><td  colspan=\"7\">            вносит строка:  ");
@@ -128,13 +124,13 @@ ReportPage report1Page(const Dataset &ds, const CalcResults &r)
           << QStringLiteral("<tr><th  colspan=\"10\">Проверьте правильность данных по строкам с наибольшим "
                             "вкладом в погрешность </th></tr>")
           << QStringLiteral("<tr><td  colspan=\"7\">Наибольший вклад в погрешность на поступление энергии </td>")
-          << cell(fixedText(r.maxIntakeUndermetering, 3)) << unitCells
+          << pageCell(fixedText(r.maxIntakeUndermetering, 3)) << unitCells
           << byRow + pageText(r.maxIntakePointName) + QStringLiteral("</td>") << restOfRow
           << QStringLiteral("<tr><td  colspan=\"7\">Наибольший вклад в погрешность на отпуск энергии </td>")
-          << cell(fixedText(r.maxReleaseUndermetering, 3)) << unitCells
+          << pageCell(fixedText(r.maxReleaseUndermetering, 3)) << unitCells
           << byRow + pageText(r.maxReleasePointName) + QStringLiteral("</td>") << restOfRow
           << QStringLiteral("<tr><td  colspan=\"7\">Расчетные потери в трансформаторах тока </td>")
-          << cell(fixedText(r.ctLossEnergy, 3)) << unitCells;
+          << pageCell(fixedText(r.ctLossEnergy, 3)) << unitCells;
     return page;
 }
 

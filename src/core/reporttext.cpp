@@ -31,4 +31,9 @@ QString pageText(const QString &userText)
     return userText.toHtmlEscaped();
 }
 
+QString pageCell(const QString &text)
+{
+    return QStringLiteral("<td>") + text + QStringLiteral("</td>");
+}
+
 } // namespace keli

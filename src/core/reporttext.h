@@ -21,4 +21,7 @@ QString roundedTwiceText(double value);
 // User data for a page: HTML special characters escaped.
 QString pageText(const QString &userText);
 
+// A cell of a page table: text between <td> and </td>, as it is (escape user data first).
+QString pageCell(const QString &text);
+
 } // namespace keli

@@ -47,7 +47,7 @@ int walkableRows(const Dataset &ds, int counted)
     return n;
 }
 
-// Reads the inputs and sizes the per-row working values (steps 1 and 2 of the driver).
+// Reads the inputs and sizes the per-row working values.
 void startCalculation(const Dataset &ds, CalcResults &r)
 {
     r.intakeCount = std::max(ds.intakeCount, 0);

@@ -112,7 +112,7 @@ double ctLoss(double ctClass, double ratedVoltage, int ratedCurrent, int working
 
 namespace {
 
-// The checks of one metering point with energy W ≠ 0 (steps 2 to 8 of the walk).
+// The checks of one metering point with energy W ≠ 0.
 class RowCheck
 {
 public:

@@ -6,7 +6,6 @@
 #include "core/htmlpage.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QTextCursor>
@@ -57,19 +56,9 @@ void HtmlView::HtmlBody3(QString title, QString caption2, QString caption3, QStr
 
 void HtmlView::showReportPage(const keli::ReportPage &page)
 {
-    const QString kind = QStringLiteral("html");
-    switch (page.tables) {
-    case 2:
-        HtmlBody2(page.title, page.caption2, page.period, page.rows1, page.rows2, kind);
-        break;
-    case 3:
-        HtmlBody3(page.title, page.caption2, page.caption3, page.period, page.rows1, page.rows2,
-                  page.rows3, kind);
-        break;
-    default:
-        HtmlBody(page.title, page.period, page.rows1, kind);
-        break;
-    }
+    const keli::PageHeading heading{m_organisationName, m_objectName};
+    writeAndLoad(page.title, keli::framePage(heading, page, QDateTime::currentDateTime()),
+                 QStringLiteral("html"));
 }
 
 void HtmlView::writeAndLoad(const QString &title, const QStringList &lines, const QString &kind)
@@ -80,18 +69,14 @@ void HtmlView::writeAndLoad(const QString &title, const QStringList &lines, cons
         return; // nothing shown; the caller tells the user why
     setWindowTitle(title);
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return;
-    m_pageText = QString::fromUtf8(file.readAll());
-    file.close();
-
+    // The file holds exactly these lines: show them without reading the file back.
+    const QString pageText = lines.join(QString());
     if (!m_document)
         m_document = new QTextDocument(this);
     if (kind == QLatin1String("html"))
-        m_document->setHtml(m_pageText);
+        m_document->setHtml(pageText);
     else
-        m_document->setPlainText(m_pageText);
+        m_document->setPlainText(pageText);
     ui->textEdit->setDocument(m_document);
 }
 

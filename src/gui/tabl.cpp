@@ -218,7 +218,7 @@ void Tabl::panTab()
     view->setColumnWidth(ColName, 150);
     view->setColumnWidth(ColMeterCount, 100);
     view->setColumnWidth(ColOffDays, 28);
-    // The table's rows lie in one block, so the running row is index minus the block's start.
+    // The table's rows in their stored order.
     int row = 0;
     for (int i = 0; i < m_tableNo.size(); ++i)
         if (m_tableNo[i] == table)
@@ -319,14 +319,10 @@ QStringList Tabl::rowCells(int row) const
 
 void Tabl::on_pbIns_clicked()
 {
+    // Below the current row, or at the end when there is none.
     QTableWidget *view = ui->view;
-    int row = 0;
-    if (view->rowCount() == 0)
-        row = 0;
-    else if (view->currentRow() < 0)
-        row = view->rowCount();
-    else
-        row = view->currentRow() + 1;
+    const int current = view->currentRow();
+    const int row = current < 0 ? view->rowCount() : current + 1;
     SortingSuspended unsorted(view);
     view->insertRow(row);
     setRowCells(row, insertedRowCells(row + 1));

@@ -25,7 +25,7 @@ FVid::FVid(int month, int year, const QString &spreadsheetCommand, const QString
     ds.periodDays = k_day();
 
     const keli::Settings settings;
-    QDoubleSpinBox *const releases[4] = {ui->Otp1, ui->Otp2, ui->Otp3, ui->Otp4};
+    const auto releases = releaseFields();
     for (int i = 0; i < 4; ++i) {
         releases[i]->setValue(settings.networkRelease(i + 1));
         ds.networkRelease[i] = releases[i]->value();
@@ -52,6 +52,11 @@ void FVid::setupForm()
 {
     ui = new Ui::FVid;
     ui->setupUi(this);
+}
+
+std::array<QDoubleSpinBox *, 4> FVid::releaseFields() const
+{
+    return {ui->Otp1, ui->Otp2, ui->Otp3, ui->Otp4};
 }
 
 void FVid::readXLSwriteDB()
@@ -134,10 +139,9 @@ void FVid::syncToDataset()
     ds.correctionFactor[0] = ui->Txt1->text();
     ds.correctionFactor[1] = ui->Txt2->text();
     ds.correctionFactor[2] = ui->Txt3->text();
-    ds.networkRelease[0] = ui->Otp1->value();
-    ds.networkRelease[1] = ui->Otp2->value();
-    ds.networkRelease[2] = ui->Otp3->value();
-    ds.networkRelease[3] = ui->Otp4->value();
+    const auto releases = releaseFields();
+    for (int i = 0; i < 4; ++i)
+        ds.networkRelease[i] = releases[i]->value();
     ds.report1Selected = ui->check1->isChecked();
     ds.report2Selected = ui->check2->isChecked();
     ds.showStopList = ui->checksl->isChecked();
@@ -159,10 +163,9 @@ void FVid::syncFromDataset()
     ui->Txt1->setText(ds.correctionFactor[0]);
     ui->Txt2->setText(ds.correctionFactor[1]);
     ui->Txt3->setText(ds.correctionFactor[2]);
-    ui->Otp1->setValue(ds.networkRelease[0]);
-    ui->Otp2->setValue(ds.networkRelease[1]);
-    ui->Otp3->setValue(ds.networkRelease[2]);
-    ui->Otp4->setValue(ds.networkRelease[3]);
+    const auto releases = releaseFields();
+    for (int i = 0; i < 4; ++i)
+        releases[i]->setValue(ds.networkRelease[i]);
     ui->check1->setChecked(ds.report1Selected);
     ui->check2->setChecked(ds.report2Selected);
     ui->checksl->setChecked(ds.showStopList);
@@ -188,7 +191,7 @@ void FVid::on_FVid_finished(int)
     }
 
     keli::Settings settings;
-    const QDoubleSpinBox *const releases[4] = {ui->Otp1, ui->Otp2, ui->Otp3, ui->Otp4};
+    const auto releases = releaseFields();
     for (int i = 0; i < 4; ++i)
         settings.setNetworkRelease(i + 1, zapToTochka(releases[i]->text()));
 }

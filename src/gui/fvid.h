@@ -13,9 +13,11 @@
 
 #include <QDialog>
 
+#include <array>
 #include <memory>
 
 namespace Ui { class FVid; }
+class QDoubleSpinBox;
 class Tabl;
 
 namespace keli { struct CalcOutcome; }
@@ -75,6 +77,8 @@ private:
 
     void openTableEditor(int table);
     void setupForm();
+    // Otp1..Otp4: the releases into the four networks.
+    std::array<QDoubleSpinBox *, 4> releaseFields() const;
 
     Ui::FVid *ui = nullptr;
     keli::Dataset ds;

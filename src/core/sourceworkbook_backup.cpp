@@ -3,8 +3,12 @@
 
 #include "core/sourceworkbook.h"
 
+#include "core/reportbook.h"
+
 #include <QFile>
 #include <QFileInfo>
+
+#include <initializer_list>
 
 namespace keli {
 
@@ -42,10 +46,9 @@ bool makeOpeningBackup(const QString &path)
 
 bool isReservedReportPath(const QString &path, const QString &workDir)
 {
-    static const char *const names[] = {"Otchet1.xlsx", "result.xlsx", "otchet1Empty.xlsx",
-                                        "otchet2Empty.xlsx", "СтоплистОтчет.xlsx"};
-    for (const char *name : names) {
-        if (path == workDir + QLatin1Char('/') + QString::fromUtf8(name))
+    for (const QString *name : {&report1BookName, &report2BookName, &report1TemplateName,
+                                &report2TemplateName, &stopListBookName}) {
+        if (path == workDir + QLatin1Char('/') + *name)
             return true;
     }
     return false;

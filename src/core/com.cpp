@@ -9,18 +9,10 @@ const QStringList ls_mes = {
     QStringLiteral("Октябрь"), QStringLiteral("Ноябрь"), QStringLiteral("Декабрь"),
     QStringLiteral("год")};
 
-const QStringList ls_mes_lower = {
-    QStringLiteral("январь"), QStringLiteral("февраль"), QStringLiteral("март"),
-    QStringLiteral("апрель"), QStringLiteral("май"), QStringLiteral("июнь"),
-    QStringLiteral("июль"), QStringLiteral("август"), QStringLiteral("сентябрь"),
-    QStringLiteral("октябрь"), QStringLiteral("ноябрь"), QStringLiteral("декабрь"),
-    QStringLiteral("год")};
-
 const QString organisationName = QStringLiteral("Служба учета электроэнергии сетевой компании");
 
 const QString programTitle = QStringLiteral("Программа КЕЛИ");
 const QString programVersion = QStringLiteral(" (Версия V2.01.26)");
-const QString windowTitle = QStringLiteral("Программа КЕЛИ ");
 
 QString monthName(int month)
 {
@@ -29,7 +21,7 @@ QString monthName(int month)
 
 QString monthNameLower(int month)
 {
-    return (month >= 1 && month <= ls_mes_lower.size()) ? ls_mes_lower.at(month - 1) : QString();
+    return monthName(month).toLower();
 }
 
 QString periodText(int month, int year)

@@ -9,20 +9,16 @@ namespace com {
 // Month names of the period choice; position + 1 is the month number, 13 ("год") the whole year.
 extern const QStringList ls_mes;
 
-// The lower-case month names of the report pages, same order, "год" last.
-extern const QStringList ls_mes_lower;
-
 // Name of the organisation operating the program, shown in every report heading.
 extern const QString organisationName;
 
 // Program line of the about dialog and the main window title.
 extern const QString programTitle;     // "Программа КЕЛИ"
 extern const QString programVersion;   // " (Версия V2.01.26)"
-extern const QString windowTitle;      // "Программа КЕЛИ " (trailing blank) for the other windows
 
 // Month name for 1..13 from ls_mes, empty outside that range.
 QString monthName(int month);
-// Lower-case month name for 1..13 from ls_mes_lower, empty outside that range.
+// monthName() in lower case (empty outside 1..13), as the report pages show it.
 QString monthNameLower(int month);
 // Report period text: lower-case month name, a blank, the year and " года".
 QString periodText(int month, int year);

@@ -8,9 +8,6 @@ namespace keli {
 
 namespace {
 
-const QString tableOpen80 = QStringLiteral(
-    "<table border='1' bgcolor='#DEECFC' align='center' width='80%' cellspacing='0' cellpadding ='2'>\n");
-
 QString tableOpen(const QString &width)
 {
     return QStringLiteral("<table border='1' bgcolor='#DEECFC' align='center' width='%1' "
@@ -62,7 +59,7 @@ QString periodLine(const QString &period)
 QStringList furtherTable(const QString &caption, const QStringList &rows)
 {
     QStringList p;
-    p << tableOpen80 << captionH2(caption) << rows << QStringLiteral("</table>\n");
+    p << tableOpen(QStringLiteral("80%")) << captionH2(caption) << rows << QStringLiteral("</table>\n");
     return p;
 }
 

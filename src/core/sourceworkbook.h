@@ -22,7 +22,8 @@ struct WorkbookResult
 // With rewriteInPlace false the file is only read (keli-calc).
 WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace = true);
 
-// The defaults of a new dataset (no file is read or written).
+// The defaults of a new dataset (no file is read or written): fileMonth/fileYear and periodDays
+// from the calculation period, releases 0.
 void readXLS(Dataset &ds);
 
 // Writes ds as a new source workbook at path (backup "B.xlsx" first, then an atomic save: on

@@ -88,12 +88,9 @@ void FVid::readXLSwriteDB()
 
 void FVid::readXLS()
 {
+    // The period of the file is the calculation period; the releases are 0 (the settings are not
+    // consulted for a new workbook).
     keli::readXLS(ds);
-    ds.fileMonth = ds.calcMonth;
-    ds.fileYear = ds.calcYear;
-    ds.periodDays = k_day();
-    for (double &release : ds.networkRelease)
-        release = 0; // the settings are not consulted for a new workbook
     syncFromDataset();
     syncToDataset();
 }

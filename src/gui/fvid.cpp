@@ -61,23 +61,9 @@ std::array<QDoubleSpinBox *, 4> FVid::releaseFields() const
 
 void FVid::readXLSwriteDB()
 {
-    // What the loader does not own: the period, the context and the dialog-only values.
-    const keli::Dataset before = ds;
+    // The loader leaves the period, the context, the releases and the report choices as they are,
+    // takes periodDays from the period and resets the correction factors to "1.00".
     const keli::WorkbookResult result = keli::readXLSwriteDB(ds);
-
-    ds.calcMonth = before.calcMonth;
-    ds.calcYear = before.calcYear;
-    ds.spreadsheetCommand = before.spreadsheetCommand;
-    ds.workbookPath = before.workbookPath;
-    ds.periodDays = k_day();
-    for (int i = 0; i < 4; ++i)
-        ds.networkRelease[i] = before.networkRelease[i];
-    ds.report1Selected = before.report1Selected;
-    ds.report2Selected = before.report2Selected;
-    ds.showStopList = before.showStopList;
-    for (QString &factor : ds.correctionFactor)
-        factor = QStringLiteral("1.00");
-
     syncFromDataset();
     // The fields round to their decimals and limit to their ranges: keep the dataset equal to them.
     syncToDataset();

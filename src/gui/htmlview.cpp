@@ -34,31 +34,32 @@ HtmlView::~HtmlView()
 void HtmlView::HtmlBody(QString title, QString period, QStringList rows, QString kind)
 {
     const QDateTime startedAt = QDateTime::currentDateTime();
-    const keli::PageHeading heading{m_organisationName, m_objectName};
-    writeAndLoad(title, keli::htmlBodyLines(heading, title, period, rows, startedAt), kind);
+    writeAndLoad(title, keli::htmlBodyLines(heading(), title, period, rows, startedAt), kind);
 }
 
 void HtmlView::HtmlBody2(QString title, QString caption2, QString period, QStringList rows1,
                          QStringList rows2, QString kind)
 {
-    const keli::PageHeading heading{m_organisationName, m_objectName};
-    writeAndLoad(title, keli::htmlBody2Lines(heading, title, caption2, period, rows1, rows2), kind);
+    writeAndLoad(title, keli::htmlBody2Lines(heading(), title, caption2, period, rows1, rows2), kind);
 }
 
 void HtmlView::HtmlBody3(QString title, QString caption2, QString caption3, QString period,
                          QStringList rows1, QStringList rows2, QStringList rows3, QString kind)
 {
-    const keli::PageHeading heading{m_organisationName, m_objectName};
     writeAndLoad(title,
-                 keli::htmlBody3Lines(heading, title, caption2, caption3, period, rows1, rows2, rows3),
+                 keli::htmlBody3Lines(heading(), title, caption2, caption3, period, rows1, rows2, rows3),
                  kind);
 }
 
 void HtmlView::showReportPage(const keli::ReportPage &page)
 {
-    const keli::PageHeading heading{m_organisationName, m_objectName};
-    writeAndLoad(page.title, keli::framePage(heading, page, QDateTime::currentDateTime()),
+    writeAndLoad(page.title, keli::framePage(heading(), page, QDateTime::currentDateTime()),
                  QStringLiteral("html"));
+}
+
+keli::PageHeading HtmlView::heading() const
+{
+    return {m_organisationName, m_objectName};
 }
 
 void HtmlView::writeAndLoad(const QString &title, const QStringList &lines, const QString &kind)

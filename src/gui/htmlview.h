@@ -9,7 +9,7 @@
 class QTextDocument;
 class Ui_HtmlView;
 
-namespace keli { struct ReportPage; }
+namespace keli { struct PageHeading; struct ReportPage; }
 
 class HtmlView : public QDialog
 {
@@ -42,6 +42,7 @@ private slots:
     void OnPrintPreviewClick(bool checked);
 
 private:
+    keli::PageHeading heading() const;
     void writeAndLoad(const QString &title, const QStringList &lines, const QString &kind);
 
     QTextDocument *m_document = nullptr;

@@ -148,7 +148,7 @@ void insertBlock(Sequence &column, int at, const Sequence &block)
 
 } // namespace
 
-Tabl::Tabl(int month, int year, int /*periodDays*/, int table, bool /*settlement*/,
+Tabl::Tabl(int month, int year, int periodDays, int table, bool settlement,
            int &nPost, int &nOtp, int &nOtps, const QString &caption,
            QVector<QString> &name, QVector<QString> &pointKind, QVector<QString> &meterType,
            QVector<double> &ctClass, QVector<double> &vtClass, QVector<double> &energy,
@@ -166,7 +166,8 @@ Tabl::Tabl(int month, int year, int /*periodDays*/, int table, bool /*settlement
       m_reportVoltage(reportVoltage),
       m_ctRatedCurrent(ctRatedCurrent), m_pointDays(pointDays), m_offDays(offDays),
       m_tableNo(tableNo), m_spare(spare),
-      ui(new Ui::Tabl), table(table), nPost(nPost), nOtp(nOtp), nOtps(nOtps)
+      ui(new Ui::Tabl), month(month), year(year), periodDays(periodDays), table(table),
+      settlement(settlement), nPost(nPost), nOtp(nOtp), nOtps(nOtps), caption(caption)
 {
     ui->setupUi(this);
     QTableWidget *view = ui->view;

@@ -15,8 +15,7 @@ class Tabl : public QDialog
     Q_OBJECT
 
 public:
-    // The counts and sequences are only read: the editor keeps copies of their values. month, year
-    // and caption are shown above the grid; periodDays and settlement are not used by the editor.
+    // The counts and sequences are only read: the editor keeps copies of their values.
     Tabl(int month, int year, int periodDays, int table, bool settlement,
          int &nPost, int &nOtp, int &nOtps, const QString &caption,
          QVector<QString> &name, QVector<QString> &pointKind, QVector<QString> &meterType,
@@ -88,8 +87,13 @@ private:
     QVector<int> m_ctRatedCurrent, m_pointDays, m_offDays, m_tableNo, m_spare;
 
     Ui::Tabl *ui = nullptr;
-    int table = 1; // 1 intake, 2 external release, 3 own release
+    int month = 0;
+    int year = 0;
+    int periodDays = 0;   // kept; nothing in the editor depends on it
+    int table = 1;        // 1 intake, 2 external release, 3 own release
+    bool settlement = false; // metering kind "Расчетный"; kept, not used here
     int nPost = 0;
     int nOtp = 0;
     int nOtps = 0;
+    QString caption;
 };

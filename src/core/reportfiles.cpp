@@ -30,9 +30,7 @@ bool writeReportPage(const QString &dir, const Dataset &ds, const ReportPage &pa
 
 void removeErrorPage(const QString &dir)
 {
-    const QString path = QDir(dir).filePath(pageFileName(errorReportTitle));
-    if (QFile::exists(path))
-        QFile::remove(path);
+    QFile::remove(QDir(dir).filePath(pageFileName(errorReportTitle))); // false when there is none
 }
 
 ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const CalcOutcome &outcome,

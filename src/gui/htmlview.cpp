@@ -6,6 +6,7 @@
 #include "core/htmlpage.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QTextCursor>
@@ -70,8 +71,11 @@ void HtmlView::writeAndLoad(const QString &title, const QStringList &lines, cons
         return; // nothing shown; the caller tells the user why
     setWindowTitle(title);
 
-    // The file holds exactly these lines: show them without reading the file back.
-    const QString pageText = lines.join(QString());
+    // What is shown is what the page file holds.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    const QString pageText = QString::fromUtf8(file.readAll());
     if (!m_document)
         m_document = new QTextDocument(this);
     if (kind == QLatin1String("html"))

@@ -1,6 +1,6 @@
 #pragma once
-// The report viewer: frames the rows of a report into a page, writes the page file (core) and shows
-// the page, with a search line and a print preview.
+// The report viewer: frames the rows of a report into a page (core writes the page file), reads the
+// file back and shows it, with a search line and a print preview.
 
 #include <QDialog>
 #include <QString>
@@ -20,7 +20,7 @@ public:
     ~HtmlView() override;
 
     // One-, two- and three-table pages; each writes title + ".html" in the working directory and
-    // shows the page it wrote. kind "html" shows rich text, anything else plain text.
+    // shows what the file holds. kind "html" shows rich text, anything else plain text.
     void HtmlBody(QString title, QString period, QStringList rows, QString kind);
     void HtmlBody2(QString title, QString caption2, QString period, QStringList rows1,
                    QStringList rows2, QString kind);

@@ -1,5 +1,7 @@
 #include "resultjson.h"
 
+#include "core/calcmath.h"
+
 #include <QStringList>
 
 #include <cmath>
@@ -8,7 +10,7 @@ namespace {
 
 QString number(double v)
 {
-    return QString::number(std::isfinite(v) ? v : 0.0, 'g', 17);
+    return QString::number(keli::finiteOr0(v), 'g', 17);
 }
 
 QString text(const QString &s)

@@ -6,13 +6,19 @@
 
 namespace keli {
 
+// value, or 0 when it is NaN or infinite.
+inline double finiteOr0(double value)
+{
+    return std::isfinite(value) ? value : 0.0;
+}
+
 // a / b, or 0 when b is 0 (or the quotient is not finite).
 inline double safeDivide(double a, double b)
 {
     if (b == 0)
         return 0.0;
     const double q = a / b;
-    return std::isfinite(q) ? q : 0.0;
+    return finiteOr0(q);
 }
 
 // √x, or 0 when x is negative (or not finite).

@@ -6,11 +6,6 @@
 
 namespace keli {
 
-double finiteOr0(double value)
-{
-    return std::isfinite(value) ? value : 0.0;
-}
-
 QString fixedText(double value, int n)
 {
     return QString::number(finiteOr0(value), 'f', n);

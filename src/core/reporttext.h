@@ -2,12 +2,11 @@
 // Number and text pieces shared by the report pages and workbooks. No report ever shows NaN or
 // infinity: a value that is not finite is shown and written as 0.
 
+#include "core/calcmath.h"
+
 #include <QString>
 
 namespace keli {
-
-// value, or 0 when it is NaN or infinite.
-double finiteOr0(double value);
 
 // Fixed-point text with exactly n decimals, point, no grouping; not rounded first by round().
 QString fixedText(double value, int n);

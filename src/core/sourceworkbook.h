@@ -12,6 +12,8 @@ struct WorkbookResult
 {
     bool ok = true;
     QString message; // what the user must be told when !ok (Russian, ready for a message box)
+
+    static WorkbookResult failure(const QString &message) { return {false, message}; }
 };
 
 // Loads ds.workbookPath into ds: header values, rows, fileMonth/fileYear; periodDays from the

@@ -124,14 +124,6 @@ void clearLoadedContent(Dataset &ds)
     ds.resizeRows(0);
 }
 
-WorkbookResult refused(const QString &message)
-{
-    WorkbookResult result;
-    result.ok = false;
-    result.message = message;
-    return result;
-}
-
 // Reads one metering point from workbook row r into index i.
 void readRow(const QXlsx::Document &doc, int r, int i, Dataset &ds)
 {
@@ -166,11 +158,11 @@ WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace)
     clearLoadedContent(ds);
     const QString path = ds.workbookPath;
     if (!QFileInfo(path).isFile())
-        return refused(QStringLiteral("Файл \"%1\" не найден. Данные не загружены.").arg(path));
+        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не найден. Данные не загружены.").arg(path));
 
     QXlsx::Document doc(path);
     if (!doc.isLoadPackage()) {
-        return refused(QStringLiteral("Файл \"%1\" не удалось прочитать как книгу xlsx (%2). "
+        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не удалось прочитать как книгу xlsx (%2). "
                                       "Данные не загружены, файл не изменен.")
                            .arg(path, doc.errorString()));
     }
@@ -182,7 +174,7 @@ WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace)
                            countOfText(cellTrimmed(doc.read(1, 4)))};
     const qint64 total = qint64(counts[0]) + counts[1] + counts[2];
     if (counts[0] < 0 || counts[1] < 0 || counts[2] < 0 || total > kMaxRows) {
-        return refused(QStringLiteral("В файле \"%1\" неверное количество групп счетчиков в ячейках "
+        return WorkbookResult::failure(QStringLiteral("В файле \"%1\" неверное количество групп счетчиков в ячейках "
                                       "B1, C1, D1 (%2, %3, %4): каждое должно быть не меньше 0, "
                                       "а всего не больше %5. Данные не загружены, файл не изменен.")
                            .arg(path)

@@ -82,14 +82,6 @@ QString fixedText(double value, int decimals)
     return QString::number(round(value, decimals) + 0.0, 'f', decimals);
 }
 
-WorkbookResult failed(const QString &message)
-{
-    WorkbookResult result;
-    result.ok = false;
-    result.message = message;
-    return result;
-}
-
 // The sequences the saver reads all hold at least n rows (pointDays and spare are not written).
 bool rowsComplete(const Dataset &ds, int n)
 {
@@ -136,7 +128,7 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
 {
     const int n = ds.rowCount();
     if (!rowsComplete(ds, n))
-        return failed(QStringLiteral("Файл \"%1\" не сохранен: столбцы таблиц имеют разную длину.").arg(path));
+        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен: столбцы таблиц имеют разную длину.").arg(path));
 
     // The rows of each table in index order. A table whose count is 0 is not written; the counts
     // written are the rows actually written, so that the workbook always reads back as saved.
@@ -179,12 +171,12 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
     }
 
     if (!w.ok()) {
-        return failed(QStringLiteral("Файл \"%1\" не сохранен: значение ячейки %2 не может быть "
+        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен: значение ячейки %2 не может быть "
                                      "записано. Прежний файл не изменен.")
                           .arg(path, w.failedCell()));
     }
     if (!doc.saveAs(path)) {
-        return failed(QStringLiteral("Файл \"%1\" не сохранен: запись не удалась (нет места, нет "
+        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен: запись не удалась (нет места, нет "
                                      "прав или файл открыт другой программой). Прежний файл не "
                                      "изменен.")
                           .arg(path));

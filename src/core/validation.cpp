@@ -75,7 +75,7 @@ void addArrMesErr(QVector<StopListEntry> &stopList, int fileRow, int table, int 
     e.rowInTable = rowInTable;
     e.name = name;
     e.parameter = parameter;
-    e.value = std::isfinite(value) ? round(value, 2) : 0.0;
+    e.value = round(finiteOr0(value), 2);
     e.message = message;
     e.kind = kind;
     stopList.append(e);
@@ -90,7 +90,7 @@ double ctLoadFactor(double energy, int ratedCurrent, double ratedVoltage, int ho
                         / (ratedCurrent * kSqrt3 * ratedVoltage * hours * meters)
                         * std::sqrt(1.0 + tanPhi * tanPhi) * (2.0 * fillFactor + 1.0)
                         / (3.0 * fillFactor);
-    return std::isfinite(beta) ? round(beta, 2) : 0.0;
+    return round(finiteOr0(beta), 2);
 }
 
 double ctLoss(double ctClass, double ratedVoltage, int ratedCurrent, int workingDays, double meters,
@@ -107,7 +107,7 @@ double ctLoss(double ctClass, double ratedVoltage, int ratedCurrent, int working
                                        * (2.0 * fillFactor + 1.0),
                                    3.0 * fillFactor)
                         / 1000000.0;
-    return std::isfinite(loss) ? loss : 0.0;
+    return finiteOr0(loss);
 }
 
 namespace {

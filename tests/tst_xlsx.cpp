@@ -217,6 +217,7 @@ void TestXlsx::newDocumentRoundTrip()
         QVERIFY(!doc.write(1, 1, std::nan("")));
         QVERIFY(!doc.write(1, 1, HUGE_VAL));
         QCOMPARE(doc.read(1, 2), QVariant(0.1)); // a write reads back before saving
+        QCOMPARE(doc.lastRow(), 1048576);
         QVERIFY(doc.saveAs(path));
     }
     Document doc(path);
@@ -385,6 +386,7 @@ void TestXlsx::writesIntoUnorderedSheet()
     QCOMPARE(sheet.count("r=\"A1\""), 1);
     QCOMPARE(sheet.count("r=\"B3\""), 1);
     Document doc(path);
+    QCOMPARE(doc.lastRow(), 3);
     QCOMPARE(doc.read(1, 1), QVariant(10.0));
     QCOMPARE(doc.read(1, 2), QVariant(20.0));
     QCOMPARE(doc.read(1, 3), QVariant(2.0));

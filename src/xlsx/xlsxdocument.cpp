@@ -279,6 +279,11 @@ QVariant Document::read(int row, int column) const
     return c ? c->value : QVariant();
 }
 
+int Document::lastRow() const
+{
+    return d->sheets.empty() ? 0 : d->sheets[size_t(d->current)].worksheet.lastRow();
+}
+
 bool Document::write(int row, int column, const QVariant &value, const Format &format)
 {
     if (d->sheets.empty() || !CellReference::isValid(row, column))

@@ -40,6 +40,9 @@ public:
     // The value of a cell of the current sheet: QString, double or bool; an invalid QVariant for an
     // empty or missing cell; a formula cell gives its cached value, an error cell its text ("#DIV/0!").
     QVariant read(int row, int column) const;
+    // The number of the last row of the current sheet that has an entry (values, styles or writes),
+    // 0 for an empty sheet: where clearing leftover rows may stop.
+    int lastRow() const;
 
     // Writes a value (QString -> text, numbers -> number, bool -> boolean; an invalid QVariant or
     // an empty text clears the value) into the current sheet. An empty Format keeps the cell's

@@ -31,6 +31,8 @@ public:
     bool load(QIODevice *xml, const SharedStrings &strings, const QString &part, QString *error);
 
     const Cell *cell(int row, int column) const;
+    // The last row with an entry, 0 when there is none.
+    int lastRow() const { return m_rows.empty() ? 0 : m_rows.back().row; }
     // The style a cell has, or would get when written: its own, else its row's, else its column's.
     int styleOf(int row, int column) const;
     // Sets a cell (an invalid value clears it) with the given style. True when the cell held a

@@ -65,6 +65,7 @@ private slots:
     void calculatedShowsReportsThenWorkbooks();
     void warningsShowTheErrorPageWhenAsked();
     void blockedShowsMessageErrorPageAndStartsSpreadsheet();
+    void spreadsheetFallsBackToDesktopThenToMessage();
     void fillFactorZeroShowsOnlyItsMessage();
     void failuresAreReportedAndLaterReportsFollow();
     void samePageFilesAsKeliCalc();
@@ -186,6 +187,34 @@ void TestRaschet::blockedShowsMessageErrorPageAndStartsSpreadsheet()
     QTRY_VERIFY_WITH_TIMEOUT(fileBytes(work->filePath(QStringLiteral("started.txt"))).startsWith("СтоплистОтчет.xlsx"), 10000);
 }
 
+void TestRaschet::spreadsheetFallsBackToDesktopThenToMessage()
+{
+    // "EXCEL" is not there, nor is a desktop opener: the message names the workbook and the key.
+    QTemporaryDir bin;
+    const QByteArray path = qgetenv("PATH");
+    struct Restore { QByteArray path; ~Restore() { qputenv("PATH", path); } } restore{path};
+    qputenv("PATH", QFile::encodeName(bin.path()));
+    auto dialog = openExample();
+    dialog->dataset().fillFactor[0] = 0.05; // an error: the stop-list workbook is to be opened
+    ViewerWatch watch;
+    press(*dialog);
+    const QString book = work->filePath(QStringLiteral("СтоплистОтчет.xlsx"));
+    QCOMPARE(informed.size(), 2);
+    QVERIFY2(informed[1].contains(QDir::toNativeSeparators(book)) && informed[1].contains(QStringLiteral("reportKeli")),
+             qPrintable(informed[1]));
+
+    // A desktop opener (a fake that records its argument) opens the workbook; nothing more is said.
+    QFile opener(bin.filePath(QStringLiteral("xdg-open")));
+    QVERIFY(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\necho \"$1\" > \"" + QFile::encodeName(work->filePath(QStringLiteral("opened.txt"))) + "\"\n");
+    opener.close();
+    QVERIFY(opener.setPermissions(opener.permissions() | QFileDevice::ExeOwner));
+    informed.clear();
+    press(*dialog);
+    QCOMPARE(informed, QStringList({QStringLiteral(" |В исходных данных есть критические ошибки - расчет невозможен. Смотри стоплист.")}));
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(fileBytes(work->filePath(QStringLiteral("opened.txt")))).trimmed(), book, 10000);
+}
+
 void TestRaschet::fillFactorZeroShowsOnlyItsMessage()
 {
     auto dialog = openExample();
@@ -208,9 +237,10 @@ void TestRaschet::failuresAreReportedAndLaterReportsFollow()
     QVERIFY(QFile::remove(work->filePath(QStringLiteral("otchet2Empty.xlsx"))));
     ViewerWatch watch;
     press(*dialog);
-    QCOMPARE(watch.titles, QStringList({kPage2}));
+    QCOMPARE(watch.titles, QStringList({kPage1, kPage2})); // the unwritten page is shown from memory
     QCOMPARE(informed.size(), 3);
     QVERIFY(informed[0].startsWith(QStringLiteral(" |")) && informed[0].contains(kPage1 + QStringLiteral(".html")));
+    QVERIFY(informed[0].contains(QStringLiteral("в папке \"%1\"").arg(QDir::toNativeSeparators(work->path()))));
     QVERIFY(informed[1].contains(QStringLiteral("Otchet1.xlsx")));
     QCOMPARE(informed[2], QStringLiteral(" |Ошибка копирования отчета2"));
     QVERIFY(!QFile::exists(work->filePath(QStringLiteral("result.xlsx"))));

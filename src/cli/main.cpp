@@ -7,6 +7,7 @@
 #include "core/calculation.h"
 #include "core/dialogfields.h"
 #include "core/helpers.h"
+#include "core/reportbook.h"
 #include "core/reportfiles.h"
 #include "core/sourceworkbook.h"
 
@@ -154,6 +155,7 @@ int main(int argc, char **argv)
     reportOptions.report1 = opt.report1;
     reportOptions.report2 = opt.report2;
     reportOptions.errorPageAfterWarnings = opt.stopList;
+    reportOptions.installedTemplates = installedTemplatesDir(QCoreApplication::applicationDirPath());
     const ReportFilesResult files = writeReportFiles(opt.workDir, ds, outcome, reportOptions);
     for (const QString &name : files.written)
         out(QStringLiteral("Written: %1").arg(QDir(opt.workDir).filePath(name)));

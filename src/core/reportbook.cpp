@@ -51,6 +51,24 @@ QString saveFailedMessage(const QString &path, const QString &reason)
     return text;
 }
 
+QString installedTemplatesDir(const QString &programDir)
+{
+    return QDir::cleanPath(programDir + QStringLiteral("/../share/keli/templates"));
+}
+
+bool provideTemplate(const QString &workDir, const QString &installedDir, const QString &templateName)
+{
+    const QString target = QDir(workDir).filePath(templateName);
+    if (installedDir.isEmpty() || QFileInfo::exists(target))
+        return true;
+    const QString source = QDir(installedDir).filePath(templateName);
+    if (!QFileInfo::exists(source) || !QFile::copy(source, target))
+        return false;
+    // Installed files are read-only; the copy is the user's (the stop-list workbook is filled in place).
+    QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
+    return true;
+}
+
 std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName)
 {
     const QString path = QDir(dir).filePath(templateName);

@@ -42,6 +42,15 @@ extern const QString report2BookName;     // "result.xlsx"
 extern const QString report2TemplateName; // "otchet2Empty.xlsx"
 extern const QString stopListBookName;    // "СтоплистОтчет.xlsx"
 
+// The installed templates of a program whose executable lies in programDir: share/keli/templates
+// beside its bin/, so that an install under any prefix finds them.
+QString installedTemplatesDir(const QString &programDir);
+
+// Copies templateName from installedDir into workDir when workDir has no file of that name (a copy
+// the user keeps there is never replaced). Nothing when installedDir is empty; false when the copy
+// was needed and failed.
+bool provideTemplate(const QString &workDir, const QString &installedDir, const QString &templateName);
+
 // Opens dir/templateName with the sheet "Лист1" selected (when it has one); null when the template
 // is missing or unreadable. The template itself is never written: the report is saved elsewhere.
 std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName);

@@ -3,6 +3,7 @@
 #include "core/com.h"
 #include "core/reporttext.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -85,6 +86,15 @@ QStringList spreadsheetCommandLine(const QString &command, const QString &workbo
         return {};
     parts << workbook;
     return parts;
+}
+
+QString spreadsheetNotStartedMessage(const QString &command, const QString &path)
+{
+    return QStringLiteral("Не удалось открыть книгу \"%1\": программа \"%2\" не запускается, "
+                          "и для файлов .xlsx нет программы по умолчанию.\n\n"
+                          "Откройте книгу сами или укажите программу для таблиц в ключе reportKeli "
+                          "файла keli.ini, например: reportKeli=libreoffice --calc")
+        .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), command);
 }
 
 } // namespace keli

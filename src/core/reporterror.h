@@ -27,4 +27,8 @@ BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stop
 // command split at blanks (quotes group), never run through a shell. Empty when there is no program.
 QStringList spreadsheetCommandLine(const QString &command, const QString &workbook);
 
+// What the user is told when neither the spreadsheet command nor the desktop's application for
+// .xlsx opened the workbook at path: its full path and the key of keli.ini that names the program.
+QString spreadsheetNotStartedMessage(const QString &command, const QString &path);
+
 } // namespace keli

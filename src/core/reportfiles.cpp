@@ -7,13 +7,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLocale>
 
 namespace keli {
 
 QString reportDateText(const QDate &date)
 {
-    return QLocale().toString(date, QLocale::ShortFormat);
+    return date.toString(QStringLiteral("dd.MM.yyyy"));
 }
 
 PageHeading pageHeading(const Dataset &ds)
@@ -50,6 +49,9 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
         else
             result.failures << b.message;
     };
+    auto provide = [&](const QString &templateName) {
+        provideTemplate(dir, options.installedTemplates, templateName); // a failure shows as a missing template
+    };
     const CalcResults &r = outcome.results;
     const int year = ds.calcYear;
 
@@ -57,10 +59,12 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
     case Outcome::Calculated:
         if (options.report1) {
             page(report1Page(ds, r));
+            provide(report1TemplateName);
             book(otchet1xls(dir, ds, r, options.dateText), report1BookName);
         }
         if (options.report2) {
             page(report2Page(ds, r));
+            provide(report2TemplateName);
             book(otchet2xls(dir, ds, r, options.dateText), report2BookName);
         }
         removeErrorPage(dir);
@@ -69,6 +73,7 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
         break;
     case Outcome::Blocked:
         page(errorReportPage(outcome.stopList, ds.fileMonth, year));
+        provide(stopListBookName);
         book(otchet_errxls(QDir(dir).filePath(stopListBookName), outcome.stopList), stopListBookName);
         break;
     case Outcome::FillFactorZero:

@@ -12,7 +12,7 @@
 
 namespace keli {
 
-// Today's date as the report workbooks show it: the short date format of the default locale.
+// A date as the report workbooks show it: the Russian short date, 08.12.2026, whatever the locale.
 QString reportDateText(const QDate &date = QDate::currentDate());
 
 // The headings of every page: the fixed organisation name and the dataset's object name.
@@ -32,6 +32,7 @@ struct ReportFilesOptions
     bool errorPageAfterWarnings = true; // the error page after a calculation with warnings
     QDateTime calculatedAt = QDateTime::currentDateTime();
     QString dateText = reportDateText();
+    QString installedTemplates; // templates missing from the working folder are copied from here
 };
 
 struct ReportFilesResult

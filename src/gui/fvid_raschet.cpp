@@ -11,8 +11,12 @@
 #include "core/reporterror.h"
 #include "core/reportfiles.h"
 
+#include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QUrl>
 
 namespace {
 
@@ -21,6 +25,13 @@ const QString kInformTitle = QStringLiteral(" ");
 QString workDir()
 {
     return QDir::currentPath();
+}
+
+// A template the working folder lacks comes from the installed ones.
+void provideTemplate(const QString &templateName)
+{
+    keli::provideTemplate(workDir(), keli::installedTemplatesDir(QCoreApplication::applicationDirPath()),
+                          templateName);
 }
 
 } // namespace
@@ -59,14 +70,16 @@ void FVid::on_raschet_clicked()
 
 namespace {
 
-// Shows one report page modally; a page file that cannot be written is reported instead.
+// Shows one report page modally; a page file that cannot be written is reported first, and the
+// page is shown all the same.
 void showPage(const keli::Prompts &prompts, const keli::Dataset &ds, const keli::ReportPage &page)
 {
     HtmlView view(com::organisationName, ds.objectName);
     view.showReportPage(page);
     if (!view.pageError().isEmpty()) {
-        prompts.inform(kInformTitle, view.pageError());
-        return;
+        const QString notSaved = QStringLiteral("Отчет будет показан, но в папке \"%1\" он не сохранен.")
+                                     .arg(QDir::toNativeSeparators(workDir()));
+        prompts.inform(kInformTitle, view.pageError() + QStringLiteral("\n\n") + notSaved);
     }
     view.show();
     view.exec();
@@ -87,6 +100,7 @@ void FVid::otchet1html()
 
 void FVid::otchet1xls()
 {
+    provideTemplate(keli::report1TemplateName);
     reportBook(prompts, keli::otchet1xls(workDir(), ds, outcome->results, keli::reportDateText()));
 }
 
@@ -97,6 +111,7 @@ void FVid::otchet2html()
 
 void FVid::otchet2xls()
 {
+    provideTemplate(keli::report2TemplateName);
     reportBook(prompts, keli::otchet2xls(workDir(), ds, outcome->results, keli::reportDateText()));
 }
 
@@ -107,15 +122,24 @@ void FVid::otchet_errhtml()
 
 void FVid::otchet_errxls()
 {
+    provideTemplate(keli::stopListBookName);
     const keli::BookResult written = keli::otchet_errxls(
         QDir(workDir()).filePath(keli::stopListBookName), outcome->stopList);
     reportBook(prompts, written);
     if (!written.ok())
         return;
     // The spreadsheet program opens the workbook on its own; it is not waited for or watched.
+    // When it cannot be started, the desktop's application for .xlsx opens it (xdg-open, else what
+    // the platform knows), else the user is told.
     QStringList command = keli::spreadsheetCommandLine(ds.spreadsheetCommand, keli::stopListBookName);
-    if (command.isEmpty())
+    if (!command.isEmpty()) {
+        const QString program = command.takeFirst();
+        if (QProcess::startDetached(program, command, workDir()))
+            return;
+    }
+    const QString path = QDir(workDir()).filePath(keli::stopListBookName);
+    if (QProcess::startDetached(QStringLiteral("xdg-open"), {path}, workDir())
+        || QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         return;
-    const QString program = command.takeFirst();
-    QProcess::startDetached(program, command, workDir());
+    prompts.inform(kInformTitle, keli::spreadsheetNotStartedMessage(ds.spreadsheetCommand, path));
 }

@@ -2,6 +2,8 @@
 
 #include "ui_htmlview.h"
 
+#include "screenfit.h"
+
 #include "core/helpers.h"
 #include "core/htmlpage.h"
 
@@ -24,7 +26,10 @@ HtmlView::HtmlView(QString organisationName, QString objectName, QWidget *parent
     connect(ui->ActNext, &QPushButton::clicked, this, &HtmlView::OnActNextClick);
     connect(ui->ActPrev, &QPushButton::clicked, this, &HtmlView::OnActPrevClick);
     connect(ui->PreviewButton, &QPushButton::clicked, this, &HtmlView::OnPrintPreviewClick);
+    // Enter in the search line finds the next match.
+    connect(ui->ValueFind, &QLineEdit::returnPressed, this, [this] { FindTextInEditor(false); });
     move(20, 20);
+    keli::fitToScreen(this, ui->textEdit);
 }
 
 HtmlView::~HtmlView()
@@ -67,15 +72,16 @@ void HtmlView::writeAndLoad(const QString &title, const QStringList &lines, cons
 {
     const QString path = GetCrossFilePath(keli::pageFileName(title));
     m_pageError.clear();
-    if (!keli::writePageFile(path, lines, &m_pageError))
-        return; // nothing shown; the caller tells the user why
     setWindowTitle(title);
 
-    // What is shown is what the page file holds.
+    // What is shown is what the page file holds; a page that cannot be written or read back is
+    // shown from memory (the caller tells the user why it is not saved).
+    QString pageText;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return;
-    const QString pageText = QString::fromUtf8(file.readAll());
+    if (keli::writePageFile(path, lines, &m_pageError) && file.open(QIODevice::ReadOnly | QIODevice::Text))
+        pageText = QString::fromUtf8(file.readAll());
+    else
+        pageText = lines.join(QString());
     if (!m_document)
         m_document = new QTextDocument(this);
     if (kind == QLatin1String("html"))

@@ -20,7 +20,7 @@ public:
     ~HtmlView() override;
 
     // One-, two- and three-table pages; each writes title + ".html" in the working directory and
-    // shows what the file holds. kind "html" shows rich text, anything else plain text.
+    // shows what the file holds (the page itself when the file cannot be written or read). kind "html" shows rich text, anything else plain text.
     void HtmlBody(QString title, QString period, QStringList rows, QString kind);
     void HtmlBody2(QString title, QString caption2, QString period, QStringList rows1,
                    QStringList rows2, QString kind);
@@ -33,7 +33,8 @@ public:
     void FindTextInEditor(bool backward);
     QString GetCrossFilePath(const QString &name);
 
-    // Why the last page file could not be written (empty when it was written).
+    // Why the last page file could not be written (empty when it was written); the page is shown
+    // from memory all the same.
     QString pageError() const { return m_pageError; }
 
 private slots:

@@ -1,6 +1,9 @@
 #include "tabl.h"
 #include "ui_tabl.h"
 
+#include "cuttexttooltip.h"
+#include "screenfit.h"
+
 #include "core/helpers.h"
 
 #include <QComboBox>
@@ -175,6 +178,8 @@ Tabl::Tabl(int month, int year, int periodDays, int table, bool settlement,
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { addComboBoxesInView(); });
     connect(view->model(), &QAbstractItemModel::layoutChanged, this, [this] { addComboBoxesInView(); });
     connect(view->model(), &QAbstractItemModel::rowsRemoved, this, [this] { addComboBoxesInView(); });
+    new keli::CutTextToolTip(view);
+    keli::fitToScreen(this, view);
     ui->lbZag->setText(caption);
     ui->lbRp->setText(QStringLiteral("Расчетный период: ") + QString::number(month) + QLatin1Char('/')
                       + QString::number(year));

@@ -216,14 +216,23 @@ void TestHtmlView::unwritablePageIsShownFromMemory()
     QVERIFY(v.pageError().contains(kTitle + QStringLiteral(".html")));
     QCOMPARE(v.windowTitle(), kTitle);
     QVERIFY(child<QTextEdit>(v, "textEdit")->toPlainText().contains(QStringLiteral("март 2020 года")));
-    // Enter in the search line finds, as the button does.
+    // Enter in the search line finds the next match; it opens no print preview.
+    v.show();
+    bool previewOpened = false;
+    QTimer::singleShot(0, &v, [&] {
+        if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget())) {
+            previewOpened = true;
+            preview->reject();
+        }
+    });
     QLineEdit *find = child<QLineEdit>(v, "ValueFind");
     find->setText(QStringLiteral("фидер"));
     find->setFocus();
-    v.show();
     QTest::keyClick(find, Qt::Key_Return);
     QCOMPARE(child<QTextEdit>(v, "textEdit")->textCursor().selectedText(), QStringLiteral("фидер"));
-    QVERIFY(v.isVisible()); // no print preview, no closing
+    QTest::qWait(20);
+    QVERIFY(!previewOpened);
+    QVERIFY(v.isVisible());
 }
 
 QTEST_MAIN(TestHtmlView)

@@ -2,6 +2,7 @@
 // what the grid shows, the row operations, the commit on every way of closing, the conversions and
 // sorting.
 #include "fvid.h"
+#include "cuttexttooltip.h"
 #include "tabl.h"
 
 #include "core/sourceworkbook.h"
@@ -17,6 +18,7 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 #include <functional>
@@ -826,6 +828,44 @@ private slots:
             editor->accept();
         }));
         QCOMPARE(dialog.ds().vtVoltageLoss.mid(0, 3), QVector<double>({0.25, 0, 1.25}));
+    }
+
+    // Enter presses no button the user did not choose: not "Вставить строку" on the grid, not the
+    // intake table's button in "Название объекта". A name the column cuts shows whole as a tool tip.
+    void enterAndCutNames()
+    {
+        Dialog dialog(exampleDataset());
+        const QString longName = QStringLiteral("ф.14 ТСЖ Рассвет, ввод 2, резервный кабель от РП-7");
+        QVERIFY(dialog.edit(3, [&](Tabl *editor, QTableWidget *view) {
+            view->setFocus();
+            view->setCurrentCell(1, 0);
+            QTest::keyClick(view, Qt::Key_Return);
+            QCOMPARE(view->rowCount(), 3);
+            QVERIFY(editor->isVisible());
+
+            view->item(1, 0)->setText(longName);
+            QVERIFY(keli::cellTextIsCut(view, view->model()->index(1, 0)));
+            QVERIFY(!keli::cellTextIsCut(view, view->model()->index(2, 0)));
+            QHelpEvent help(QEvent::ToolTip, cellCenter(view, 1, 0), view->viewport()->mapToGlobal(cellCenter(view, 1, 0)));
+            QApplication::sendEvent(view->viewport(), &help);
+            QCOMPARE(QToolTip::text(), longName);
+            editor->accept();
+        }));
+        QCOMPARE(dialog.ds().name[dialog.ds().intakeCount + dialog.ds().externalCount + 1], longName);
+
+        bool editorOpened = false;
+        QTimer::singleShot(0, &dialog.fvid, [&] {
+            if (auto *editor = qobject_cast<Tabl *>(QApplication::activeModalWidget())) {
+                editorOpened = true;
+                editor->reject();
+            }
+        });
+        auto *objectName = dialog.fvid.findChild<QLineEdit *>(QStringLiteral("leNob"));
+        objectName->setFocus();
+        QTest::keyClick(objectName, Qt::Key_Return);
+        QTest::qWait(20);
+        QVERIFY(!editorOpened);
+        QVERIFY(dialog.fvid.isVisible());
     }
 
 private:

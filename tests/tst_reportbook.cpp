@@ -135,6 +135,7 @@ private slots:
     void failuresReported();
     void spreadsheetCommandSplit();
     void filesOfCalculations();
+    void templatesComeFromTheInstalledOnes();
     void libreOfficeOpensEveryWorkbook();
     void templateLabelsStandOverTheWrittenCells();
 
@@ -551,6 +552,61 @@ void TestReportBook::filesOfCalculations()
     keli::CalcOutcome ended;
     ended.outcome = keli::Outcome::FillFactorZero;
     QVERIFY(keli::writeReportFiles(dir.path(), o.ds, ended).written.isEmpty());
+}
+
+void TestReportBook::templatesComeFromTheInstalledOnes()
+{
+    // An install under any prefix: PREFIX/bin/keli-calc finds PREFIX/share/keli/templates.
+    QTemporaryDir prefix;
+    const QString installed = keli::installedTemplatesDir(prefix.filePath(QStringLiteral("bin")));
+    QCOMPARE(installed, prefix.filePath(QStringLiteral("share/keli/templates")));
+    QVERIFY(QDir().mkpath(installed) && copyTemplates(installed));
+
+    // An empty working folder gets every template it needs, so every report has its headings; a
+    // template the user keeps there is left as it is.
+    QTemporaryDir work;
+    QVERIFY(QFile::copy(testutil::sourcePath(QStringLiteral("tests/data/xlsx/template.xlsx")),
+                        work.filePath(keli::report2TemplateName)));
+    auto bytes = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray own = bytes(work.filePath(keli::report2TemplateName));
+    QVERIFY(!own.isEmpty());
+    const reportfixture::Object o = reportfixture::smallObject();
+    keli::CalcOutcome calculated;
+    calculated.outcome = keli::Outcome::Calculated;
+    calculated.results = o.r;
+    keli::CalcOutcome blocked;
+    blocked.outcome = keli::Outcome::Blocked;
+    keli::ReportFilesOptions options;
+    options.installedTemplates = installed;
+    for (const keli::CalcOutcome &outcome : {calculated, blocked}) {
+        const keli::ReportFilesResult files = keli::writeReportFiles(work.path(), o.ds, outcome, options);
+        QVERIFY2(files.failures.isEmpty(), qPrintable(files.failures.join(QLatin1Char('\n'))));
+    }
+    QCOMPARE(bytes(work.filePath(keli::report2TemplateName)), own);
+    const QList<QPair<QString, QString>> books{{keli::report1TemplateName, QStringLiteral("Otchet1.xlsx")},
+                                               {keli::stopListBookName, keli::stopListBookName}};
+    for (const auto &book : books) {
+        QXlsx::Document tpl(QDir(installed).filePath(book.first)), written(work.filePath(book.second));
+        QVERIFY(tpl.isLoadPackage() && written.isLoadPackage());
+        int headings = 0;
+        for (int r = 1; r <= 4; ++r)
+            for (int c = 1; c <= 3; ++c)
+                if (tpl.read(r, c).isValid()) {
+                    ++headings;
+                    QCOMPARE(written.read(r, c), tpl.read(r, c));
+                }
+        QVERIFY2(headings > 0, qPrintable(book.first));
+    }
+    // Without an installed folder nothing is copied and the report says its template is missing.
+    QTemporaryDir bare;
+    options.installedTemplates = prefix.filePath(QStringLiteral("nowhere"));
+    QCOMPARE(keli::writeReportFiles(bare.path(), o.ds, calculated, options).failures,
+             QStringList({QStringLiteral("Ошибка копирования отчета1"), QStringLiteral("Ошибка копирования отчета2")}));
+
+    QCOMPARE(keli::reportDateText(QDate(2026, 12, 8)), QStringLiteral("08.12.2026"));
 }
 
 void TestReportBook::libreOfficeOpensEveryWorkbook()

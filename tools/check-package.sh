@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds the Debian package of a build folder into a temporary folder and checks it: the files it
+# lists, its dependencies, its desktop entry (desktop-file-validate), and that its keli-calc,
+# unpacked and run in an empty folder, writes every report file with the templates' headings.
+# Usage: tools/check-package.sh BUILD_DIR
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "check-package: $*" >&2; exit 1; }
+
+"${CPACK:-cpack}" --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/pkg" >"$tmp/cpack.log" 2>&1 \
+    || { cat "$tmp/cpack.log" >&2; fail "cpack failed"; }
+debs=("$tmp"/pkg/keli_*.deb)
+deb=${debs[0]}
+[[ -f "$deb" ]] || fail "no package in $tmp/pkg"
+
+dpkg-deb -c "$deb" | awk '{print $NF}' >"$tmp/list"
+for f in usr/bin/keli usr/bin/keli-calc usr/bin/keli-desktop usr/share/applications/keli.desktop \
+         usr/share/icons/hicolor/scalable/apps/keli.svg usr/share/keli/templates/otchet1Empty.xlsx \
+         usr/share/keli/templates/otchet2Empty.xlsx "usr/share/keli/templates/СтоплистОтчет.xlsx"; do
+    grep -qxF "./$f" "$tmp/list" || fail "the package lacks $f"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for p in qttranslations5-l10n libqt5widgets5 libquazip1-qt5; do
+    [[ "$depends" == *"$p"* ]] || fail "the package does not depend on $p: $depends"
+done
+
+dpkg-deb -x "$deb" "$tmp/root"
+desktop-file-validate "$tmp/root/usr/share/applications/keli.desktop" || fail "desktop entry not valid"
+
+# The installed keli-calc in empty folders: a calculation, and one blocked by an error (the
+# fill factor of the first metering point, column M, out of range).
+example="$src/examples/ТП_10_0,4_№127_март_2024.xlsx"
+mkdir "$tmp/calculated" "$tmp/blocked"
+(cd "$tmp/calculated" && "$tmp/root/usr/bin/keli-calc" "$example" >"$tmp/calc.log") \
+    || { cat "$tmp/calc.log"; fail "keli-calc did not calculate"; }
+/usr/bin/python3 - "$example" "$tmp/blocked/blocked.xlsx" <<'PY'
+import sys, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+wb.worksheets[0]["M2"] = 0.05
+wb.save(sys.argv[2])
+PY
+(cd "$tmp/blocked" && "$tmp/root/usr/bin/keli-calc" blocked.xlsx >"$tmp/blocked.log") && fail "the blocked example calculated"
+
+/usr/bin/python3 - "$tmp/root/usr/share/keli/templates" "$tmp/calculated" "$tmp/blocked" <<'PY'
+import os, sys, openpyxl
+templates, calculated, blocked = sys.argv[1:]
+expected = {
+    calculated: ["Параметры системы учета электроэнергии.html", "Баланс электроэнергии по приборам учета.html",
+                 ("Otchet1.xlsx", "otchet1Empty.xlsx"), ("result.xlsx", "otchet2Empty.xlsx")],
+    blocked: ["Ошибки и предупреждения программы.html", ("СтоплистОтчет.xlsx", "СтоплистОтчет.xlsx")],
+}
+problems = []
+for folder, files in expected.items():
+    for f in files:
+        if isinstance(f, str):
+            if os.path.getsize(os.path.join(folder, f)) < 1000:
+                problems.append(f + " is too short")
+            continue
+        book, template = f
+        tpl = openpyxl.load_workbook(os.path.join(templates, template)).worksheets[0]
+        out = openpyxl.load_workbook(os.path.join(folder, book)).worksheets[0]
+        headings = [(c.coordinate, c.value) for row in tpl.iter_rows(max_row=4) for c in row if isinstance(c.value, str)]
+        kept = [h for h in headings if out[h[0]].value == h[1]]
+        if not kept:
+            problems.append(book + " has none of the template's headings")
+if problems:
+    sys.exit("\n".join(problems))
+PY
+echo "check-package: $(basename "$deb") is complete"

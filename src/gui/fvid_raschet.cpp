@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QProcess>
 #include <QUrl>
 

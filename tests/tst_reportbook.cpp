@@ -600,12 +600,6 @@ void TestReportBook::templatesComeFromTheInstalledOnes()
                 }
         QVERIFY2(headings > 0, qPrintable(book.first));
     }
-    // Without an installed folder nothing is copied and the report says its template is missing.
-    QTemporaryDir bare;
-    options.installedTemplates = prefix.filePath(QStringLiteral("nowhere"));
-    QCOMPARE(keli::writeReportFiles(bare.path(), o.ds, calculated, options).failures,
-             QStringList({QStringLiteral("Ошибка копирования отчета1"), QStringLiteral("Ошибка копирования отчета2")}));
-
     QCOMPARE(keli::reportDateText(QDate(2026, 12, 8)), QStringLiteral("08.12.2026"));
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package of a build folder into a temporary folder and checks it: the files it
-# lists, its dependencies, its desktop entry (desktop-file-validate), and that its keli-calc,
-# unpacked and run in an empty folder, writes every report file with the templates' headings.
+# lists, its dependencies, its desktop entry (desktop-file-validate) and the folder its command
+# starts keli in, and that its keli-calc, unpacked and run in an empty folder, writes every
+# report file with the templates' headings.
 # Usage: tools/check-package.sh BUILD_DIR
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,6 +30,15 @@ done
 
 dpkg-deb -x "$deb" "$tmp/root"
 desktop-file-validate "$tmp/root/usr/share/applications/keli.desktop" || fail "desktop entry not valid"
+
+# The menu entry's command in a new home folder: keli runs in Documents/КЕЛИ (named by the
+# user's XDG folders), where it writes keli.ini. It runs until the time limit ends it.
+exec_line=$(sed -n 's/^Exec=//p' "$tmp/root/usr/share/applications/keli.desktop")
+[[ "$exec_line" == keli-desktop ]] || fail "the desktop entry runs '$exec_line', not keli-desktop"
+mkdir -p "$tmp/home/.config"
+echo 'XDG_DOCUMENTS_DIR="$HOME/Документы"' >"$tmp/home/.config/user-dirs.dirs"
+HOME="$tmp/home" QT_QPA_PLATFORM=offscreen timeout 3 "$tmp/root/usr/bin/keli-desktop" >/dev/null 2>&1 || true
+[[ -f "$tmp/home/Документы/КЕЛИ/keli.ini" ]] || fail "keli-desktop did not start keli in Документы/КЕЛИ"
 
 # The installed keli-calc in empty folders: a calculation, and one blocked by an error (the
 # fill factor of the first metering point, column M, out of range).

@@ -104,6 +104,7 @@ void TestHtmlView::form()
     QTextEdit *edit = child<QTextEdit>(v, "textEdit");
     v.show();
     QCOMPARE(edit->geometry(), QRect(14, 49, v.width() - 58, v.height() - 68));
+    QVERIFY(v.rect().contains(bar->geometry()));
     v.resize(1000, 500);
     QCOMPARE(edit->geometry(), QRect(14, 49, 1000 - 58, 500 - 68));
     QCOMPARE(edit->maximumSize(), QSize(4000, 3000));

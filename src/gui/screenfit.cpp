@@ -12,7 +12,7 @@ namespace keli {
 namespace {
 
 // Resizes stretch by as much as the window's size changes; moves the children below it with the
-// bottom edge.
+// bottom edge, and the children over the right edge inside.
 class StretchFollower : public QObject
 {
 public:
@@ -43,8 +43,10 @@ private:
                 continue;
             if (w->y() > stretchBottom)
                 w->move(w->x(), w->y() + delta.height());
-            if (w->geometry().right() >= window->width()) // over the right edge: in as far as it goes
+            if (w->geometry().right() >= window->width()) { // over the right edge: moved in, then narrowed
                 w->move(std::max(0, window->width() - w->width()), w->y());
+                w->resize(std::min(w->width(), window->width()), w->height());
+            }
         }
     }
 

@@ -562,17 +562,10 @@ void TestReportBook::templatesComeFromTheInstalledOnes()
     QCOMPARE(installed, prefix.filePath(QStringLiteral("share/keli/templates")));
     QVERIFY(QDir().mkpath(installed) && copyTemplates(installed));
 
-    // An empty working folder gets every template it needs, so every report has its headings; a
-    // template the user keeps there is left as it is.
+    // An empty working folder gets every template it needs; a template the user keeps there stays.
     QTemporaryDir work;
-    QVERIFY(QFile::copy(testutil::sourcePath(QStringLiteral("tests/data/xlsx/template.xlsx")),
-                        work.filePath(keli::report2TemplateName)));
-    auto bytes = [](const QString &path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
-    const QByteArray own = bytes(work.filePath(keli::report2TemplateName));
-    QVERIFY(!own.isEmpty());
+    const QString own = testutil::sourcePath(QStringLiteral("tests/data/xlsx/template.xlsx"));
+    QVERIFY(QFile::copy(own, work.filePath(keli::report2TemplateName)));
     const reportfixture::Object o = reportfixture::smallObject();
     keli::CalcOutcome calculated;
     calculated.outcome = keli::Outcome::Calculated;
@@ -585,21 +578,15 @@ void TestReportBook::templatesComeFromTheInstalledOnes()
         const keli::ReportFilesResult files = keli::writeReportFiles(work.path(), o.ds, outcome, options);
         QVERIFY2(files.failures.isEmpty(), qPrintable(files.failures.join(QLatin1Char('\n'))));
     }
-    QCOMPARE(bytes(work.filePath(keli::report2TemplateName)), own);
-    const QList<QPair<QString, QString>> books{{keli::report1TemplateName, QStringLiteral("Otchet1.xlsx")},
-                                               {keli::stopListBookName, keli::stopListBookName}};
-    for (const auto &book : books) {
-        QXlsx::Document tpl(QDir(installed).filePath(book.first)), written(work.filePath(book.second));
-        QVERIFY(tpl.isLoadPackage() && written.isLoadPackage());
-        int headings = 0;
-        for (int r = 1; r <= 4; ++r)
-            for (int c = 1; c <= 3; ++c)
-                if (tpl.read(r, c).isValid()) {
-                    ++headings;
-                    QCOMPARE(written.read(r, c), tpl.read(r, c));
-                }
-        QVERIFY2(headings > 0, qPrintable(book.first));
-    }
+    auto bytes = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    };
+    QCOMPARE(bytes(work.filePath(keli::report1TemplateName)), bytes(QDir(installed).filePath(keli::report1TemplateName)));
+    QCOMPARE(bytes(work.filePath(keli::report2TemplateName)), bytes(own));
+    // The stop-list workbook was filled in the installed template's copy, not in a bare workbook.
+    QCOMPARE(QXlsx::Document(work.filePath(keli::stopListBookName)).sheetNames(),
+             QXlsx::Document(QDir(installed).filePath(keli::stopListBookName)).sheetNames());
     QCOMPARE(keli::reportDateText(QDate(2026, 12, 8)), QStringLiteral("08.12.2026"));
 }
 

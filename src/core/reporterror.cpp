@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <memory>
 
 namespace keli {
@@ -73,8 +74,10 @@ BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stop
         book->write(row, 8, e.message, keep);
         book->write(row, 9, e.kind, keep);
     }
+    // The workbook is its own template: every row below the new list that it holds is cleared, so
+    // no entry of an earlier, longer list survives (at least the 101 rows below, as always).
     const int count = stopList.size();
-    chistka(*book, 5 + count, 105 + count, 1, 9);
+    chistka(*book, 5 + count, std::max(105 + count, book->lastRow()), 1, 9);
     return saveBook(*book, path);
 }
 

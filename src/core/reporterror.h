@@ -20,7 +20,8 @@ QStringList errorReportRows(const QVector<StopListEntry> &stopList);
 ReportPage errorReportPage(const QVector<StopListEntry> &stopList, int fileMonth, int calcYear);
 
 // Fills the stop-list workbook at path in place (a new workbook when it is missing or unreadable):
-// the entries from row 5 on, then clears the 101 rows below them, and saves it atomically.
+// the entries from row 5 on, then clears every row below them that the sheet holds (at least 101),
+// and saves it atomically.
 BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList);
 
 // Program and arguments of the spreadsheet command with the workbook as the last argument: the

@@ -46,7 +46,12 @@ ReportPage errorReportPage(const QVector<StopListEntry> &stopList, int fileMonth
     return page;
 }
 
-BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList)
+QString stopListSubject(const QString &objectName, int fileMonth, int calcYear)
+{
+    return objectName + QStringLiteral("     ") + workbookPeriod(fileMonth, calcYear);
+}
+
+BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList, const QString &subject)
 {
     std::unique_ptr<QXlsx::Document> book;
     if (QFileInfo::exists(path)) {
@@ -59,6 +64,8 @@ BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stop
     book->selectSheet(QStringLiteral("Лист1"));
 
     const QXlsx::Format keep;
+    if (!subject.isEmpty())
+        book->write(3, 1, subject, keep);
     int row = 4;
     int k = 0;
     for (const StopListEntry &e : stopList) {

@@ -389,8 +389,9 @@ void TestCli::pdfPagesAsPrinted()
             const QString what = book + QStringLiteral(": ") + pdf;
             QVERIFY2(QFileInfo(pdf).size() > 0, qPrintable(what));
             // The wide metering-point table goes on landscape sheets, the balance on portrait.
+            const QString info = runTool(pdfinfo, {pdf});
             const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+)"))
-                                                     .match(runTool(pdfinfo, {pdf}));
+                                                     .match(info);
             QVERIFY2(size.hasMatch(), qPrintable(what));
             const bool landscape = size.captured(1).toDouble() > size.captured(2).toDouble();
             if (page.startsWith(QStringLiteral("Параметры")))
@@ -402,7 +403,12 @@ void TestCli::pdfPagesAsPrinted()
             QFile html(QDir(dir).filePath(page));
             QVERIFY(html.open(QIODevice::ReadOnly));
             const QString shown = QString::fromUtf8(html.readAll()).replace(QRegularExpression(QStringLiteral("<[^>]*>")), QStringLiteral(" "));
-            const QMap<QString, int> printed = decimalNumbers(runTool(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")}));
+            const QString text = runTool(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+            const int pageCount = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+            QVERIFY2(pageCount > 0 && text.count(QStringLiteral("Страница ")) == pageCount
+                         && text.contains(QStringLiteral("Страница %1 из %1").arg(pageCount)),
+                     qPrintable(what)); // every page numbered
+            const QMap<QString, int> printed = decimalNumbers(text);
             const QMap<QString, int> wanted = decimalNumbers(shown);
             QVERIFY(!wanted.isEmpty());
             for (auto it = wanted.begin(); it != wanted.end(); ++it)

@@ -54,8 +54,19 @@ int headingRowCount(QTextTable *table)
     return row;
 }
 
-// A cell line without blanks (a number, a code) is never broken: the line breaker would split
-// "0.17" after the point when the column is narrow. Lines with blanks wrap at the blanks.
+// True when no line of the block (lines end at <br>) has a blank inside: a number, a code, a
+// heading of one word per line.
+bool oneWordPerLine(const QTextBlock &block)
+{
+    const QStringList lines = block.text().split(QChar::LineSeparator);
+    for (const QString &line : lines)
+        if (line.trimmed().contains(QLatin1Char(' ')))
+            return false;
+    return true;
+}
+
+// A cell of one word per line is never broken inside a word: the line breaker would split "0.17"
+// after the point, or "п/п" after the slash, when the column is narrow. Other cells wrap at blanks.
 void keepWordsWhole(QTextTable *table)
 {
     for (int row = 0; row < table->rows(); ++row) {
@@ -65,7 +76,7 @@ void keepWordsWhole(QTextTable *table)
                 continue;
             for (QTextFrame::iterator it = cell.begin(); !it.atEnd(); ++it) {
                 const QTextBlock block = it.currentBlock();
-                if (!block.isValid() || block.text().trimmed().contains(QLatin1Char(' ')))
+                if (!block.isValid() || !oneWordPerLine(block))
                     continue;
                 QTextBlockFormat format = block.blockFormat();
                 format.setNonBreakableLines(true);

@@ -108,7 +108,8 @@ void FVid::otchet_errhtml()
 void FVid::otchet_errxls()
 {
     const keli::BookResult written = keli::otchet_errxls(
-        QDir(workDir()).filePath(keli::stopListBookName), outcome->stopList);
+        QDir(workDir()).filePath(keli::stopListBookName), outcome->stopList,
+        keli::stopListSubject(ds.objectName, ds.fileMonth, ds.calcYear));
     reportBook(prompts, written);
     if (!written.ok())
         return;

@@ -44,7 +44,7 @@ int headingRowCount(QTextTable *table)
                 continue; // an empty cell that only fills the row up
             QTextCursor first = cell.firstCursorPosition();
             first.movePosition(QTextCursor::NextCharacter); // charFormat() is the character's before
-            if (first.charFormat().fontWeight() < QFont::Bold)
+            if (first.charFormat().fontWeight() < QFont::DemiBold) // <th>, also as serialised by toHtml()
                 return row;
             heading = true;
         }
@@ -105,9 +105,15 @@ void prepareTables(QTextDocument *doc)
 std::unique_ptr<QTextDocument> paperCopy(const QTextDocument &page, QPaintDevice *device)
 {
     std::unique_ptr<QTextDocument> doc(page.clone());
+    // One font on paper whatever the screen's: the viewer's page carries the desktop's family.
     QFont font = doc->defaultFont();
     font.setFamily(printFontFamily);
     doc->setDefaultFont(font);
+    QTextCharFormat family;
+    family.setFontFamily(printFontFamily);
+    QTextCursor all(doc.get());
+    all.select(QTextCursor::Document);
+    all.mergeCharFormat(family);
     QTextOption option = doc->defaultTextOption();
     option.setWrapMode(QTextOption::WordWrap);
     doc->setDefaultTextOption(option);

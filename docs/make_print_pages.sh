@@ -2,7 +2,7 @@
 # Pictures of the printed reports for the docs: the first page of each report page as keli-calc
 # --pdf prints it, and of each report workbook as LibreOffice prints it, on a bundled example (the
 # stop-list workbook on a copy of it with one verification month made 13, which blocks the
-# calculation). Usage: docs/make_print_pages.sh BUILD_DIR
+# calculation), in a Russian locale as our users run it. Usage: docs/make_print_pages.sh BUILD_DIR
 set -e
 build=$(cd "${1:?build directory}" && pwd)
 docs=$(cd "$(dirname "$0")" && pwd)
@@ -13,7 +13,7 @@ mkdir "$work/ok" "$work/blocked" "$work/pdf" "$work/profile"
 cp "$build"/templates/*.xlsx "$work/ok/"
 cp "$build"/templates/*.xlsx "$work/blocked/"
 
-"$build/src/cli/keli-calc" --pdf --workdir "$work/ok" "$example" >/dev/null 2>&1
+LC_ALL=ru_RU.UTF-8 "$build/src/cli/keli-calc" --pdf --workdir "$work/ok" "$example" >/dev/null 2>&1
 /usr/bin/python3 - "$example" "$work/blocked/source.xlsx" <<'PY'
 import sys
 from openpyxl import load_workbook
@@ -21,7 +21,7 @@ wb = load_workbook(sys.argv[1])
 wb.worksheets[0]["G2"] = 13.22
 wb.save(sys.argv[2])
 PY
-"$build/src/cli/keli-calc" --workdir "$work/blocked" "$work/blocked/source.xlsx" >/dev/null 2>&1 || true
+LC_ALL=ru_RU.UTF-8 "$build/src/cli/keli-calc" --workdir "$work/blocked" "$work/blocked/source.xlsx" >/dev/null 2>&1 || true
 
 soffice -env:UserInstallation="file://$work/profile" --headless --convert-to pdf --outdir "$work/pdf" \
   "$work/ok/Otchet1.xlsx" "$work/ok/result.xlsx" "$work/blocked/СтоплистОтчет.xlsx" >/dev/null 2>&1

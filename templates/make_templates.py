@@ -18,15 +18,36 @@ import sys
 from openpyxl import Workbook
 from openpyxl.styles import Alignment, Border, Font, Side
 from openpyxl.utils import get_column_letter
+from openpyxl.utils.indexed_list import IndexedList
 
+# Print design: a font every Linux desktop has (Debian fonts-liberation, metric-compatible with
+# Arial), nothing smaller than 9 pt, and sheets narrow enough that fit-to-width prints every text at
+# 8 pt or more on A4: a column of width w prints 7*w px at 96 dpi (w counts digits of the default
+# 10-pt font, padding included).
+FONT_NAME = "Liberation Sans"
+DEFAULT = Font(name=FONT_NAME, size=10)  # the workbook's own: column widths are counted in its digits
+BASE = Font(name=FONT_NAME, size=9)
 THIN = Side(style="thin")
 BOX = Border(left=THIN, right=THIN, top=THIN, bottom=THIN)
 CENTRE = Alignment(horizontal="center", vertical="center", wrap_text=True)
 LEFT = Alignment(horizontal="left", vertical="center", wrap_text=True)
+TOP_LEFT = Alignment(horizontal="left", vertical="top", wrap_text=True)
 RIGHT = Alignment(horizontal="right", vertical="center")
-BOLD = Font(bold=True)
-TITLE = Font(bold=True, size=14)
-HEAD = Font(bold=True, size=9)
+BOLD = Font(name=FONT_NAME, size=10, bold=True)
+TITLE = Font(name=FONT_NAME, size=13, bold=True)
+CAPTION = Font(name=FONT_NAME, size=11, bold=True)
+HEAD = Font(name=FONT_NAME, size=9, bold=True)
+
+SIDE_MARGIN = 0.3  # inches
+PAGE_NUMBER = "Страница &P из &N"
+
+
+def new_workbook():
+    """A workbook whose default font is DEFAULT instead of one Linux desktops lack."""
+    wb = Workbook()
+    wb._fonts = IndexedList([DEFAULT])
+    wb._named_styles["Normal"].font = DEFAULT
+    return wb
 
 
 def widths(ws, values):
@@ -34,15 +55,24 @@ def widths(ws, values):
         ws.column_dimensions[get_column_letter(col)].width = w
 
 
-def box(ws, first_row, last_row, first_col, last_col, alignment=CENTRE, font=None, number_format=None):
+def data_columns(ws, formats):
+    """Font and number format of whole columns, {column: format or None}: the cells the program
+    writes where the template has none take them."""
+    for col, number_format in formats.items():
+        dimension = ws.column_dimensions[get_column_letter(col)]
+        dimension.font = BASE
+        if number_format:
+            dimension.number_format = number_format
+
+
+def box(ws, first_row, last_row, first_col, last_col, alignment=CENTRE, font=BASE, number_format=None):
     """Thin borders on every cell of the rectangle (merged areas included)."""
     for r in range(first_row, last_row + 1):
         for c in range(first_col, last_col + 1):
             cell = ws.cell(row=r, column=c)
             cell.border = BOX
             cell.alignment = alignment
-            if font is not None:
-                cell.font = font
+            cell.font = font
             if number_format is not None:
                 cell.number_format = number_format
 
@@ -57,39 +87,65 @@ def head(ws, text, first_row, first_col, last_row=None, last_col=None):
     box(ws, first_row, last_row, first_col, last_col, font=HEAD)
 
 
-def print_setup(ws, landscape, title_rows=None):
+def label(ws, cell, text, font=BASE, alignment=None):
+    ws[cell] = text
+    ws[cell].font = font
+    if alignment is not None:
+        ws[cell].alignment = alignment
+
+
+def print_setup(ws, landscape, title_rows=None, footer=None):
+    """A4, fit to the width, repeated heading rows, the page number (and footer text) on every page."""
     ws.page_setup.orientation = "landscape" if landscape else "portrait"
     ws.page_setup.paperSize = ws.PAPERSIZE_A4
     ws.page_setup.fitToWidth = 1
     ws.page_setup.fitToHeight = 0
     ws.sheet_properties.pageSetUpPr.fitToPage = True
-    ws.page_margins.left = ws.page_margins.right = 0.4
+    ws.page_margins.left = ws.page_margins.right = SIDE_MARGIN
     ws.page_margins.top = ws.page_margins.bottom = 0.5
+    ws.page_margins.header = ws.page_margins.footer = 0.3
     if title_rows:
         ws.print_title_rows = title_rows
+    parts = [(ws.oddFooter.right, PAGE_NUMBER)]
+    if footer:
+        parts.append((ws.oddFooter.left, footer))
+    for part, text in parts:
+        part.text = text
+        part.font = FONT_NAME + ",Regular"
+        part.size = 8
 
 
 def report1(path):
-    wb = Workbook()
+    wb = new_workbook()
     ws = wb.active
     ws.title = "Лист1"
-    widths(ws, [5, 40, 7, 7, 7, 6, 6, 6, 9, 7, 7, 7, 8, 8, 12, 8, 7, 7, 8, 8, 7, 3])
+    # Landscape A4 holds these widths at about 0.97: 9-pt texts print at 8.7 pt.
+    widths(ws, [4, 39, 5, 6, 5, 5, 5, 6, 8, 6, 5, 5, 6, 7, 9, 7, 5, 6, 6, 6, 5, 2])
+    # The program writes rows from 9 on with its own borders; the columns give font and decimals.
+    data_columns(ws, {1: "0", 2: None, 3: None, 4: "0.0", 5: None, 6: "0.0", 7: "0.0", 8: "0.0", 9: "0.00",
+                      10: "0.0", 11: "0.0", 12: "0.0", 13: "0.00", 14: "0.00", 15: None, 16: "0.0", 17: "0.0",
+                      18: "0.0", 19: "0.0", 20: "0.0", 21: "0", 22: None})
+    # Rows keep one line (the program cannot make them taller): a name too long shrinks to fit.
+    ws.column_dimensions["B"].alignment = Alignment(shrink_to_fit=True)
 
-    ws["A1"] = "Параметры системы учета электроэнергии"
-    ws["A1"].font = TITLE
-    ws["A1"].alignment = Alignment(horizontal="center")
+    label(ws, "A1", "Параметры системы учета электроэнергии", TITLE, Alignment(horizontal="center"))
     # Ends at column P, so that the label of the row counts in T1 has room to its left.
     ws.merge_cells("A1:P1")
+    ws.row_dimensions[1].height = 20
     # B2 object name, E2 organisation name (written).
-    ws["B2"].font = BOLD
-    # A3 label; C3 month name, D3 year, M3 "Дата расчета: ..." (written).
-    ws["A3"] = "Расчетный период:"
+    label(ws, "B2", None, BOLD)
+    label(ws, "E2", None)
+    # A3 label; C3 month name (right-aligned: it may be wider than C), D3 year, M3 "Дата расчета: ..."
+    # (written).
+    label(ws, "A3", "Расчетный период:")
+    label(ws, "C3", None, BOLD, Alignment(horizontal="right"))
+    label(ws, "D3", None, BOLD, Alignment(horizontal="left"))
+    label(ws, "M3", None)
     # U2..U4 row counts of the three tables (written), labelled on their left.
-    ws["T1"] = "Число строк в таблицах:"
-    ws["T1"].alignment = RIGHT
-    for row, label in ((2, "поступление"), (3, "отпуск внешним"), (4, "отпуск собственным")):
-        ws.cell(row=row, column=20, value=label).alignment = RIGHT
-        ws.cell(row=row, column=21).alignment = Alignment(horizontal="center")
+    label(ws, "T1", "Число строк в таблицах:", alignment=RIGHT)
+    for row, text in ((2, "поступление"), (3, "отпуск внешним"), (4, "отпуск собственным")):
+        label(ws, "T%d" % row, text, alignment=RIGHT)
+        label(ws, "U%d" % row, None, alignment=Alignment(horizontal="center"))
 
     # Column headings over the metering-point columns 1..21 written from row 9.
     head(ws, "№\nпп", 5, 1, 6, 1)
@@ -117,24 +173,28 @@ def report1(path):
     head(ws, "Код\nдос-\nтавки", 5, 21, 6, 21)
     for col in range(1, 22):
         head(ws, col, 7, col)
-    ws.row_dimensions[5].height = 30
-    ws.row_dimensions[6].height = 42
+    ws.row_dimensions[5].height = 24
+    ws.row_dimensions[6].height = 28
     # Row 8: the intake table's title row, bordered as the program borders the other two.
-    ws["A8"] = " "
+    label(ws, "A8", " ", alignment=Alignment(horizontal="center"))
     ws["A8"].border = Border(left=THIN, right=THIN)
-    ws["A8"].alignment = Alignment(horizontal="center")
-    ws["B8"] = "Поступление электроэнергии"
+    label(ws, "B8", "Поступление электроэнергии", alignment=Alignment(horizontal="left"))
     ws["B8"].border = Border(left=THIN, right=THIN)
-    ws["B8"].alignment = Alignment(horizontal="left")
-    print_setup(ws, landscape=True, title_rows="5:7")
+    # Object, period and headings on every page; the title and page number in the footer.
+    print_setup(ws, landscape=True, title_rows="2:7", footer="Параметры системы учета электроэнергии")
 
     ws2 = wb.create_sheet("Лист2")
-    widths(ws2, [14, 8, 8, 8, 9, 9, 30, 10, 11, 13])
-    ws2["A1"] = "Обобщенные параметры системы учета электроэнергии по группам исходных данных"
-    ws2["A1"].font = Font(bold=True, size=12)
-    ws2["A1"].alignment = Alignment(horizontal="center", wrap_text=True)
+    widths(ws2, [12, 7, 7, 7, 8, 8, 24, 9, 10, 11])
+    label(ws2, "A1", "Обобщенные параметры системы учета электроэнергии по группам исходных данных", CAPTION,
+          Alignment(horizontal="center", vertical="center", wrap_text=True))
     ws2.merge_cells("A1:J1")
-    ws2.row_dimensions[1].height = 32
+    ws2.row_dimensions[1].height = 30
+    # A2 object name, F2 the period (written).
+    label(ws2, "A2", None, BOLD, Alignment(horizontal="left", vertical="top", wrap_text=True))
+    ws2.merge_cells("A2:E2")
+    label(ws2, "F2", None, BASE, Alignment(horizontal="right", vertical="top", wrap_text=True))
+    ws2.merge_cells("F2:J2")
+    ws2.row_dimensions[2].height = 26
     # Rows 5..7: one group per table, columns 1..10 (written).
     head(ws2, "Группа", 3, 1, 4, 1)
     head(ws2, "Класс точности", 3, 2, 3, 5)
@@ -147,13 +207,14 @@ def report1(path):
     head(ws2, "Потери U\nво втор., %", 3, 8, 4, 8)
     head(ws2, "Срок после\nпов., лет", 3, 9, 4, 9)
     head(ws2, "Недоучет,\nтыс.кВт.ч", 3, 10, 4, 10)
-    ws2.row_dimensions[4].height = 30
+    ws2.row_dimensions[4].height = 26
     box(ws2, 5, 7, 1, 1, alignment=LEFT)
-    box(ws2, 5, 7, 2, 9, number_format="0.00")
+    box(ws2, 5, 7, 2, 8, number_format="0.00")
+    box(ws2, 5, 7, 9, 9, number_format="0.0")
     box(ws2, 5, 7, 10, 10, alignment=Alignment(horizontal="right"))
-    # Rows 11..16, column 7 (written), with their labels in columns 1..6 and units in column 8.
-    ws2["A9"] = "Проверьте правильность данных по строкам с наибольшим вкладом в погрешность"
-    ws2["A9"].font = BOLD
+    # Rows 11..16, column 7 (written), with their labels in columns 1..6 and units in column 8;
+    # the point names of rows 12 and 14 run on into the empty columns on their right.
+    label(ws2, "A9", "Проверьте правильность данных по строкам с наибольшим вкладом в погрешность", BOLD)
     labels = {
         11: ("Наибольший вклад в погрешность на поступление энергии", "тыс.кВт.ч"),
         12: ("вносит строка:", None),
@@ -161,44 +222,46 @@ def report1(path):
         14: ("вносит строка:", None),
         16: ("Расчетные потери в трансформаторах тока", "тыс.кВт.ч"),
     }
-    for row, (label, unit) in labels.items():
-        ws2.cell(row=row, column=1, value=label)
+    for row, (text, unit) in labels.items():
+        label(ws2, "A%d" % row, text,
+              alignment=RIGHT if text == "вносит строка:" else Alignment(horizontal="left"))
         ws2.merge_cells(start_row=row, start_column=1, end_row=row, end_column=6)
-        ws2.cell(row=row, column=1).alignment = RIGHT if label == "вносит строка:" else Alignment(horizontal="left")
-        ws2.cell(row=row, column=7).alignment = Alignment(horizontal="left")
+        label(ws2, "G%d" % row, None, alignment=Alignment(horizontal="left"))
         if unit:
-            ws2.cell(row=row, column=8, value=unit)
-    print_setup(ws2, landscape=False)
+            label(ws2, "H%d" % row, unit)
+    print_setup(ws2, landscape=False, title_rows="1:4",
+                footer="Обобщенные параметры системы учета электроэнергии по группам")
 
     wb.active = 0
     wb.save(path)
 
 
 def report2(path):
-    wb = Workbook()
+    wb = new_workbook()
     ws = wb.active
     ws.title = "Лист1"
-    widths(ws, [26, 36, 22, 18, 14, 14, 14])
+    # Portrait A4 holds these widths whole.
+    widths(ws, [22, 25, 10, 16, 10, 11, 11])
 
-    # A1 object name, B1 organisation name, C2 date (written).
-    ws["A1"].font = BOLD
-    ws["A1"].alignment = Alignment(wrap_text=True, vertical="top")
-    ws["B1"].alignment = Alignment(wrap_text=True, vertical="top")
-    ws.row_dimensions[1].height = 30
-    ws["A2"] = "Баланс электроэнергии по приборам учета"
-    ws["A2"].font = BOLD
-    ws["A2"].alignment = Alignment(wrap_text=True, vertical="center")
-    ws.row_dimensions[2].height = 30
-    ws["B2"] = "Дата расчета:"
-    ws["B2"].alignment = RIGHT
-    ws["C2"].alignment = Alignment(horizontal="left", vertical="center")
+    # A1 object name, B1 organisation name, C1 the period (written).
+    label(ws, "A1", None, BOLD, TOP_LEFT)
+    label(ws, "B1", None, BASE, TOP_LEFT)
+    label(ws, "C1", None, BASE, Alignment(horizontal="right", vertical="top", wrap_text=True))
+    ws.merge_cells("C1:G1")
+    ws.row_dimensions[1].height = 27
+    # The title over A2:B2; C2 the date (written as text; its format puts the label before it).
+    label(ws, "A2", "Баланс электроэнергии по приборам учета", CAPTION, Alignment(vertical="center"))
+    ws.merge_cells("A2:B2")
+    label(ws, "C2", None, BASE, Alignment(horizontal="left", vertical="center"))
+    ws["C2"].number_format = '"Дата расчета: "@'
+    ws.row_dimensions[2].height = 22
 
     # Balance: values in column 4, rows 4..16 (written).
     head(ws, "№ п/п", 3, 1)
     head(ws, "Наименование параметра", 3, 2, 3, 3)
     head(ws, "Значение", 3, 4)
     head(ws, "Единица измерения", 3, 5)
-    ws.row_dimensions[3].height = 26
+    ws.row_dimensions[3].height = 24
     balance = [
         ("1.", "Поступление электроэнергии", "тыс.кВт.ч", None),
         ("2.", "Отпуск внешним потребителям", "тыс.кВт.ч", None),
@@ -222,22 +285,23 @@ def report2(path):
         ws.cell(row=row, column=5, value=unit)
         box(ws, row, row, 1, 1)
         box(ws, row, row, 2, 3, alignment=LEFT)
-        box(ws, row, row, 4, 4, alignment=Alignment(horizontal="right"), number_format=fmt)
+        box(ws, row, row, 4, 4, alignment=Alignment(horizontal="right", vertical="center"), number_format=fmt)
         box(ws, row, row, 5, 5)
+        ws.row_dimensions[row].height = 24 if len(name) > 44 else 13
 
     # Permissible imbalances: columns 5 (thousand kWh), 6 (% of intake), 7 (% of net supply),
     # rows 20..40 (written); four rows per figure: maximum, minimum, mean, range.
-    ws["A18"] = "Допустимые небалансы и потери, обусловленные погрешностями учета"
-    ws["A18"].font = Font(bold=True, size=12)
-    ws["A18"].alignment = Alignment(horizontal="center")
+    label(ws, "A18", "Допустимые небалансы и потери, обусловленные погрешностями учета", CAPTION,
+          Alignment(horizontal="center"))
     ws.merge_cells("A18:G18")
+    ws.row_dimensions[18].height = 18
     head(ws, "№ п/п", 19, 1)
     head(ws, "Показатель", 19, 2, 19, 3)
     head(ws, "Характеристика диапазона", 19, 4)
-    ws.row_dimensions[19].height = 30
     head(ws, "тыс.кВт.ч", 19, 5)
     head(ws, "% поступления", 19, 6)
     head(ws, "% отп. сеть", 19, 7)
+    ws.row_dimensions[19].height = 30
     figures = [
         ("1.", "Потери, обусловленные фактическими погрешностями учета "
                "(разность недоучетов на отпуске и поступлении)"),
@@ -257,7 +321,7 @@ def report2(path):
         box(ws, first, first + 3, 2, 3, alignment=LEFT)
         for k, text in enumerate(characteristics):
             ws.cell(row=first + k, column=4, value=text)
-        box(ws, first, first + 3, 4, 4, alignment=LEFT)
+        box(ws, first, first + 3, 4, 4, alignment=Alignment(horizontal="left", vertical="center"))
         box(ws, first, first + 3, 5, 5, alignment=Alignment(horizontal="right"))
         box(ws, first, first + 3, 6, 7, alignment=Alignment(horizontal="right"), number_format="0.00")
     for row in (20, 21, 22):  # actual pass, % of net supply: three decimals
@@ -270,50 +334,57 @@ def report2(path):
     box(ws, 40, 40, 2, 4, alignment=LEFT)
     box(ws, 40, 40, 5, 5, alignment=Alignment(horizontal="right", vertical="center"))
     box(ws, 40, 40, 6, 7, alignment=Alignment(horizontal="right", vertical="center"), number_format="0.00")
-    ws.row_dimensions[40].height = 30
+    ws.row_dimensions[40].height = 24
 
     # Voltage levels: columns 2..7, rows 44..50 (written); column 6 of rows 49 and 50 stays empty.
-    ws["A42"] = "Недоучет электроэнергии в сетях различных напряжений, кВт"
-    ws["A42"].font = Font(bold=True, size=12)
-    ws["A42"].alignment = Alignment(horizontal="center")
+    label(ws, "A42", "Недоучет электроэнергии в сетях различных напряжений, кВт", CAPTION,
+          Alignment(horizontal="center"))
     ws.merge_cells("A42:G42")
+    ws.row_dimensions[42].height = 18
     for col, text in enumerate(["Напряжение", "0,4 кВ", "6-20 кВ", "35-60 кВ", "110 кВ", "220 кВ", "Сумма"],
                                start=1):
         head(ws, text, 43, col)
-    for i, label in enumerate(["Недоучет на отп.", "Недоуч. на пост.", "Потери (разность)",
-                               "Разнесенные потери", "Разнесен. макс. потери",
-                               "Отпуск, млн.кВт.ч", "По пр. № 326"]):
-        ws.cell(row=44 + i, column=1, value=label)
+    for i, text in enumerate(["Недоучет на отп.", "Недоуч. на пост.", "Потери (разность)",
+                              "Разнесенные потери", "Разнесен. макс. потери",
+                              "Отпуск, млн.кВт.ч", "По пр. № 326"]):
+        ws.cell(row=44 + i, column=1, value=text)
     box(ws, 44, 50, 1, 1, alignment=LEFT)
     box(ws, 44, 50, 2, 7, alignment=Alignment(horizontal="right"))
-    print_setup(ws, landscape=False)
+    print_setup(ws, landscape=False, title_rows="1:2", footer="Баланс электроэнергии по приборам учета")
     wb.save(path)
 
 
 def stop_list(path):
-    wb = Workbook()
+    wb = new_workbook()
     ws = wb.active
     ws.title = "Лист1"
-    widths(ws, [6, 12, 9, 9, 30, 34, 12, 48, 16])
-    ws["A1"] = "Ошибки и предупреждения программы"
-    ws["A1"].font = TITLE
-    ws["A1"].alignment = Alignment(horizontal="center")
+    # Landscape A4 holds these widths whole.
+    widths(ws, [5, 10, 7, 7, 25, 28, 9, 39, 14])
+    label(ws, "A1", "Ошибки и предупреждения программы", TITLE, Alignment(horizontal="center"))
     ws.merge_cells("A1:I1")
-    ws["A2"] = "Строки с ошибками блокируют расчет; предупреждения его не блокируют."
+    ws.row_dimensions[1].height = 20
+    label(ws, "A2", "Строки с ошибками блокируют расчет; предупреждения его не блокируют.")
     ws.merge_cells("A2:I2")
-    # Entries from row 5, columns 1..9 (written).
+    ws.row_dimensions[2].height = 14
+    # A3: the object and period (written).
+    label(ws, "A3", None, BOLD)
+    ws.merge_cells("A3:I3")
+    ws.row_dimensions[3].height = 16
+    # Entries from row 5, columns 1..9 (written). Every row is tall enough for the two lines that
+    # the longest names, parameters and messages wrap into.
     for col, text in enumerate(["№ п/п", "Номер в файле исходных данных", "Номер группы", "Номер в группе",
                                 "Название ПС", "Параметр", "Значение параметра",
                                 "Описание ошибки или предупреждения", "Статус ошибки"], start=1):
         head(ws, text, 4, col)
-    ws.row_dimensions[4].height = 45
-    for row in range(5, 306):
-        for col in range(1, 10):
-            cell = ws.cell(row=row, column=col)
-            cell.alignment = LEFT if col in (5, 6, 8) else Alignment(horizontal="center", vertical="center")
-        ws.cell(row=row, column=7).number_format = "0.00"
+    ws.row_dimensions[4].height = 50
+    ws.sheet_format.defaultRowHeight = 26
+    ws.sheet_format.customHeight = True
+    data_columns(ws, {1: "0", 2: "0", 3: "0", 4: "0", 5: None, 6: None, 7: "0.00", 8: None, 9: None})
+    for col in range(1, 10):
+        ws.column_dimensions[get_column_letter(col)].alignment = (
+            TOP_LEFT if col in (5, 6, 8) else Alignment(horizontal="center", vertical="top"))
     ws.freeze_panes = "A5"
-    print_setup(ws, landscape=True, title_rows="4:4")
+    print_setup(ws, landscape=True, title_rows="1:4", footer="Ошибки и предупреждения программы")
     wb.save(path)
 
 

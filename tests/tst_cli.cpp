@@ -105,6 +105,25 @@ const QStringList kRequiredNumbers = {
     "externalUndermetering", "ownUndermetering", "actualLossPctIntake", "actualLossPctNet",
     "commercialLossPctNet", "combinedRandomWithLossesPctIntake", "excessRandomPctNet"};
 
+QString runTool(const QString &tool, const QStringList &args)
+{
+    QProcess p;
+    p.start(tool, args);
+    if (!p.waitForFinished(60000))
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// How often each number with decimals occurs in a text ("-0.17", "1234.568").
+QMap<QString, int> decimalNumbers(const QString &text)
+{
+    static const QRegularExpression number(QStringLiteral("-?\\d+\\.\\d+"));
+    QMap<QString, int> counts;
+    for (auto it = number.globalMatch(text); it.hasNext();)
+        ++counts[it.next().captured()];
+    return counts;
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -120,6 +139,7 @@ private slots:
     void optionsChangeTheCalculation();
     void saveKeepsEnergiesAsEntered();
     void reportsNoneAndNoStopList();
+    void pdfPagesAsPrinted();
 
 private:
     QTemporaryDir tmp;
@@ -345,6 +365,58 @@ void TestCli::reportsNoneAndNoStopList()
     QVERIFY(QFile::exists(QDir(workDir).filePath(QStringLiteral("result.xlsx"))));
     QVERIFY(QFile::exists(QDir(workDir).filePath(QStringLiteral("Баланс электроэнергии по приборам учета.html"))));
     QVERIFY(!QFile::exists(QDir(workDir).filePath(QStringLiteral("Otchet1.xlsx"))));
+}
+
+void TestCli::pdfPagesAsPrinted()
+{
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+    if (pdftotext.isEmpty() || pdfinfo.isEmpty())
+        QSKIP("poppler-utils is needed to read the PDF pages");
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    for (const QString &book : examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files)) {
+        const QString dir = tmp.filePath(QStringLiteral("pdf-") + book);
+        QVERIFY(QDir().mkpath(dir));
+        for (const QString &name : QDir(workDir).entryList({QStringLiteral("*.xlsx")}, QDir::Files))
+            QVERIFY(QFile::copy(QDir(workDir).filePath(name), QDir(dir).filePath(name)));
+        const Run r = run({QStringLiteral("--pdf"), QStringLiteral("--workdir"), dir, examples.filePath(book)},
+                          workDir);
+        QVERIFY2(r.exitCode == 0, qPrintable(book + ": " + r.err + r.out));
+        const QStringList pages = QDir(dir).entryList({QStringLiteral("*.html")}, QDir::Files);
+        QVERIFY(pages.size() >= 2);
+        for (const QString &page : pages) {
+            const QString pdf = QDir(dir).filePath(QFileInfo(page).completeBaseName() + QStringLiteral(".pdf"));
+            const QString what = book + QStringLiteral(": ") + pdf;
+            QVERIFY2(QFileInfo(pdf).size() > 0, qPrintable(what));
+            // The wide metering-point table goes on landscape sheets, the balance on portrait.
+            const QString info = runTool(pdfinfo, {pdf});
+            const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+)"))
+                                                     .match(info);
+            QVERIFY2(size.hasMatch(), qPrintable(what));
+            const bool landscape = size.captured(1).toDouble() > size.captured(2).toDouble();
+            if (page.startsWith(QStringLiteral("Параметры")))
+                QVERIFY2(landscape, qPrintable(what));
+            if (page.startsWith(QStringLiteral("Баланс")))
+                QVERIFY2(!landscape, qPrintable(what));
+
+            // Every number of the page is printed whole: none broken across lines, none cut off.
+            QFile html(QDir(dir).filePath(page));
+            QVERIFY(html.open(QIODevice::ReadOnly));
+            const QString shown = QString::fromUtf8(html.readAll()).replace(QRegularExpression(QStringLiteral("<[^>]*>")), QStringLiteral(" "));
+            const QString text = runTool(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+            const int pageCount = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+            QVERIFY2(pageCount > 0 && text.count(QStringLiteral("Страница ")) == pageCount
+                         && text.contains(QStringLiteral("Страница %1 из %1").arg(pageCount)),
+                     qPrintable(what)); // every page numbered
+            const QMap<QString, int> printed = decimalNumbers(text);
+            const QMap<QString, int> wanted = decimalNumbers(shown);
+            QVERIFY(!wanted.isEmpty());
+            for (auto it = wanted.begin(); it != wanted.end(); ++it)
+                QVERIFY2(printed.value(it.key()) >= it.value(),
+                         qPrintable(QStringLiteral("%1: %2 printed %3 times, shown %4")
+                                        .arg(what, it.key()).arg(printed.value(it.key())).arg(it.value())));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

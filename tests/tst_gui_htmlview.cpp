@@ -11,6 +11,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -189,9 +190,11 @@ void TestHtmlView::printPreviewOfShownContent()
     HtmlView v(QStringLiteral("ОРГ"), QStringLiteral("Объект"));
     // Without a page the preview does nothing.
     bool previewSeen = false;
-    auto closePreview = [&previewSeen]() {
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    auto closePreview = [&previewSeen, &orientation]() {
         if (auto *d = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget())) {
             previewSeen = true;
+            orientation = d->printer()->pageLayout().orientation();
             d->reject();
         }
     };
@@ -206,6 +209,16 @@ void TestHtmlView::printPreviewOfShownContent()
     QVERIFY(QFile::remove(QDir::current().filePath(kTitle + QStringLiteral(".html"))));
     QTest::mouseClick(child<QPushButton>(v, "PreviewButton"), Qt::LeftButton);
     QVERIFY(previewSeen);
+    QCOMPARE(orientation, QPageLayout::Portrait);
+
+    // A table too wide for a portrait sheet goes on a landscape one.
+    const QString wideRow = QStringLiteral("<td>12345.678</td>").repeated(24);
+    v.HtmlBody(kTitle, QString(), {QStringLiteral("<th>A</th></tr><tr>") + wideRow + QStringLiteral("</tr></table>")},
+               QStringLiteral("html"));
+    previewSeen = false;
+    QTest::mouseClick(child<QPushButton>(v, "PreviewButton"), Qt::LeftButton);
+    QVERIFY(previewSeen);
+    QCOMPARE(orientation, QPageLayout::Landscape);
 }
 
 void TestHtmlView::unwritablePageIsShownFromMemory()

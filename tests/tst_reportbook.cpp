@@ -138,6 +138,8 @@ private slots:
     void templatesComeFromTheInstalledOnes();
     void libreOfficeOpensEveryWorkbook();
     void templateLabelsStandOverTheWrittenCells();
+    void templatesPrintAtLeast8pt();
+    void numberFormatsOfWrittenColumns();
 
 private:
     QString sofficeDir;
@@ -250,6 +252,8 @@ void TestReportBook::report1Cells()
     for (int row = 11; row <= 16; ++row)
         QCOMPARE(cells2.contains(key(row, 7)), row != 15);
     compareRows(cells2, {}, 17, 1000);
+    QCOMPARE(cells2.value(key(2, 1)).toArray().at(1).toString(), o.ds.objectName);
+    QCOMPARE(cells2.value(key(2, 6)).toArray().at(1).toString(), QStringLiteral("Расчетный период: март 2020 года"));
 }
 
 void TestReportBook::report1BordersAndEmptyTables()
@@ -337,6 +341,7 @@ void TestReportBook::report2Cells()
     QCOMPARE(cells.value(key(1, 1)).toArray().at(1).toString(), o.ds.objectName);
     QCOMPARE(cells.value(key(1, 2)).toArray().at(1).toString(), QStringLiteral("Служба учета электроэнергии сетевой компании"));
     QCOMPARE(cells.value(key(2, 3)).toArray().at(1).toString(), kDate);
+    QCOMPARE(cells.value(key(1, 3)).toArray().at(1).toString(), QStringLiteral("Расчетный период: март 2020 года"));
 
     Cells want;
     // Balance: rows 4..16, column 4; row 6 subtracts the two rounded values.
@@ -405,34 +410,38 @@ void TestReportBook::stopListWorkbook()
                  QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), QStringLiteral("Ошибка")});
     list.append({7, 3, 2, QStringLiteral("ТСН"), QStringLiteral("Iном не соответствует стандартной шкале"), 125,
                  QStringLiteral("Iном необходимо привести в сооветствие"), QStringLiteral("Предупреждение")});
+    // The cells of a list, and column 10 right of it, which is not the writer's.
+    auto expected = [](const QVector<keli::StopListEntry> &entries) {
+        Cells want;
+        for (int k = 0; k < entries.size(); ++k) {
+            const keli::StopListEntry &e = entries[k];
+            number(want, 5 + k, 1, k + 1);
+            number(want, 5 + k, 2, e.fileRow);
+            number(want, 5 + k, 3, e.table);
+            number(want, 5 + k, 4, e.rowInTable);
+            text(want, 5 + k, 5, e.name);
+            text(want, 5 + k, 6, e.parameter);
+            number(want, 5 + k, 7, e.value);
+            text(want, 5 + k, 8, e.message);
+            text(want, 5 + k, 9, e.kind);
+        }
+        text(want, 7, 10, QStringLiteral("X"));
+        return want;
+    };
     QVERIFY(keli::otchet_errxls(path, list).ok());
     QJsonObject book = read(path);
-    Cells want;
-    for (int k = 0; k < list.size(); ++k) {
-        const keli::StopListEntry &e = list[k];
-        number(want, 5 + k, 1, k + 1);
-        number(want, 5 + k, 2, e.fileRow);
-        number(want, 5 + k, 3, e.table);
-        number(want, 5 + k, 4, e.rowInTable);
-        text(want, 5 + k, 5, e.name);
-        text(want, 5 + k, 6, e.parameter);
-        number(want, 5 + k, 7, e.value);
-        text(want, 5 + k, 8, e.message);
-        text(want, 5 + k, 9, e.kind);
-    }
-    text(want, 108, 1, QStringLiteral("X"));
-    text(want, 7, 10, QStringLiteral("X"));
-    compareRows(sheetOf(book, "cells", QStringLiteral("Лист1")), want, 5, 1000);
+    compareRows(sheetOf(book, "cells", QStringLiteral("Лист1")), expected(list), 5, 1000);
     QCOMPARE(sheetOf(book, "formats", QStringLiteral("Лист1")).value(key(107, 9)).toString(), QStringLiteral("0.0000"));
 
-    // The workbook is its own template: an empty list then clears rows 5..105.
-    QVERIFY(keli::otchet_errxls(path, {}).ok());
-    book = read(path);
-    Cells left;
-    text(left, 108, 1, QStringLiteral("X"));
-    text(left, 7, 10, QStringLiteral("X"));
-    compareRows(sheetOf(book, "cells", QStringLiteral("Лист1")), left, 5, 1000);
-    QVERIFY(sheetOf(book, "cells", QStringLiteral("Лист1")).contains(key(4, 1))); // headings stay
+    // The workbook is its own template: after a list of 300 a list of 4 leaves exactly 4 entries,
+    // an empty list none; the headings stay.
+    const QVector<keli::StopListEntry> many(300, list[1]);
+    for (const QVector<keli::StopListEntry> &entries : {many, many.mid(0, 4), QVector<keli::StopListEntry>()}) {
+        QVERIFY(keli::otchet_errxls(path, entries).ok());
+        book = read(path);
+        compareRows(sheetOf(book, "cells", QStringLiteral("Лист1")), expected(entries), 5, 1000);
+    }
+    QVERIFY(sheetOf(book, "cells", QStringLiteral("Лист1")).contains(key(4, 1)));
 
     // Missing: a new workbook with the entries.
     const QString fresh = dir.filePath(QStringLiteral("new/") + keli::stopListBookName);
@@ -684,10 +693,11 @@ void TestReportBook::templateLabelsStandOverTheWrittenCells()
                    {key(13, 1), QStringLiteral("Наибольший вклад в погрешность на отпуск энергии")},
                    {key(14, 1), QStringLiteral("вносит строка:")},
                    {key(16, 1), QStringLiteral("Расчетные потери в трансформаторах тока")}},
-                  {{5, 7, 1, 10}, {11, 16, 7, 7}, {17, 117, 1, 10}});
+                  {{2, 2, 1, 1}, {2, 2, 6, 6}, {5, 7, 1, 10}, {11, 16, 7, 7}, {17, 117, 1, 10}});
     // Report No. 2: the balance values in column 4, the ranges in columns 5..7 (four rows per
     // figure), the voltage levels in columns 2..7.
-    Labels l2{{key(2, 2), QStringLiteral("Дата расчета:")}, {key(3, 4), QStringLiteral("Значение")},
+    Labels l2{{key(2, 1), QStringLiteral("Баланс электроэнергии по приборам учета")},
+              {key(3, 4), QStringLiteral("Значение")},
               {key(4, 1), QStringLiteral("1.")}, {key(10, 1), QStringLiteral("7.")}, {key(11, 1), QStringLiteral("7.1")},
               {key(12, 1), QStringLiteral("7.2")}, {key(13, 1), QStringLiteral("8.")}, {key(16, 1), QStringLiteral("9.2")},
               {key(13, 2), QStringLiteral("Технические потери электроэнергии")},
@@ -712,13 +722,104 @@ void TestReportBook::templateLabelsStandOverTheWrittenCells()
     for (int i = 0; i < 7; ++i)
         l2[key(44 + i, 1)] = levelRows[i];
     checkTemplate(cellsOf(keli::report2TemplateName, QStringLiteral("Лист1")), l2,
-                  {{1, 1, 1, 2}, {2, 2, 3, 3}, {4, 16, 4, 4}, {20, 40, 5, 7}, {44, 50, 2, 7}, {51, 151, 1, 6}});
+                  {{1, 1, 1, 3}, {2, 2, 3, 3}, {4, 16, 4, 4}, {20, 40, 5, 7}, {44, 50, 2, 7}, {51, 151, 1, 6}});
     // The stop list: entries from row 5 under the headings of row 4.
     checkTemplate(cellsOf(keli::stopListBookName, QStringLiteral("Лист1")),
                   {{key(4, 1), QStringLiteral("№ п/п")}, {key(4, 2), QStringLiteral("Номер в файле исходных данных")},
                    {key(4, 5), QStringLiteral("Название ПС")}, {key(4, 7), QStringLiteral("Значение параметра")},
                    {key(4, 9), QStringLiteral("Статус ошибки")}},
-                  {{5, 400, 1, 9}});
+                  {{3, 3, 1, 1}, {5, 400, 1, 9}});
+}
+
+void TestReportBook::templatesPrintAtLeast8pt()
+{
+    // Every sheet is set up for A4, fit to the width, with repeated heading rows and the page number
+    // in the footer; every text (labels and the columns the program writes) is in Liberation Sans
+    // and, shrunk by the fit-to-width scale of its columns, prints at 8 pt or more.
+    static const char *code = R"PY(
+import sys
+from openpyxl import load_workbook
+from openpyxl.utils import get_column_letter
+paper = {"portrait": 595.3, "landscape": 841.9}  # A4 width, pt
+problems = []
+for arg in sys.argv[1:]:
+    path, sheet = arg.split("|")
+    ws = load_workbook(path)[sheet]
+    where = "%s %s: " % (path.split("/")[-1], sheet)
+    setup = ws.page_setup
+    if int(setup.paperSize) != 9 or int(setup.fitToWidth) != 1 or not ws.sheet_properties.pageSetUpPr.fitToPage:
+        problems.append(where + "not A4 fitted to the width")
+    if not ws.print_title_rows:
+        problems.append(where + "no repeated heading rows")
+    if not any("&P" in (part.text or "") for part in (ws.oddFooter.left, ws.oddFooter.center, ws.oddFooter.right)):
+        problems.append(where + "no page number in the footer")
+    last = max(c.column for row in ws.iter_rows() for c in row if c.value is not None)
+    used = sum(7 * (ws.column_dimensions[get_column_letter(c)].width or 8.43) for c in range(1, last + 1)) * 0.75
+    scale = min(1.0, (paper[setup.orientation] - 72 * (ws.page_margins.left + ws.page_margins.right)) / used)
+    fonts = [(c.coordinate, c.font) for row in ws.iter_rows() for c in row if c.value is not None]
+    fonts += [("column " + get_column_letter(c), ws.column_dimensions[get_column_letter(c)].font)
+              for c in range(1, last + 1)]
+    for name, font in fonts:
+        size = font.sz or 11
+        if font.name != "Liberation Sans" or size * scale < 8:
+            problems.append(where + "%s: %s %s pt prints at %.2f pt" % (name, font.name, size, size * scale))
+print("\n".join(problems))
+)PY";
+    QStringList sheets;
+    for (const auto &s : {std::pair<QString, const char *>{keli::report1TemplateName, "Лист1"},
+                          {keli::report1TemplateName, "Лист2"}, {keli::report2TemplateName, "Лист1"},
+                          {keli::stopListBookName, "Лист1"}})
+        sheets << testutil::binaryPath(QStringLiteral("templates/") + s.first) + QLatin1Char('|') + QString::fromUtf8(s.second);
+    bool ok = false;
+    QString error;
+    const QString problems = testutil::runPython(QString::fromUtf8(code), sheets, &ok, &error);
+    QVERIFY2(ok, qPrintable(error));
+    QVERIFY2(problems.trimmed().isEmpty(), qPrintable(problems));
+}
+
+void TestReportBook::numberFormatsOfWrittenColumns()
+{
+    // The numbers the program writes keep the decimals the pages show (9.20, not 9.2), also in rows
+    // the template has no cells for.
+    QTemporaryDir dir;
+    QVERIFY(copyTemplates(dir.path()));
+    const reportfixture::Object o = reportfixture::smallObject();
+    QVERIFY(keli::otchet1xls(dir.path(), o.ds, o.r, kDate).ok());
+    QVERIFY(keli::otchet2xls(dir.path(), o.ds, o.r, kDate).ok());
+    const keli::StopListEntry entry{2, 1, 1, QStringLiteral("Ввод"), QStringLiteral("Кз"), 0.5,
+                                    QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), QStringLiteral("Ошибка")};
+    QVERIFY(keli::otchet_errxls(dir.filePath(keli::stopListBookName), QVector<keli::StopListEntry>(400, entry)).ok());
+    const QJsonObject report1 = read(dir.filePath(QStringLiteral("Otchet1.xlsx")));
+    const QJsonObject report2 = read(dir.filePath(QStringLiteral("result.xlsx")));
+    const QJsonObject stop = read(dir.filePath(keli::stopListBookName));
+
+    const struct { const QJsonObject &book; const char *sheet; QVector<int> rows; QVector<int> cols; const char *format; } columns[] = {
+        {report1, "Лист1", {9, 10, 12, 14}, {1, 21}, "0"},
+        {report1, "Лист1", {9, 10, 12, 14}, {4, 6, 7, 8, 10, 11, 12, 16, 17, 18, 19, 20}, "0.0"},
+        {report1, "Лист1", {9, 10, 12, 14}, {9, 13, 14}, "0.00"},
+        {report1, "Лист2", {5, 6, 7}, {2, 3, 4, 5, 6, 7, 8}, "0.00"},
+        {report1, "Лист2", {5, 6, 7}, {9}, "0.0"},
+        {report2, "Лист1", {11, 12, 15, 16}, {4}, "0.00"},
+        {report2, "Лист1", {13}, {4}, "0.000"},
+        {report2, "Лист1", {20, 30, 40}, {6}, "0.00"},
+        {report2, "Лист1", {20, 21, 22}, {7}, "0.000"},
+        {report2, "Лист1", {23, 40}, {7}, "0.00"},
+        {stop, "Лист1", {5, 404}, {1, 2, 3, 4}, "0"},
+        {stop, "Лист1", {5, 404}, {7}, "0.00"},
+    };
+    QStringList problems;
+    for (const auto &c : columns) {
+        const QJsonObject formats = sheetOf(c.book, "formats", QString::fromUtf8(c.sheet));
+        for (int row : c.rows)
+            for (int col : c.cols)
+                if (formats.value(key(row, col)).toString() != QLatin1String(c.format))
+                    problems << QStringLiteral("%1 %2: %3, want %4").arg(QString::fromUtf8(c.sheet), key(row, col),
+                                                                         formats.value(key(row, col)).toString(),
+                                                                         QLatin1String(c.format));
+    }
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    // The date of Report No. 2 is written as text; its cell's format puts the label before it.
+    QVERIFY(sheetOf(report2, "formats", QStringLiteral("Лист1")).value(key(2, 3)).toString().contains(QStringLiteral("Дата расчета")));
 }
 
 QTEST_GUILESS_MAIN(TestReportBook)

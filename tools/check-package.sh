@@ -24,7 +24,7 @@ for f in usr/bin/keli usr/bin/keli-calc usr/bin/keli-desktop usr/share/applicati
     grep -qxF "./$f" "$tmp/list" || fail "the package lacks $f"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in qttranslations5-l10n libqt5widgets5 libquazip1-qt5; do
+for p in qttranslations5-l10n fonts-liberation libqt5widgets5 libquazip1-qt5; do
     [[ "$depends" == *"$p"* ]] || fail "the package does not depend on $p: $depends"
 done
 

@@ -3,9 +3,11 @@
 # Usage: tools/install-deps.sh [--tests]
 set -euo pipefail
 
-packages=(cmake g++ make qtbase5-dev libquazip1-qt5-dev qttranslations5-l10n)
+# fonts-liberation: the printed pages and the report templates use Liberation Sans.
+packages=(cmake g++ make qtbase5-dev libquazip1-qt5-dev qttranslations5-l10n fonts-liberation)
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(python3 python3-openpyxl python3-xlsxwriter libreoffice-calc-nogui)
+  # poppler-utils: the tests read the printed PDF pages back (pdftotext, pdfinfo).
+  packages+=(python3 python3-openpyxl python3-xlsxwriter libreoffice-calc-nogui poppler-utils)
   # the package check: cpack's DEB generator (dpkg-shlibdeps, file) and the desktop entry's validator
   packages+=(dpkg-dev file desktop-file-utils)
 fi

@@ -48,7 +48,7 @@ QString cliUsage()
     return QStringLiteral(
         "Usage: keli-calc [--month M] [--year Y] [--correction K1,K2,K3] [--releases R1,R2,R3,R4]\n"
         "                 [--reports LIST] [--no-stoplist] [--workdir DIR] [--save OUT.xlsx]\n"
-        "                 [--json OUT.json] SOURCE.xlsx\n"
+        "                 [--json OUT.json] [--pdf] SOURCE.xlsx\n"
         "\n"
         "Loads SOURCE (never rewriting it) and calculates it as one press of \"РАСЧЕТ\" does.\n"
         "  --month M          calculation month 1..12, 13 = the whole year (default: as stored)\n"
@@ -62,6 +62,7 @@ QString cliUsage()
         "  --workdir DIR      where templates are read and report files written (default: .)\n"
         "  --save OUT.xlsx    also save the dataset as a source workbook\n"
         "  --json OUT.json    write every result as one JSON object\n"
+        "  --pdf              also print every page written as a PDF beside it (same name, .pdf)\n"
         "Exit status: 0 calculated; 1 the calculation did not complete or a requested file could not\n"
         "be written; 2 usage error or unreadable workbook.\n");
 }
@@ -79,6 +80,10 @@ bool parseCliOptions(const QStringList &args, const QString &startDir, CliOption
         }
         if (a == QLatin1String("--no-stoplist")) {
             o->stopList = false;
+            continue;
+        }
+        if (a == QLatin1String("--pdf")) {
+            o->pdf = true;
             continue;
         }
         if (!a.startsWith(QLatin1String("--"))) {

@@ -13,6 +13,7 @@ struct CliOptions
     bool report1 = true;
     bool report2 = true;
     bool stopList = true;     // the error page after a calculation with warnings
+    bool pdf = false;         // each page also as a PDF beside it
     QString workDir;          // absolute
     QString savePath;         // absolute, empty = no save
     QString jsonPath;         // absolute, empty = no JSON

@@ -10,13 +10,16 @@
 #include "core/reportbook.h"
 #include "core/reportfiles.h"
 #include "core/sourceworkbook.h"
+#include "print/reportprint.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTextDocument>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstdio>
+#include <memory>
 
 using namespace keli;
 
@@ -56,6 +59,30 @@ bool writeJson(const QString &path, const CalcOutcome &outcome, QString *error)
     return true;
 }
 
+// Prints the page file dir/name (a ".html") as dir/<same base name>.pdf.
+bool writePagePdf(const QString &dir, const QString &name, const QString &objectName, QString *pdfPath,
+                  QString *error)
+{
+    QFile file(QDir(dir).filePath(name));
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
+        return false;
+    }
+    QTextDocument page;
+    page.setHtml(QString::fromUtf8(file.readAll()));
+    const QString title = QFileInfo(name).completeBaseName();
+    *pdfPath = QDir(dir).filePath(title + QStringLiteral(".pdf"));
+    return writeReportPdf(page, *pdfPath, reportFooter(objectName, title), error);
+}
+
+bool hasPdfOption(int argc, char **argv)
+{
+    for (int k = 1; k < argc; ++k)
+        if (qstrcmp(argv[k], "--pdf") == 0)
+            return true;
+    return false;
+}
+
 void printSummary(const CalcOutcome &o)
 {
     const CalcResults &r = o.results;
@@ -91,7 +118,14 @@ void printSummary(const CalcOutcome &o)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // Printing needs fonts, hence a GUI application; it never needs a display.
+    std::unique_ptr<QCoreApplication> app;
+    if (hasPdfOption(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app.reset(new QGuiApplication(argc, argv));
+    } else {
+        app.reset(new QCoreApplication(argc, argv));
+    }
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
 
@@ -162,6 +196,19 @@ int main(int argc, char **argv)
     for (const QString &failure : files.failures) {
         err(failure);
         filesOk = false;
+    }
+    if (opt.pdf) {
+        for (const QString &name : files.written) {
+            if (!name.endsWith(QLatin1String(".html")))
+                continue;
+            QString pdf;
+            if (writePagePdf(opt.workDir, name, ds.objectName, &pdf, &error)) {
+                out(QStringLiteral("Written: %1").arg(pdf));
+            } else {
+                err(error);
+                filesOk = false;
+            }
+        }
     }
 
     if (!opt.savePath.isEmpty()) {

@@ -221,6 +221,8 @@ BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &
     chistka(book, row, row + 100, 1, 22);
 
     book.selectSheet(QStringLiteral("Лист2"));
+    book.write(2, 1, ds.objectName, keep); // the group sheet says whose groups it shows
+    book.write(2, 6, workbookPeriod(ds.fileMonth, ds.calcYear), keep);
     const QString groupNames[3] = {QStringLiteral("Первая"), QStringLiteral("Вторая"),
                                    QStringLiteral("Третья")};
     for (int t = 0; t < 3; ++t) {

@@ -229,6 +229,7 @@ BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &
     book.write(1, 1, ds.objectName, keep);
     book.write(1, 2, com::organisationName, keep);
     book.write(2, 3, dateText, keep);
+    book.write(1, 3, workbookPeriod(ds.fileMonth, ds.calcYear), keep);
 
     auto text = [&](int row, int col, double value) {
         book.write(row, col, rounds(finiteOr0(value), 3), keep);

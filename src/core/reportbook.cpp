@@ -1,5 +1,6 @@
 #include "core/reportbook.h"
 
+#include "core/com.h"
 #include "core/reporttext.h"
 
 #include <QDir>
@@ -95,6 +96,11 @@ BookResult saveBook(QXlsx::Document &book, const QString &path)
         r.message = saveFailedMessage(path, book.errorString());
     }
     return r;
+}
+
+QString workbookPeriod(int fileMonth, int calcYear)
+{
+    return QStringLiteral("Расчетный период: ") + com::periodText(fileMonth, calcYear);
 }
 
 QVariant bookNumber(double value)

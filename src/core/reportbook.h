@@ -65,6 +65,9 @@ BookResult saveBook(QXlsx::Document &book, const QString &path);
 // Text of a failed save of the named file.
 QString saveFailedMessage(const QString &path, const QString &reason = QString());
 
+// The period line of the workbooks: "Расчетный период: " and the period as the pages show it.
+QString workbookPeriod(int fileMonth, int calcYear);
+
 // A cell number that is never NaN or infinite.
 QVariant bookNumber(double value);
 

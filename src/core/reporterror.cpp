@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <memory>
 
 namespace keli {
@@ -46,7 +47,12 @@ ReportPage errorReportPage(const QVector<StopListEntry> &stopList, int fileMonth
     return page;
 }
 
-BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList)
+QString stopListSubject(const QString &objectName, int fileMonth, int calcYear)
+{
+    return objectName + QStringLiteral("     ") + workbookPeriod(fileMonth, calcYear);
+}
+
+BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList, const QString &subject)
 {
     std::unique_ptr<QXlsx::Document> book;
     if (QFileInfo::exists(path)) {
@@ -59,6 +65,8 @@ BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stop
     book->selectSheet(QStringLiteral("Лист1"));
 
     const QXlsx::Format keep;
+    if (!subject.isEmpty())
+        book->write(3, 1, subject, keep);
     int row = 4;
     int k = 0;
     for (const StopListEntry &e : stopList) {
@@ -74,8 +82,10 @@ BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stop
         book->write(row, 8, e.message, keep);
         book->write(row, 9, e.kind, keep);
     }
+    // The workbook is its own template: every row below the new list that it holds is cleared, so
+    // no entry of an earlier, longer list survives (at least the 101 rows below, as always).
     const int count = stopList.size();
-    chistka(*book, 5 + count, 105 + count, 1, 9);
+    chistka(*book, 5 + count, std::max(105 + count, book->lastRow()), 1, 9);
     return saveBook(*book, path);
 }
 

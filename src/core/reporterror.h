@@ -20,8 +20,13 @@ QStringList errorReportRows(const QVector<StopListEntry> &stopList);
 ReportPage errorReportPage(const QVector<StopListEntry> &stopList, int fileMonth, int calcYear);
 
 // Fills the stop-list workbook at path in place (a new workbook when it is missing or unreadable):
-// the entries from row 5 on, then clears the 101 rows below them, and saves it atomically.
-BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList);
+// the subject line (object and period) into A3 when given, the entries from row 5 on, then clears
+// every row below them that the sheet holds (at least 101), and saves it atomically.
+BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList,
+                         const QString &subject = QString());
+
+// The subject line of the stop-list workbook: the object and the period.
+QString stopListSubject(const QString &objectName, int fileMonth, int calcYear);
 
 // Program and arguments of the spreadsheet command with the workbook as the last argument: the
 // command split at blanks (quotes group), never run through a shell. Empty when there is no program.

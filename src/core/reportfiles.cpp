@@ -74,7 +74,9 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
     case Outcome::Blocked:
         page(errorReportPage(outcome.stopList, ds.fileMonth, year));
         provide(stopListBookName);
-        book(otchet_errxls(QDir(dir).filePath(stopListBookName), outcome.stopList), stopListBookName);
+        book(otchet_errxls(QDir(dir).filePath(stopListBookName), outcome.stopList,
+                           stopListSubject(ds.objectName, ds.fileMonth, year)),
+             stopListBookName);
         break;
     case Outcome::FillFactorZero:
     case Outcome::AllEnergiesZero:

@@ -123,7 +123,8 @@ void FVid::otchet_errxls()
 {
     provideTemplate(keli::stopListBookName);
     const keli::BookResult written = keli::otchet_errxls(
-        QDir(workDir()).filePath(keli::stopListBookName), outcome->stopList);
+        QDir(workDir()).filePath(keli::stopListBookName), outcome->stopList,
+        keli::stopListSubject(ds.objectName, ds.fileMonth, ds.calcYear));
     reportBook(prompts, written);
     if (!written.ok())
         return;

@@ -6,6 +6,7 @@
 
 #include "core/helpers.h"
 #include "core/htmlpage.h"
+#include "print/reportprint.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -124,12 +125,16 @@ void HtmlView::OnPrintPreviewClick(bool)
 {
     if (!m_document)
         return;
-    QPrinter printer(QPrinter::ScreenResolution);
-    auto *preview = new QPrintPreviewDialog(&printer);
     auto *printed = new QTextDocument();
     printed->setHtml(ui->textEdit->toHtml());
+    // On paper as on the screen: A4 in the orientation that prints the page larger (landscape for
+    // the wide table of Report No. 1), headings repeated, pages numbered.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(keli::reportPageLayout(*printed));
+    auto *preview = new QPrintPreviewDialog(&printer);
+    const QString footer = keli::reportFooter(m_objectName, windowTitle());
     connect(preview, &QPrintPreviewDialog::paintRequested, printed,
-            [printed](QPrinter *p) { printed->print(p); });
+            [printed, footer](QPrinter *p) { keli::printReportPage(*printed, p, footer); });
     preview->exec();
     delete preview;
     delete printed;

@@ -324,7 +324,7 @@ private slots:
         QCOMPARE(ds.objectName, QStringLiteral("ПС Тестовая"));
         QCOMPARE(ds.reserved1, QStringLiteral("17"));
         QCOMPARE(ds.reserved2, QStringLiteral("2000000"));
-        QCOMPARE(ds.techLosses, double(12.3456f));
+        QCOMPARE(ds.techLosses, 12.3456);
         QCOMPARE(ds.techLossErrorPct, 2.0);
         QCOMPARE(ds.permissibleCommercialLoss, 3.0);
         QCOMPARE(ds.name[0], QStringLiteral("Ф-10 №1"));
@@ -338,9 +338,9 @@ private slots:
         QCOMPARE(ds.ctVoltage[0], 0.4);
         QCOMPARE(ds.reportVoltage[0], 6.0);
         QCOMPARE(ds.vtVoltageLoss[0], 0.25);
-        QCOMPARE(ds.energy[0], double(1234.567f)); // single precision, widened
-        QCOMPARE(ds.fillFactor[0], double(0.7f));
-        QCOMPARE(ds.tanPhi[0], double(0.33f));
+        QCOMPARE(ds.energy[0], 1234.567); // as stored, never through single precision
+        QCOMPARE(ds.fillFactor[0], 0.7);
+        QCOMPARE(ds.tanPhi[0], 0.33);
         QCOMPARE(ds.offDays[0], 2);
         QCOMPARE(ds.pointKind[0], QStringLiteral("ПХН"));
         QCOMPARE(ds.spare[0], 4);

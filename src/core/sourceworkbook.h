@@ -28,9 +28,10 @@ WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace = true);
 // from the calculation period, releases 0.
 void readXLS(Dataset &ds);
 
-// Writes ds as a new source workbook at path (backup "B.xlsx" first, then an atomic save: on
-// failure the old file stays as it was and !ok comes with the message). Energies are written as
-// entered. path must already carry ".xlsx" (see withXlsxSuffix).
+// Writes ds as a source workbook at path (backup "B.xlsx" first, then an atomic save: on failure
+// the old file stays as it was and !ok comes with the message). An existing workbook keeps all but
+// its data layout (columns A..T of the data sheet; rows below the data are cleared); otherwise a
+// new workbook is written. Energies are written as entered. path must already carry ".xlsx".
 WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path);
 
 // path with ".xlsx" appended unless it already ends so (case-sensitive).

@@ -23,25 +23,32 @@ namespace {
 // Scripted answers for the dialog's questions, with a record of what was asked.
 struct Answers
 {
-    bool yes = true;
+    keli::SaveAnswer save = keli::SaveAnswer::Save;
+    bool yes = false; // to the yes/no questions (saving over a changed file)
     QString fileName;
     int questions = 0;
     int fileDialogs = 0;
     QStringList informed;
     QString lastQuestion;
+    QString proposed;
 
     keli::Prompts prompts()
     {
         keli::Prompts p;
-        p.askYesNo = [this](const QString &title, const QString &text) {
+        p.askSave = [this](QWidget *parent, const QString &title, const QString &text) {
             ++questions;
+            lastQuestion = title + "|" + text;
+            return qobject_cast<FVid *>(parent) ? save : keli::SaveAnswer::Cancel;
+        };
+        p.askYesNo = [this](const QString &title, const QString &text) {
             lastQuestion = title + "|" + text;
             return yes;
         };
         p.openFileName = [](QWidget *, const QString &, const QString &, const QString &) { return QString(); };
         p.anyFileName = [this](QWidget *parent, const QString &caption, const QString &dir, const QString &filter) {
             ++fileDialogs;
-            if (!qobject_cast<FVid *>(parent) || !caption.isEmpty() || !dir.isEmpty() || filter != "*.xlsx")
+            proposed = dir;
+            if (!qobject_cast<FVid *>(parent) || !caption.isEmpty() || filter != "*.xlsx")
                 return QString();
             return fileName;
         };
@@ -211,18 +218,22 @@ private slots:
         QVERIFY(!QFile::exists(workPath("Новый.xlsx")));
     }
 
-    // Esc and the window's close button ask too; declining writes nothing.
+    // Esc and the window's close button ask too; "Нет" writes nothing, "Отмена" (also Esc on the
+    // question) stays in the dialog.
     void closingAsks_data()
     {
         QTest::addColumn<bool>("byEscape");
-        QTest::newRow("Esc") << true;
-        QTest::newRow("close button") << false;
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("Esc, Нет") << true << false;
+        QTest::newRow("close button, Нет") << false << false;
+        QTest::newRow("Esc, Отмена") << true << true;
     }
     void closingAsks()
     {
         QFETCH(bool, byEscape);
+        QFETCH(bool, cancel);
         Answers answers;
-        answers.yes = false;
+        answers.save = cancel ? keli::SaveAnswer::Cancel : keli::SaveAnswer::Discard;
         FVid d(5, 2024, "EXCEL");
         d.setPrompts(answers.prompts());
         d.readXLS();
@@ -232,7 +243,7 @@ private slots:
             QTest::keyClick(&d, Qt::Key_Escape);
         else
             d.close();
-        QVERIFY(!d.isVisible());
+        QCOMPARE(d.isVisible(), cancel);
         QCOMPARE(answers.questions, 1);
         QCOMPARE(answers.lastQuestion, QStringLiteral("КЕЛИ-ст|Сохранить информацию ?"));
         QCOMPARE(answers.fileDialogs, 0);
@@ -269,6 +280,7 @@ private slots:
             QTest::keyClick(&d, Qt::Key_Escape);
             QCOMPARE(answers.questions, 1);
             QCOMPARE(answers.fileDialogs, 1);
+            QCOMPARE(QFileInfo(answers.proposed), QFileInfo(workPath("Новый.xlsx")));
             QVERIFY(answers.informed.isEmpty());
         }
         QVERIFY(QFile::exists(workPath(saved)));
@@ -290,36 +302,96 @@ private slots:
         QCOMPARE(value(again, "Otp3"), 42.0);
     }
 
-    // A save that fails says so and leaves the settings as they were; cancelling the file
-    // dialog writes nothing.
+    // A save that fails says so, a cancelled file dialog writes nothing; either way the dialog
+    // stays open with the edits as they were, and keli.ini is untouched.
     void failedOrCancelledSave()
     {
         Answers answers;
-        answers.fileName = workPath("missing-folder/book");
-        {
-            FVid d(6, 2024, "EXCEL");
-            d.setPrompts(answers.prompts());
-            d.readXLS();
-            field<QDoubleSpinBox>(d, "Otp1")->setValue(3);
-            d.show();
+        FVid d(6, 2024, "EXCEL");
+        d.setPrompts(answers.prompts());
+        d.readXLS();
+        field<QLineEdit>(d, "leNob")->setText(QStringLiteral("ПС Правка"));
+        field<QDoubleSpinBox>(d, "Otp1")->setValue(3);
+        d.show();
+        for (const QString &name : {workPath("missing-folder/book"), QString()}) {
+            answers.fileName = name;
             d.close();
-        }
-        QCOMPARE(answers.informed.size(), 1);
-        QVERIFY(answers.informed.first().startsWith(" |"));
-        QVERIFY(answers.informed.first().size() > 2);
-        QVERIFY(!QFile::exists("keli.ini"));
-
-        answers.fileName.clear();
-        {
-            FVid d(6, 2024, "EXCEL");
-            d.setPrompts(answers.prompts());
-            d.readXLS();
-            d.show();
-            d.close();
+            QVERIFY(d.isVisible());
+            QCOMPARE(text(d, "leNob"), QStringLiteral("ПС Правка"));
+            QCOMPARE(value(d, "Otp1"), 3.0);
         }
         QCOMPARE(answers.fileDialogs, 2);
         QCOMPARE(answers.informed.size(), 1);
+        QVERIFY(answers.informed.first().startsWith(" |Файл"));
         QVERIFY(!QFile::exists("keli.ini"));
+        answers.save = keli::SaveAnswer::Discard;
+        d.close();
+        QVERIFY(!d.isVisible());
+    }
+
+    // Ctrl+S saves without closing: a new dataset asks for a name, then the same file is saved over
+    // with its backup. A file changed on disk meanwhile is saved over only after a question.
+    void saveWithoutClosing()
+    {
+        Answers answers;
+        answers.fileName = workPath("book.xlsx");
+        FVid d(6, 2024, "EXCEL");
+        d.setPrompts(answers.prompts());
+        d.readXLS();
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        const auto saveAs = [&](const QString &name) {
+            field<QLineEdit>(d, "leNob")->setText(name);
+            QTest::keyClick(&d, Qt::Key_S, Qt::ControlModifier);
+            keli::Dataset saved;
+            saved.workbookPath = workPath("book.xlsx");
+            keli::readXLSwriteDB(saved, false);
+            return saved.objectName;
+        };
+        QCOMPARE(saveAs(QStringLiteral("Первое")), QStringLiteral("Первое"));
+        QCOMPARE(saveAs(QStringLiteral("Второе")), QStringLiteral("Второе"));
+        QCOMPARE(answers.fileDialogs, 1);
+        QCOMPARE(answers.questions, 0);
+        QVERIFY(d.isVisible());
+        QVERIFY(QFile::exists(workPath("bookB.xlsx")));
+
+        QFile changed(workPath("book.xlsx"));
+        QVERIFY(changed.open(QIODevice::Append) && changed.write("x") == 1);
+        changed.close();
+        QCOMPARE(saveAs(QStringLiteral("Третье")), QStringLiteral("Второе")); // "Нет": not saved over
+        QVERIFY(answers.lastQuestion.contains(QStringLiteral("изменен на диске")));
+        answers.yes = true;
+        QCOMPARE(saveAs(QStringLiteral("Третье")), QStringLiteral("Третье"));
+    }
+
+    // A point and a comma typed in a spin box are both the decimal separator, in any locale.
+    void decimalSeparatorTyped_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("ru, point") << "ru_RU" << "9.5";
+        QTest::newRow("ru, comma") << "ru_RU" << "9,5";
+        QTest::newRow("C, comma") << "C" << "9,5";
+        QTest::newRow("C, point") << "C" << "9.5";
+    }
+    void decimalSeparatorTyped()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, typed);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        FVid d(6, 2024, "EXCEL");
+        QLocale::setDefault(before);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        for (const char *name : {"Otp1", "leTexpot"}) {
+            QDoubleSpinBox *box = field<QDoubleSpinBox>(d, name);
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClicks(box, typed);
+            box->interpretText();
+            QCOMPARE(box->value(), 9.5);
+        }
     }
 
     // Header values beyond the fields' ranges or decimals: the dataset holds what the fields show.

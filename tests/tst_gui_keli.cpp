@@ -35,11 +35,17 @@ struct Answers
     QString saveName;          // returned by the save file dialog
     QStringList informed;      // texts of the information boxes shown
     int questions = 0;
+    QStringList asked;         // yes/no questions, all answered with openHeld
+    bool openHeld = false;
 
     keli::Prompts prompts()
     {
         keli::Prompts p;
-        p.askYesNo = [this](const QString &, const QString &) { ++questions; return saveAnswer; };
+        p.askSave = [this](QWidget *, const QString &, const QString &) {
+            ++questions;
+            return saveAnswer ? keli::SaveAnswer::Save : keli::SaveAnswer::Discard;
+        };
+        p.askYesNo = [this](const QString &, const QString &text) { asked << text; return openHeld; };
         p.openFileName = [this](QWidget *, const QString &caption, const QString &, const QString &filter) {
             if (caption != QLatin1String("Open Dialog") || filter != QLatin1String("*.xlsx"))
                 return QString();
@@ -127,6 +133,9 @@ private slots:
     {
         work.reset(new testutil::TemporaryWorkDir);
         QVERIFY(work->isValid());
+        QSettings s("keli.ini", QSettings::IniFormat);
+        s.setValue("tper", 5);
+        s.setValue("y", 2024);
     }
     void cleanup() { work.reset(); }
 
@@ -154,10 +163,11 @@ private slots:
         QVERIFY(w.findChild<QStatusBar *>("statusbar"));
     }
 
-    // No keli.ini: no month, the year 2000, the command "EXCEL"; an opened workbook then gets
-    // month 0 and a period of 0 days.
+    // No keli.ini: no month, the year 2000, the command "EXCEL". Without a month neither button
+    // opens a dataset: the user is asked to choose the period first.
     void firstStartWithoutSettings()
     {
+        QVERIFY(QFile::remove("keli.ini"));
         QVERIFY(makeWorkbook(workPath("a.xlsx"), QStringLiteral("ПС")));
         Keli w;
         QCOMPARE(w.findChild<QComboBox *>("cbmes")->currentIndex(), -1);
@@ -166,13 +176,61 @@ private slots:
         Answers answers;
         answers.openNames << workPath("a.xlsx");
         w.setPrompts(answers.prompts());
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); click(w, "crtf"); }, [](FVid &) {}), 0);
+        QCOMPARE(answers.informed.size(), 2);
+        QVERIFY(answers.informed.first().startsWith(QStringLiteral("Выберите расчетный период")));
+        QCOMPARE(answers.openNames.size(), 1); // no file was asked for
+
+        w.findChild<QComboBox *>("cbmes")->setCurrentIndex(0);
         keli::Dataset seen;
         QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [&](FVid &d) { seen = d.dataset(); }), 1);
-        QCOMPARE(seen.calcMonth, 0);
-        QCOMPARE(seen.calcYear, 2000);
-        QCOMPARE(seen.periodDays, 0);
+        QCOMPARE(seen.calcMonth, 1);
+        QCOMPARE(seen.periodDays, 31);
         QCOMPARE(seen.spreadsheetCommand, QStringLiteral("EXCEL"));
-        QCOMPARE(answers.questions, 1);
+    }
+
+    // An unreadable workbook is reported and opens no dataset dialog. A workbook another program
+    // or another КЕЛИ has open is opened only after a question; while a dialog has it, КЕЛИ's own
+    // lock lies beside it.
+    void unreadableOrHeldWorkbooks()
+    {
+        Keli w;
+        Answers answers;
+        {
+            QFile bad(workPath("bad.xlsx"));
+            QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("not a workbook") > 0);
+        }
+        QCOMPARE(open(w, answers, workPath("bad.xlsx")), 0);
+        QCOMPARE(answers.informed.size(), 1);
+
+        QVERIFY(makeWorkbook(workPath("a.xlsx"), QStringLiteral("ПС")));
+        const QString ownLock = workPath(".~keli.a.xlsx#");
+        bool lockedWhileOpen = false;
+        answers.openNames << workPath("a.xlsx");
+        w.setPrompts(answers.prompts());
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [&](FVid &) { lockedWhileOpen = QFile::exists(ownLock); }), 1);
+        QVERIFY(lockedWhileOpen);
+        QVERIFY(!QFile::exists(ownLock));
+        QVERIFY(answers.asked.isEmpty());
+
+        const struct { const char *lockName; const QByteArray text; } holders[] = {
+            {".~lock.a.xlsx#", ",ivanov,ws-12,08.12.2026 09:00,file:///home/ivanov/.config;"},
+            {".~keli.a.xlsx#", "petrov,ws-7,4242\n"},
+        };
+        for (const auto &h : holders) {
+            QFile lock(workPath(QString::fromUtf8(h.lockName)));
+            QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write(h.text) > 0);
+            lock.close();
+            for (bool yes : {false, true}) {
+                answers.openHeld = yes;
+                answers.asked.clear();
+                QCOMPARE(open(w, answers, workPath("a.xlsx")), yes ? 1 : 0);
+                QCOMPARE(answers.asked.size(), 1);
+                QVERIFY2(answers.asked.first().endsWith(QStringLiteral("Открыть файл?")), qPrintable(answers.asked.first()));
+            }
+            QVERIFY(QFile::exists(lock.fileName())); // another program's lock is never removed
+            QVERIFY(lock.remove());
+        }
     }
 
     // The period goes to keli.ini at each change and comes back at the next start.

@@ -40,6 +40,7 @@ QString withXlsxSuffix(const QString &path);
 // Save backup: path without its last 5 characters + "B.xlsx", replacing an older one (kept when
 // there is no file to copy). Silent: returns whether a copy was made.
 bool copyFlBak(const QString &path);
+QString saveBackupPath(const QString &path);
 
 // Opening backup: path without its last 5 characters + "_1.xlsx", replacing an older one.
 // False when the copy failed.

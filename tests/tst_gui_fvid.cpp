@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -300,6 +301,33 @@ private slots:
         QCOMPARE(value(again, "leTexpot"), 12.345);
         QCOMPARE(value(again, "Otp1"), 1.5);
         QCOMPARE(value(again, "Otp3"), 42.0);
+    }
+
+    // The real question box: Russian buttons whatever the locale, and Esc on it returns to the
+    // dialog with nothing written.
+    void escapeOnTheRealQuestion()
+    {
+        FVid d(5, 2024, "EXCEL");
+        d.readXLS();
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        QStringList buttons;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            for (QAbstractButton *b : box->buttons())
+                buttons << b->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        timer.start(10);
+        QTest::keyClick(&d, Qt::Key_Escape);
+        timer.stop();
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{"Да", "Нет", "Отмена"}));
+        QVERIFY(d.isVisible());
+        QVERIFY(QDir(work->path()).entryList(QDir::Files).isEmpty());
     }
 
     // A save that fails says so, a cancelled file dialog writes nothing; either way the dialog

@@ -185,6 +185,9 @@ private slots:
             QCOMPARE(o.outcome, Outcome::Calculated);
             QCOMPARE(o.stopList.size(), 0);
         }
+        // The stored intakes 21450.320 + 17320.640, not 38770.961 as in single precision.
+        QCOMPARE(rounds(calculateExample("РП_10_Южный_2023_год.xlsx").results.intakeEnergy, 3),
+                 QStringLiteral("38770.960"));
         const CalcOutcome o = calculateExample("ТП_10_0,4_№127_март_2024.xlsx");
         QCOMPARE(o.outcome, Outcome::Calculated);
         QCOMPARE(o.errorCount, 0);

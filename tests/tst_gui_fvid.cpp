@@ -379,7 +379,8 @@ private slots:
         QVERIFY(answers.lastQuestion.contains(QStringLiteral("изменен на диске")));
     }
 
-    // A point and a comma typed in a spin box are both the decimal separator, in any locale.
+    // A point and a comma typed or pasted in a spin box are both the decimal separator, in any
+    // locale.
     void decimalSeparatorTyped()
     {
         const QLocale before;
@@ -388,9 +389,12 @@ private slots:
             FVid d(6, 2024, "EXCEL");
             QLocale::setDefault(before);
             QDoubleSpinBox *box = field<QDoubleSpinBox>(d, "Otp1");
-            for (const char *typed : {"9.5", "9,5"}) {
+            for (const char *typed : {"9.5", "9,5", "+9.5", "+9,5"}) { // "+": pasted
                 box->selectAll();
-                QTest::keyClicks(box, typed);
+                if (typed[0] == '+')
+                    box->findChild<QLineEdit *>()->insert(QString::fromLatin1(typed + 1));
+                else
+                    QTest::keyClicks(box, typed);
                 box->interpretText();
                 QCOMPARE(box->value(), 9.5);
             }

@@ -1,42 +1,40 @@
 #include "decimalinput.h"
 
-#include <QAbstractSpinBox>
-#include <QCoreApplication>
-#include <QKeyEvent>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QValidator>
 
 namespace keli {
 
 namespace {
 
-// Turns a "." or "," key press into a press of the watched spin box's decimal separator.
-class DecimalSeparatorFilter : public QObject
+// The validator of the spin box's line edit: turns the separator the locale does not use into the
+// one it does, then validates as the spin box does. (The spin box's own validator does no more
+// than that last step for a box without prefix, suffix or special text.)
+class DecimalSeparatorValidator : public QValidator
 {
 public:
-    using QObject::QObject;
+    explicit DecimalSeparatorValidator(QDoubleSpinBox *box) : QValidator(box), m_box(box) {}
 
-    bool eventFilter(QObject *watched, QEvent *event) override
+    State validate(QString &input, int &pos) const override
     {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const QString typed = key->text();
-        if (typed != QLatin1String(".") && typed != QLatin1String(","))
-            return false;
-        const QChar separator = static_cast<QAbstractSpinBox *>(watched)->locale().decimalPoint();
-        if (typed.at(0) == separator)
-            return false;
-        QKeyEvent replaced(QEvent::KeyPress, separator == QLatin1Char(',') ? Qt::Key_Comma : Qt::Key_Period,
-                           key->modifiers(), QString(separator), key->isAutoRepeat(), key->count());
-        QCoreApplication::sendEvent(watched, &replaced);
-        return true;
+        const QChar separator = m_box->locale().decimalPoint();
+        input.replace(separator == QLatin1Char(',') ? QLatin1Char('.') : QLatin1Char(','), separator);
+        return m_box->validate(input, pos);
     }
+
+    void fixup(QString &input) const override { m_box->fixup(input); }
+
+private:
+    QDoubleSpinBox *m_box;
 };
 
 } // namespace
 
-void acceptPointAndComma(QAbstractSpinBox *box)
+void acceptPointAndComma(QDoubleSpinBox *box)
 {
-    box->installEventFilter(new DecimalSeparatorFilter(box));
+    if (QLineEdit *edit = box->findChild<QLineEdit *>())
+        edit->setValidator(new DecimalSeparatorValidator(box));
 }
 
 } // namespace keli

@@ -54,7 +54,7 @@ bool Keli::takePeriod()
     if (month >= 1)
         return true;
     // No dataset without a period: it would be saved with month 0 and calculated over 0 days.
-    m_prompts.inform(QStringLiteral(" "), QStringLiteral("Выберите расчетный период: месяц (или \"год\") и год, "
+    m_prompts.inform(QStringLiteral(" "), QStringLiteral("Выберите расчетный период: месяц (или «год») и год, "
                                                          "затем откройте или создайте файл."));
     ui->cbmes->setFocus();
     return false;

@@ -175,7 +175,11 @@ void FVid::syncFromDataset()
 
 void FVid::done(int result)
 {
-    switch (prompts.askSave(this, kQuestionTitle, QStringLiteral("Сохранить информацию ?"))) {
+    const QString text = QStringLiteral("Сохранить информацию ?");
+    const keli::SaveAnswer answer =
+        prompts.askSave ? prompts.askSave(this, kQuestionTitle, text)
+                        : prompts.askYesNo(kQuestionTitle, text) ? keli::SaveAnswer::Save : keli::SaveAnswer::Discard;
+    switch (answer) {
     case keli::SaveAnswer::Cancel:
         return;
     case keli::SaveAnswer::Save:

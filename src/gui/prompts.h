@@ -19,6 +19,7 @@ struct Prompts
     // Question box with "Да" and "Нет"; true for "Да" (Esc is "Нет").
     std::function<bool(const QString &title, const QString &text)> askYesNo;
     // Question box with "Да" (save), "Нет" (discard) and "Отмена" (Esc, back to the window).
+    // Unset, askYesNo is asked instead (a seam set up for the older two-button question).
     std::function<SaveAnswer(QWidget *parent, const QString &title, const QString &text)> askSave;
     // Open-file dialog; empty when cancelled.
     std::function<QString(QWidget *parent, const QString &caption, const QString &dir,

@@ -3,14 +3,12 @@
 #include "core/calculation.h"
 #include "core/helpers.h"
 #include "core/sourceworkbook.h"
-#include "core/workbooklock.h"
 #include "support/testutil.h"
 #include "xlsx/xlsxdocument.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -195,20 +193,6 @@ private slots:
         QCOMPARE(o.errorCount, 0);
         QCOMPARE(o.warningCount, 1);
         QCOMPARE(o.stopList[0].name, QStringLiteral("Частный сектор ул. Лесная (население)"));
-    }
-
-    // A КЕЛИ lock of this process, or of an ended process on this computer, holds nothing; one of
-    // another computer does.
-    void keliLockOfAnEndedProgramIgnored()
-    {
-        QTemporaryDir tmp;
-        QFile lock(tmp.filePath(QStringLiteral(".~keli.a.xlsx#")));
-        const QString host = QSysInfo::machineHostName() + ",";
-        for (const QString &holder : {host + "2147483000", host + QString::number(QCoreApplication::applicationPid()), QString("ws-7,1")}) {
-            QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate) && lock.write(("petrov," + holder).toUtf8()) && lock.flush());
-            lock.close();
-            QCOMPARE(openWorkbookWarning(tmp.filePath("a.xlsx")).isEmpty(), !holder.startsWith("ws-7"));
-        }
     }
 
     void newDatasetSavesAndReloads()

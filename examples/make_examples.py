@@ -5,7 +5,9 @@ Run with Debian's python, which has openpyxl:  /usr/bin/python3 examples/make_ex
 The workbooks are laid out as the program saves them: row 1 the header values (the object name,
 the three row counts, the metering kind of each table, two reserved values, the technical losses
 and their error, the permissible commercial losses), then one row per metering point, the three
-tables one after another. Energies are in thousand kWh, verification dates are month.yy.
+tables one after another. Energies are in thousand kWh with three decimals, also above 16,384
+(17320.640 in the Южный example), where only an exact reading keeps the third decimal; verification
+dates are month.yy.
 The files come out byte for byte the same on every run (fixed dates in the package).
 """
 

@@ -122,7 +122,7 @@ wb.save(sys.argv[1])
         d.readXLSwriteDB();
         QCOMPARE(informed, QStringList());
         keli::Dataset core = loadedByCore();
-        QCOMPARE(core.techLosses, double(1.23456f)); // loaded as stored, more decimals than shown
+        QCOMPARE(core.techLosses, 1.23456); // loaded as stored, more decimals than shown
         keli::limitToDialogFields(core);
         QCOMPARE(exact(core.techLosses), exact(1.235));
         QCOMPARE(exact(core.permissibleCommercialLoss), exact(9999));

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -23,25 +24,32 @@ namespace {
 // Scripted answers for the dialog's questions, with a record of what was asked.
 struct Answers
 {
-    bool yes = true;
+    keli::SaveAnswer save = keli::SaveAnswer::Save;
+    bool yes = false; // to the yes/no questions (saving over a changed file)
     QString fileName;
     int questions = 0;
     int fileDialogs = 0;
     QStringList informed;
     QString lastQuestion;
+    QString proposed;
 
     keli::Prompts prompts()
     {
         keli::Prompts p;
-        p.askYesNo = [this](const QString &title, const QString &text) {
+        p.askSave = [this](QWidget *, const QString &title, const QString &text) {
             ++questions;
+            lastQuestion = title + "|" + text;
+            return save;
+        };
+        p.askYesNo = [this](const QString &title, const QString &text) {
             lastQuestion = title + "|" + text;
             return yes;
         };
         p.openFileName = [](QWidget *, const QString &, const QString &, const QString &) { return QString(); };
         p.anyFileName = [this](QWidget *parent, const QString &caption, const QString &dir, const QString &filter) {
             ++fileDialogs;
-            if (!qobject_cast<FVid *>(parent) || !caption.isEmpty() || !dir.isEmpty() || filter != "*.xlsx")
+            proposed = dir;
+            if (!qobject_cast<FVid *>(parent) || !caption.isEmpty() || filter != "*.xlsx")
                 return QString();
             return fileName;
         };
@@ -211,7 +219,7 @@ private slots:
         QVERIFY(!QFile::exists(workPath("Новый.xlsx")));
     }
 
-    // Esc and the window's close button ask too; declining writes nothing.
+    // Esc and the window's close button ask too; "Нет" writes nothing.
     void closingAsks_data()
     {
         QTest::addColumn<bool>("byEscape");
@@ -222,7 +230,7 @@ private slots:
     {
         QFETCH(bool, byEscape);
         Answers answers;
-        answers.yes = false;
+        answers.save = keli::SaveAnswer::Discard;
         FVid d(5, 2024, "EXCEL");
         d.setPrompts(answers.prompts());
         d.readXLS();
@@ -269,6 +277,7 @@ private slots:
             QTest::keyClick(&d, Qt::Key_Escape);
             QCOMPARE(answers.questions, 1);
             QCOMPARE(answers.fileDialogs, 1);
+            QCOMPARE(QFileInfo(answers.proposed), QFileInfo(workPath("Новый.xlsx")));
             QVERIFY(answers.informed.isEmpty());
         }
         QVERIFY(QFile::exists(workPath(saved)));
@@ -290,36 +299,95 @@ private slots:
         QCOMPARE(value(again, "Otp3"), 42.0);
     }
 
-    // A save that fails says so and leaves the settings as they were; cancelling the file
-    // dialog writes nothing.
-    void failedOrCancelledSave()
+    // "Отмена" on the real question (Russian buttons whatever the locale; Esc is "Отмена"), a failed
+    // save and a cancelled file dialog all return to the dialog with the edits as they were, and
+    // keli.ini is untouched.
+    void backToTheDialog()
     {
         Answers answers;
-        answers.fileName = workPath("missing-folder/book");
-        {
-            FVid d(6, 2024, "EXCEL");
-            d.setPrompts(answers.prompts());
-            d.readXLS();
-            field<QDoubleSpinBox>(d, "Otp1")->setValue(3);
-            d.show();
+        keli::Prompts real = answers.prompts();
+        real.askSave = keli::Prompts::standard().askSave;
+        FVid d(6, 2024, "EXCEL");
+        d.setPrompts(real);
+        d.readXLS();
+        field<QLineEdit>(d, "leNob")->setText(QStringLiteral("ПС Правка"));
+        field<QDoubleSpinBox>(d, "Otp1")->setValue(3);
+        d.show();
+        QStringList buttons;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            for (QAbstractButton *b : box ? box->buttons() : QList<QAbstractButton *>())
+                buttons << b->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QTest::keyClick(&d, Qt::Key_Escape);
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{"Да", "Нет", "Отмена"}));
+        QVERIFY(d.isVisible());
+        d.setPrompts(answers.prompts());
+        for (const QString &name : {workPath("missing-folder/book"), QString()}) {
+            answers.fileName = name;
             d.close();
-        }
-        QCOMPARE(answers.informed.size(), 1);
-        QVERIFY(answers.informed.first().startsWith(" |"));
-        QVERIFY(answers.informed.first().size() > 2);
-        QVERIFY(!QFile::exists("keli.ini"));
-
-        answers.fileName.clear();
-        {
-            FVid d(6, 2024, "EXCEL");
-            d.setPrompts(answers.prompts());
-            d.readXLS();
-            d.show();
-            d.close();
+            QVERIFY(d.isVisible());
+            QCOMPARE(text(d, "leNob"), QStringLiteral("ПС Правка"));
+            QCOMPARE(value(d, "Otp1"), 3.0);
         }
         QCOMPARE(answers.fileDialogs, 2);
         QCOMPARE(answers.informed.size(), 1);
+        QVERIFY(answers.informed.first().startsWith(" |Файл"));
         QVERIFY(!QFile::exists("keli.ini"));
+        answers.save = keli::SaveAnswer::Discard;
+        d.close();
+        QVERIFY(!d.isVisible());
+    }
+
+    // Ctrl+S saves without closing: a new dataset asks for a name, then the same file is saved over
+    // with its backup. A file changed on disk meanwhile is saved over only after a question.
+    void saveWithoutClosing()
+    {
+        Answers answers;
+        answers.fileName = workPath("book.xlsx");
+        FVid d(6, 2024, "EXCEL");
+        d.setPrompts(answers.prompts());
+        d.readXLS();
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        // Ctrl+S with the object named name; the name the file then holds.
+        const auto saveAs = [&](const QString &name) {
+            field<QLineEdit>(d, "leNob")->setText(name);
+            QTest::keyClick(&d, Qt::Key_S, Qt::ControlModifier);
+            keli::Dataset saved;
+            saved.workbookPath = workPath("book.xlsx");
+            keli::readXLSwriteDB(saved, false);
+            return saved.objectName;
+        };
+        QCOMPARE(saveAs(QStringLiteral("Первое")), QStringLiteral("Первое"));
+        QCOMPARE(saveAs(QStringLiteral("Второе")), QStringLiteral("Второе"));
+        QVERIFY(answers.fileDialogs == 1 && answers.questions == 0 && d.isVisible() && QFile::exists(workPath("bookB.xlsx")));
+
+        QFile changed(workPath("book.xlsx"));
+        QVERIFY(changed.open(QIODevice::Append) && changed.write("x") == 1 && changed.flush());
+        QCOMPARE(saveAs(QStringLiteral("Третье")), QStringLiteral("Второе")); // "Нет": not saved over
+        QVERIFY(answers.lastQuestion.contains(QStringLiteral("изменен на диске")));
+    }
+
+    // A point and a comma typed or pasted in a spin box are both the decimal separator, in any
+    // locale.
+    void decimalSeparatorTyped()
+    {
+        const QLocale before;
+        for (const char *locale : {"ru_RU", "C"}) {
+            QLocale::setDefault(QLocale(locale));
+            FVid d(6, 2024, "EXCEL");
+            QLocale::setDefault(before);
+            QDoubleSpinBox *box = field<QDoubleSpinBox>(d, "Otp1");
+            for (const char *typed : {"9.5", "9,5", "+9.5", "+9,5"}) { // "+": pasted
+                box->selectAll();
+                typed[0] == '+' ? box->findChild<QLineEdit *>()->insert(typed + 1) : QTest::keyClicks(box, typed);
+                box->interpretText();
+                QCOMPARE(box->value(), 9.5);
+            }
+        }
     }
 
     // Header values beyond the fields' ranges or decimals: the dataset holds what the fields show.

@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTimer>
 #include <QtTest>
 
@@ -35,11 +36,17 @@ struct Answers
     QString saveName;          // returned by the save file dialog
     QStringList informed;      // texts of the information boxes shown
     int questions = 0;
+    QStringList asked;         // yes/no questions, all answered with openHeld
+    bool openHeld = false;
 
     keli::Prompts prompts()
     {
         keli::Prompts p;
-        p.askYesNo = [this](const QString &, const QString &) { ++questions; return saveAnswer; };
+        p.askSave = [this](QWidget *, const QString &, const QString &) {
+            ++questions;
+            return saveAnswer ? keli::SaveAnswer::Save : keli::SaveAnswer::Discard;
+        };
+        p.askYesNo = [this](const QString &, const QString &text) { asked << text; return openHeld; };
         p.openFileName = [this](QWidget *, const QString &caption, const QString &, const QString &filter) {
             if (caption != QLatin1String("Open Dialog") || filter != QLatin1String("*.xlsx"))
                 return QString();
@@ -127,6 +134,9 @@ private slots:
     {
         work.reset(new testutil::TemporaryWorkDir);
         QVERIFY(work->isValid());
+        QSettings s("keli.ini", QSettings::IniFormat);
+        s.setValue("tper", 5);
+        s.setValue("y", 2024);
     }
     void cleanup() { work.reset(); }
 
@@ -154,10 +164,11 @@ private slots:
         QVERIFY(w.findChild<QStatusBar *>("statusbar"));
     }
 
-    // No keli.ini: no month, the year 2000, the command "EXCEL"; an opened workbook then gets
-    // month 0 and a period of 0 days.
+    // No keli.ini: no month, the year 2000, the command "EXCEL". Without a month neither button
+    // opens a dataset: the user is asked to choose the period first.
     void firstStartWithoutSettings()
     {
+        QVERIFY(QFile::remove("keli.ini"));
         QVERIFY(makeWorkbook(workPath("a.xlsx"), QStringLiteral("ПС")));
         Keli w;
         QCOMPARE(w.findChild<QComboBox *>("cbmes")->currentIndex(), -1);
@@ -166,13 +177,44 @@ private slots:
         Answers answers;
         answers.openNames << workPath("a.xlsx");
         w.setPrompts(answers.prompts());
-        keli::Dataset seen;
-        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [&](FVid &d) { seen = d.dataset(); }), 1);
-        QCOMPARE(seen.calcMonth, 0);
-        QCOMPARE(seen.calcYear, 2000);
-        QCOMPARE(seen.periodDays, 0);
-        QCOMPARE(seen.spreadsheetCommand, QStringLiteral("EXCEL"));
-        QCOMPARE(answers.questions, 1);
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); click(w, "crtf"); }, [](FVid &) {}), 0);
+        QCOMPARE(answers.informed.size(), 2);
+        QVERIFY(answers.informed.first().startsWith(QStringLiteral("Выберите расчетный период")));
+        QCOMPARE(answers.openNames.size(), 1); // no file was asked for
+        w.findChild<QComboBox *>("cbmes")->setCurrentIndex(0);
+        QString command;
+        QCOMPARE(withDialogs([&] { click(w, "crtf"); }, [&](FVid &d) { command = d.dataset().spreadsheetCommand; }), 1);
+        QCOMPARE(command, QStringLiteral("EXCEL"));
+    }
+
+    // An unreadable workbook is reported and opens no dataset dialog. A workbook another program
+    // or another КЕЛИ has open is opened only after a question.
+    void unreadableOrHeldWorkbooks()
+    {
+        Keli w;
+        Answers answers;
+        QFile bad(workPath("bad.xlsx"));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("not a workbook") > 0 && bad.flush());
+        QCOMPARE(open(w, answers, workPath("bad.xlsx")), 0);
+        QCOMPARE(answers.informed.size(), 1);
+
+        QVERIFY(makeWorkbook(workPath("a.xlsx"), QStringLiteral("ПС")));
+        // The spreadsheet program's lock, another КЕЛИ's on another computer (asked, answered "Нет"
+        // then "Да", never removed), and one left by an ended КЕЛИ on this computer (taken over,
+        // then removed on closing).
+        const QString here = QSysInfo::machineHostName();
+        for (const QString &lock : QStringList{".~lock.a.xlsx#|ws-7", ".~keli.a.xlsx#|ws-7", ".~keli.a.xlsx#|" + here}) {
+            QFile file(workPath(lock.section('|', 0, 0)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(("ivanov," + lock.section('|', 1) + ",2147483000").toUtf8()));
+            file.close();
+            answers.asked.clear();
+            for (bool yes : {false, true}) {
+                answers.openHeld = yes;
+                QCOMPARE(open(w, answers, workPath("a.xlsx")), yes || lock.endsWith(here) ? 1 : 0);
+            }
+            QCOMPARE(answers.asked.size(), lock.endsWith(here) ? 0 : 2);
+            QCOMPARE(file.remove(), !lock.endsWith(here));
+        }
     }
 
     // The period goes to keli.ini at each change and comes back at the next start.

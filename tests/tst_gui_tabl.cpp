@@ -587,12 +587,14 @@ private slots:
         checkOthersKept(before, dialog.ds(), 2);
     }
 
-    // Texts that do not convert are stored as 0; a kind no box shows is stored empty.
+    // A decimal comma is a decimal point; texts that do not convert are stored as 0; a kind no box
+    // shows is stored empty.
     void conversionsAtCommit()
     {
         Dialog dialog(exampleDataset());
         QVERIFY(dialog.edit(2, [&](Tabl *editor, QTableWidget *view) {
-            QVERIFY(typeIntoCell(view, 0, 5, QStringLiteral("0,65")));  // КЗ, decimal comma
+            QVERIFY(typeIntoCell(view, 0, 5, QStringLiteral("0,45")));  // КЗ, decimal comma
+            QVERIFY(typeIntoCell(view, 1, 4, QStringLiteral("142,9"))); // energy, decimal comma
             QVERIFY(typeIntoCell(view, 0, 7, QStringLiteral("1.5")));   // days, a fraction
             QVERIFY(typeIntoCell(view, 0, 4, QStringLiteral(" 2.5e1 "))); // blanks and exponent
             QVERIFY(typeIntoCell(view, 0, 13, QStringLiteral("200 А"))); // not a whole number
@@ -602,7 +604,8 @@ private slots:
             closeEditor(editor, CloseWay::Escape);
         }));
         const Dataset &ds = dialog.ds();
-        QCOMPARE(ds.fillFactor[3], 0.0);
+        QCOMPARE(ds.fillFactor[3], 0.45);
+        QCOMPARE(ds.energy[4], 142.9);
         QCOMPARE(ds.offDays[3], 0);
         QCOMPARE(ds.energy[3], 25.0);
         QCOMPARE(ds.ctRatedCurrent[3], 0);
@@ -819,7 +822,7 @@ private slots:
             QCOMPARE(view->item(0, 14)->text(), QStringLiteral("0.25"));
             QVERIFY(typeIntoCell(view, 1, 9, QStringLiteral("1,0")));
             QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellCenter(view, 1, 14));
-            QCOMPARE(view->item(1, 14)->text(), QStringLiteral("0"));
+            QCOMPARE(view->item(1, 14)->text(), QStringLiteral("0.5"));
             QVERIFY(typeIntoCell(view, 2, 9, QStringLiteral("2.5")));
             QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellCenter(view, 2, 14));
             QCOMPARE(view->item(2, 14)->text(), QStringLiteral("1.25"));
@@ -828,7 +831,7 @@ private slots:
             QCOMPARE(view->item(2, 14)->text(), QStringLiteral("1.25"));
             editor->accept();
         }));
-        QCOMPARE(dialog.ds().vtVoltageLoss.mid(0, 3), QVector<double>({0.25, 0, 1.25}));
+        QCOMPARE(dialog.ds().vtVoltageLoss.mid(0, 3), QVector<double>({0.25, 0.5, 1.25}));
     }
 
     // Enter presses no button the user did not choose: not "Вставить строку" on the grid, not the

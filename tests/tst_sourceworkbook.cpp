@@ -185,6 +185,9 @@ private slots:
             QCOMPARE(o.outcome, Outcome::Calculated);
             QCOMPARE(o.stopList.size(), 0);
         }
+        // The stored intakes 21450.320 + 17320.640, not 38770.961 as in single precision.
+        QCOMPARE(rounds(calculateExample("РП_10_Южный_2023_год.xlsx").results.intakeEnergy, 3),
+                 QStringLiteral("38770.960"));
         const CalcOutcome o = calculateExample("ТП_10_0,4_№127_март_2024.xlsx");
         QCOMPARE(o.outcome, Outcome::Calculated);
         QCOMPARE(o.errorCount, 0);
@@ -324,7 +327,7 @@ private slots:
         QCOMPARE(ds.objectName, QStringLiteral("ПС Тестовая"));
         QCOMPARE(ds.reserved1, QStringLiteral("17"));
         QCOMPARE(ds.reserved2, QStringLiteral("2000000"));
-        QCOMPARE(ds.techLosses, double(12.3456f));
+        QCOMPARE(ds.techLosses, 12.3456);
         QCOMPARE(ds.techLossErrorPct, 2.0);
         QCOMPARE(ds.permissibleCommercialLoss, 3.0);
         QCOMPARE(ds.name[0], QStringLiteral("Ф-10 №1"));
@@ -338,9 +341,9 @@ private slots:
         QCOMPARE(ds.ctVoltage[0], 0.4);
         QCOMPARE(ds.reportVoltage[0], 6.0);
         QCOMPARE(ds.vtVoltageLoss[0], 0.25);
-        QCOMPARE(ds.energy[0], double(1234.567f)); // single precision, widened
-        QCOMPARE(ds.fillFactor[0], double(0.7f));
-        QCOMPARE(ds.tanPhi[0], double(0.33f));
+        QCOMPARE(ds.energy[0], 1234.567); // as stored, never through single precision
+        QCOMPARE(ds.fillFactor[0], 0.7);
+        QCOMPARE(ds.tanPhi[0], 0.33);
         QCOMPARE(ds.offDays[0], 2);
         QCOMPARE(ds.pointKind[0], QStringLiteral("ПХН"));
         QCOMPARE(ds.spare[0], 4);

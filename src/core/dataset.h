@@ -21,7 +21,7 @@ struct Dataset
     QString fileMonthText;    // S2 and T2 as the workbook holds them (empty cells: empty), shown by
     QString fileYearText;     // the dataset dialog; for a new dataset the period's numbers
     QString spreadsheetCommand = QStringLiteral("EXCEL");
-    QString workbookPath;     // empty or "Новый.xlsx" for a new dataset
+    QString workbookPath;     // opened or last saved to; empty or "Новый.xlsx" for a new dataset
 
     // --- header values (row 1 of the source workbook) ------------------------------------
     QString objectName;

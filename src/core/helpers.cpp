@@ -72,6 +72,13 @@ double toReal(const QString &text)
     return ok && std::isfinite(v) ? v : 0.0;
 }
 
+double typedReal(const QString &text)
+{
+    if (text.contains(QLatin1Char('.')))
+        return toReal(text);
+    return toReal(QString(text).replace(QLatin1Char(','), QLatin1Char('.')));
+}
+
 int toWhole(const QString &text)
 {
     bool ok = false;

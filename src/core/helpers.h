@@ -36,4 +36,8 @@ int k_day(int month, int year);
 double toReal(const QString &text);
 int toWhole(const QString &text);
 
+// A real as the user types it in a cell or field: as toReal, with a decimal comma taken as the
+// decimal point ("142,9" is 142.9), as Russian users type it.
+double typedReal(const QString &text);
+
 } // namespace keli

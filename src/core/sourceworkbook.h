@@ -28,9 +28,10 @@ WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace = true);
 // from the calculation period, releases 0.
 void readXLS(Dataset &ds);
 
-// Writes ds as a new source workbook at path (backup "B.xlsx" first, then an atomic save: on
-// failure the old file stays as it was and !ok comes with the message). Energies are written as
-// entered. path must already carry ".xlsx" (see withXlsxSuffix).
+// Writes ds as a source workbook at path (backup "B.xlsx" first, then an atomic save: on failure
+// the old file stays as it was and !ok comes with the message). An existing workbook keeps all but
+// its data layout (columns A..T of the data sheet; rows below the data are cleared); otherwise a
+// new workbook is written. Energies are written as entered. path must already carry ".xlsx".
 WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path);
 
 // path with ".xlsx" appended unless it already ends so (case-sensitive).
@@ -39,6 +40,7 @@ QString withXlsxSuffix(const QString &path);
 // Save backup: path without its last 5 characters + "B.xlsx", replacing an older one (kept when
 // there is no file to copy). Silent: returns whether a copy was made.
 bool copyFlBak(const QString &path);
+QString saveBackupPath(const QString &path);
 
 // Opening backup: path without its last 5 characters + "_1.xlsx", replacing an older one.
 // False when the copy failed.

@@ -35,8 +35,12 @@ QString withoutExtension(const QString &path)
 
 bool copyFlBak(const QString &path)
 {
-    const QString base = withoutExtension(path);
-    return replaceCopy(base + QStringLiteral(".xlsx"), base + QStringLiteral("B.xlsx"));
+    return replaceCopy(withoutExtension(path) + QStringLiteral(".xlsx"), saveBackupPath(path));
+}
+
+QString saveBackupPath(const QString &path)
+{
+    return withoutExtension(path) + QStringLiteral("B.xlsx");
 }
 
 bool makeOpeningBackup(const QString &path)

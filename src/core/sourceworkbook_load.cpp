@@ -13,7 +13,6 @@
 #include <QLocale>
 #include <QVariant>
 
-#include <cfloat>
 #include <climits>
 #include <cmath>
 
@@ -55,8 +54,9 @@ QString cellText(const QVariant &v)
     return v.toString();
 }
 
-// A cell read as a number: a numeric cell, or text holding a number with a point (a decimal comma
-// does not convert); any other text, a boolean or an empty cell gives 0.
+// A cell read as a number, exactly as stored (never through single precision): a numeric cell, or
+// text holding a number with a point (a decimal comma does not convert); any other text, a boolean
+// or an empty cell gives 0.
 double cellNumber(const QVariant &v)
 {
     if (isNumeric(v)) {
@@ -66,18 +66,6 @@ double cellNumber(const QVariant &v)
     if (v.userType() == QMetaType::QString)
         return toReal(v.toString().trimmed());
     return 0.0;
-}
-
-// Real values are taken in single precision first, then widened (values beyond the single range
-// give 0 rather than an infinity).
-double singlePrecision(double d)
-{
-    return std::fabs(d) <= double(FLT_MAX) ? double(static_cast<float>(d)) : 0.0;
-}
-
-double cellReal(const QVariant &v)
-{
-    return singlePrecision(cellNumber(v));
 }
 
 // A cell read as a whole number: its number rounded half away from zero; 0 outside the int range.
@@ -131,22 +119,22 @@ void readRow(const QXlsx::Document &doc, int r, int i, Dataset &ds)
     ds.name[i] = cellTrimmed(cell(1));
     ds.meterCount[i] = cellWhole(cell(2));
     ds.meterType[i] = cellTrimmed(cell(3)).toUpper();
-    ds.ctClass[i] = round(cellReal(cell(4)), 1);
-    ds.vtClass[i] = round(cellReal(cell(5)), 1);
-    ds.meterClass[i] = round(cellReal(cell(6)), 1);
-    ds.verificationDate[i] = round(cellReal(cell(7)), 2);
+    ds.ctClass[i] = round(cellNumber(cell(4)), 1);
+    ds.vtClass[i] = round(cellNumber(cell(5)), 1);
+    ds.meterClass[i] = round(cellNumber(cell(6)), 1);
+    ds.verificationDate[i] = round(cellNumber(cell(7)), 2);
     ds.ctRatedCurrent[i] = cellWhole(cell(8));
-    const double ctVoltage = cellReal(cell(9));
+    const double ctVoltage = cellNumber(cell(9));
     ds.ctVoltage[i] = ctVoltage < 1 ? round(ctVoltage, 1) : ctVoltage;
-    const double reportVoltage = cellReal(cell(10));
+    const double reportVoltage = cellNumber(cell(10));
     ds.reportVoltage[i] = reportVoltage < 1 ? round(reportVoltage, 1) : reportVoltage;
     // Column K is not read: the VT circuit loss follows from the VT class.
     ds.vtVoltageLoss[i] = round(0.5 * ds.vtClass[i], 2);
-    ds.energy[i] = cellReal(cell(12));
-    ds.fillFactor[i] = cellReal(cell(13));
+    ds.energy[i] = cellNumber(cell(12));
+    ds.fillFactor[i] = cellNumber(cell(13));
     ds.offDays[i] = cellWhole(cell(14));
     ds.pointKind[i] = cellTrimmed(cell(15)).toUpper();
-    ds.tanPhi[i] = cellReal(cell(16));
+    ds.tanPhi[i] = cellNumber(cell(16));
     ds.spare[i] = cellWhole(cell(17));
     ds.pointDays[i] = 0;
 }
@@ -198,9 +186,9 @@ WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace)
     ds.reserved2 = cellText(doc.read(1, 9));
     // Taken as read; the dialog's spin boxes round them to 3, 1 and 1 decimals and limit them to
     // their ranges when it shows them.
-    ds.techLosses = cellReal(doc.read(1, 10));
-    ds.techLossErrorPct = cellReal(doc.read(1, 11));
-    ds.permissibleCommercialLoss = cellReal(doc.read(1, 12));
+    ds.techLosses = cellNumber(doc.read(1, 10));
+    ds.techLossErrorPct = cellNumber(doc.read(1, 11));
+    ds.permissibleCommercialLoss = cellNumber(doc.read(1, 12));
 
     // The period the file was saved for (row 2 only; R2 is not used: the days are those of the
     // calculation period chosen in the main window).

@@ -1,36 +1,23 @@
-// Saving a Dataset as a new source workbook: row 1 the header values, then the metering points of
+// Saving a Dataset as a source workbook: row 1 the header values, then the metering points of
 // the three tables one after another, table 1 first. Texts go into text cells, everything else
-// into number cells, all with the default format.
+// into number cells, each keeping the style its cell had. An existing workbook is written in place:
+// only columns A..T of its data sheet change; other sheets, styles, widths and cells right of T stay.
 
 #include "core/sourceworkbook.h"
 
 #include "core/helpers.h"
 #include "xlsx/xlsxdocument.h"
 
+#include <QFileInfo>
 #include <QVariant>
 #include <QVector>
 
 #include <cmath>
+#include <memory>
 
 namespace keli {
 
 namespace {
-
-// A value the loader took in single precision (a double that is exactly a float) is written as the
-// shortest decimal that reads back as the same float: 0.45, not 0.449999988079071, which the user
-// would see in the spreadsheet. Loading it again gives the same value as before.
-double shortestOfSingle(double value)
-{
-    const float single = static_cast<float>(value);
-    if (!std::isfinite(value) || double(single) != value)
-        return value;
-    for (int digits = 1; digits < 9; ++digits) {
-        const double shorter = QString::number(value, 'g', digits).toDouble();
-        if (static_cast<float>(shorter) == single)
-            return shorter;
-    }
-    return value;
-}
 
 // Writes cells and remembers the first one that could not be written.
 class SheetWriter
@@ -39,6 +26,7 @@ public:
     explicit SheetWriter(QXlsx::Document &doc) : m_doc(doc) {}
 
     void text(int row, int column, const QString &value) { put(row, column, QVariant(value)); }
+    void clear(int row, int column) { put(row, column, QVariant()); }
 
     void number(int row, int column, double value)
     {
@@ -46,7 +34,7 @@ public:
             fail(row, column);
             return;
         }
-        put(row, column, QVariant(shortestOfSingle(value)));
+        put(row, column, QVariant(value));
     }
 
     bool ok() const { return m_failedRow == 0; }
@@ -94,6 +82,26 @@ bool rowsComplete(const Dataset &ds, int n)
             return false;
     }
     return true;
+}
+
+// The last column of the data layout (T): cells right of it belong to the user.
+constexpr int kLastDataColumn = 20;
+
+// The workbook to write into: the existing one at path (its data sheet selected as the loader
+// selects it), or a new one when there is none or it cannot be read (its copy is in "B.xlsx").
+std::unique_ptr<QXlsx::Document> targetWorkbook(const QString &path)
+{
+    if (QFileInfo(path).isFile()) {
+        auto existing = std::make_unique<QXlsx::Document>(path);
+        if (existing->isLoadPackage()) {
+            existing->selectSheet(QStringLiteral("Лист1"));
+            return existing;
+        }
+    }
+    auto created = std::make_unique<QXlsx::Document>();
+    // A new workbook has no sheet "List1": the data go to its first sheet.
+    created->selectSheet(QStringLiteral("List1"));
+    return created;
 }
 
 void writeRow(SheetWriter &w, int r, const Dataset &ds, int i, int periodDays)
@@ -145,9 +153,8 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
     copyFlBak(path);
 
     // The old file is not deleted first: the save replaces it atomically or leaves it as it was.
-    QXlsx::Document doc;
-    // A new workbook has no sheet "List1": the data go to its first sheet.
-    doc.selectSheet(QStringLiteral("List1"));
+    const std::unique_ptr<QXlsx::Document> book = targetWorkbook(path);
+    QXlsx::Document &doc = *book;
     SheetWriter w(doc);
 
     w.text(1, 1, ds.objectName);
@@ -168,6 +175,11 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
     for (const QVector<int> &rows : rowsOf) {
         for (int i : rows)
             writeRow(w, r++, ds, i, periodDays);
+    }
+    // Rows of an earlier, longer dataset are cleared, so that nothing stale stays below the data.
+    for (const int last = doc.lastRow(); r <= last; ++r) {
+        for (int c = 1; c <= kLastDataColumn; ++c)
+            w.clear(r, c);
     }
 
     if (!w.ok()) {

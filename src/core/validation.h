@@ -14,7 +14,8 @@ extern const QString kindError;    // "Ошибка"
 extern const QString kindWarning;  // "Предупреждение"
 
 // Standard scales. A value belongs to a scale when it equals a member as a single-precision
-// number, so values loaded in single precision (6.3, 13.8 kV) match their members.
+// number, so 6.3 and 13.8 kV match however the workbook stored them (some programs write them in
+// single precision).
 bool isReportingVoltage(double kV);
 bool isRatedVoltage(double kV);
 bool isTransformerMeterClass(double cls);

@@ -1,6 +1,7 @@
-// The dataset dialog: construction, fields <-> dataset, load, new dataset, save on closing.
+// The dataset dialog: construction, fields <-> dataset, load, new dataset, saving.
 #include "fvid.h"
 
+#include "decimalinput.h"
 #include "ui_fvid.h"
 
 #include "core/calculation.h"
@@ -8,9 +9,13 @@
 #include "core/settings.h"
 #include "core/sourceworkbook.h"
 
+#include <QDir>
+#include <QShortcut>
+
 namespace {
 
 const QString kInformTitle = QStringLiteral(" ");
+const QString kQuestionTitle = QStringLiteral("КЕЛИ-ст");
 
 } // namespace
 
@@ -52,6 +57,10 @@ void FVid::setupForm()
 {
     ui = new Ui::FVid;
     ui->setupUi(this);
+    for (QDoubleSpinBox *box : findChildren<QDoubleSpinBox *>())
+        keli::acceptPointAndComma(box);
+    auto *save = new QShortcut(QKeySequence::Save, this);
+    connect(save, &QShortcut::activated, this, &FVid::saveWithoutClosing);
 }
 
 std::array<QDoubleSpinBox *, 4> FVid::releaseFields() const
@@ -59,17 +68,24 @@ std::array<QDoubleSpinBox *, 4> FVid::releaseFields() const
     return {ui->Otp1, ui->Otp2, ui->Otp3, ui->Otp4};
 }
 
-void FVid::readXLSwriteDB()
+bool FVid::readXLSwriteDB()
 {
     // The loader leaves the period, the context, the releases and the report choices as they are,
-    // takes periodDays from the period and resets the correction factors to "1.00".
-    const keli::WorkbookResult result = keli::readXLSwriteDB(ds);
+    // takes periodDays from the period and resets the correction factors to "1.00". A workbook
+    // another program has open is only read, not rewritten under it.
+    const bool heldElsewhere = !keli::openWorkbookWarning(ds.workbookPath).isEmpty();
+    const keli::WorkbookResult result = keli::readXLSwriteDB(ds, !heldElsewhere);
     syncFromDataset();
     // The fields round to their decimals and limit to their ranges: keep the dataset equal to them.
     syncToDataset();
 
-    if (!result.ok)
+    if (!result.ok) {
         prompts.inform(kInformTitle, result.message);
+        return false;
+    }
+    ownFile = ds.workbookPath;
+    ownFileStamp = keli::fileStamp(ownFile);
+    return true;
 }
 
 void FVid::readXLS()
@@ -157,24 +173,58 @@ void FVid::syncFromDataset()
     ui->leGod->setText(ds.fileYearText);
 }
 
-void FVid::on_FVid_finished(int)
+void FVid::done(int result)
 {
-    if (!prompts.askYesNo(QStringLiteral("КЕЛИ-ст"), QStringLiteral("Сохранить информацию ?")))
+    const QString text = QStringLiteral("Сохранить информацию ?");
+    const keli::SaveAnswer answer =
+        prompts.askSave ? prompts.askSave(this, kQuestionTitle, text)
+                        : prompts.askYesNo(kQuestionTitle, text) ? keli::SaveAnswer::Save : keli::SaveAnswer::Discard;
+    switch (answer) {
+    case keli::SaveAnswer::Cancel:
         return;
-    const QString chosen = prompts.anyFileName(this, QString(), QString(), QStringLiteral("*.xlsx"));
+    case keli::SaveAnswer::Save:
+        if (!saveToChosenFile())
+            return;
+        break;
+    case keli::SaveAnswer::Discard:
+        break;
+    }
+    QDialog::done(result);
+}
+
+bool FVid::saveWithoutClosing()
+{
+    return ownFile.isEmpty() ? saveToChosenFile() : saveTo(ownFile);
+}
+
+bool FVid::saveToChosenFile()
+{
+    // Proposed: the workbook's own file; for a new dataset its name in the working folder.
+    const QString proposed = ownFile.isEmpty() ? QDir::current().filePath(ds.workbookPath) : ownFile;
+    const QString chosen = prompts.anyFileName(this, QString(), proposed, QStringLiteral("*.xlsx"));
     if (chosen.isEmpty())
-        return;
-    const QString path = keli::withXlsxSuffix(chosen);
+        return false;
+    return saveTo(keli::withXlsxSuffix(chosen));
+}
+
+bool FVid::saveTo(const QString &path)
+{
+    const QString question = keli::saveOverQuestion(path, ownFile, ownFileStamp);
+    if (!question.isEmpty() && !prompts.askYesNo(kQuestionTitle, question))
+        return false;
 
     syncToDataset();
     const keli::WorkbookResult result = keli::saveSourceWorkbook(ds, path);
     if (!result.ok) {
         prompts.inform(kInformTitle, result.message);
-        return;
+        return false;
     }
+    ownFile = ds.workbookPath = path;
+    ownFileStamp = keli::fileStamp(path);
 
     keli::Settings settings;
     const auto releases = releaseFields();
     for (int i = 0; i < 4; ++i)
         settings.setNetworkRelease(i + 1, zapToTochka(releases[i]->text()));
+    return true;
 }

@@ -1,14 +1,15 @@
 #pragma once
-// The dataset dialog: header fields of one object, the three table editors, the calculation and
-// the save question on closing. Its fields are the storage of the header values; syncToDataset()
-// copies them into the Dataset before every calculation and save.
+// The dataset dialog: header fields of one object, the three table editors, the calculation, saving
+// (Ctrl+S, and the save question on closing). Its fields are the storage of the header values;
+// syncToDataset() copies them into the Dataset before every calculation and save.
 //
 // The work is split over files by concern:
-//   fvid.cpp          construction, fields <-> dataset, load, new, save on closing
+//   fvid.cpp          construction, fields <-> dataset, load, new, saving
 //   fvid_tables.cpp   the three table-editor slots and rav()
 //   fvid_raschet.cpp  the calculation press and its reports
 
 #include "core/dataset.h"
+#include "core/workbooklock.h"
 #include "prompts.h"
 
 #include <QDialog>
@@ -34,8 +35,10 @@ public:
     FVid(int month, int year, const QString &spreadsheetCommand, QWidget *parent = nullptr);
     ~FVid() override;
 
-    void readXLSwriteDB(); // loads workbookPath into the dataset and the fields
-    void readXLS();        // defaults of a new dataset
+    // Loads workbookPath into the dataset and the fields; false (after telling the user) when the
+    // workbook could not be read: the dataset is then empty and must not be edited or saved.
+    bool readXLSwriteDB();
+    void readXLS(); // defaults of a new dataset
 
     static double round(double value, int n);
     int k_day() const;
@@ -51,6 +54,14 @@ public:
     // Shows the dataset's header values in the fields.
     void syncFromDataset();
 
+    // Closing in any way (Esc, the close button, accept/reject) first asks whether to save:
+    // "Да" saves and closes, "Нет" closes, "Отмена" stays; so does a cancelled or failed save.
+    void done(int result) override;
+
+    // Ctrl+S: saves without closing, to the workbook's own file (a new dataset asks for a name).
+    // True when saved.
+    bool saveWithoutClosing();
+
     // Replaces the questions and file dialogs of the dialog (tests answer them).
     void setPrompts(const keli::Prompts &p) { prompts = p; }
 
@@ -64,9 +75,15 @@ private slots:
     void on_pbOtp_clicked();
     void on_pbOtps_clicked();
     void on_raschet_clicked();
-    void on_FVid_finished(int result);
 
 private:
+    // Asks for a file name (proposing the workbook's own) and saves there; false when cancelled
+    // or failed (the user has been told).
+    bool saveToChosenFile();
+    // Saves the dataset to path (with the backup "B.xlsx"), after a question when the file changed
+    // on disk or another program has it open; then stores the releases in keli.ini.
+    bool saveTo(const QString &path);
+
     // The reports of a calculation (fvid_raschet.cpp): pages in the viewer, then the workbooks.
     void otchet1html();
     void otchet1xls();
@@ -84,4 +101,7 @@ private:
     keli::Dataset ds;
     keli::Prompts prompts = keli::Prompts::standard();
     std::unique_ptr<keli::CalcOutcome> outcome;
+    // The file the dataset was last read from or saved to, as it was then (empty for a new one).
+    QString ownFile;
+    keli::FileStamp ownFileStamp;
 };

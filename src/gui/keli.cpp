@@ -7,6 +7,7 @@
 #include "core/com.h"
 #include "core/settings.h"
 #include "core/sourceworkbook.h"
+#include "core/workbooklock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,14 +47,23 @@ void Keli::runModally(FVid &dialog)
     dialog.exec();
 }
 
-void Keli::takePeriod()
+bool Keli::takePeriod()
 {
     month = com::ls_mes.indexOf(ui->cbmes->currentText()) + 1;
     year = ui->spGod->value();
+    if (month >= 1)
+        return true;
+    // No dataset without a period: it would be saved with month 0 and calculated over 0 days.
+    m_prompts.inform(QStringLiteral(" "), QStringLiteral("Выберите расчетный период: месяц (или «год») и год, "
+                                                         "затем откройте или создайте файл."));
+    ui->cbmes->setFocus();
+    return false;
 }
 
 void Keli::on_opnf_clicked()
 {
+    if (!takePeriod())
+        return;
     const QString workDir = QDir::currentPath();
     const QString path = m_prompts.openFileName(nullptr, QStringLiteral("Open Dialog"), QString(),
                                                 QStringLiteral("*.xlsx"));
@@ -61,19 +71,24 @@ void Keli::on_opnf_clicked()
         return;
     if (keli::isReservedReportPath(path, workDir))
         return;
+    const QString held = keli::openWorkbookWarning(path);
+    if (!held.isEmpty() && !m_prompts.askYesNo(QStringLiteral("КЕЛИ-ст"), held))
+        return;
     if (!keli::makeOpeningBackup(path))
         m_prompts.inform(QStringLiteral(" "), QStringLiteral("Резервная исходного копия файла не создана"));
 
-    takePeriod();
     FVid dialog(month, year, spreadsheetCommand, path);
     dialog.setPrompts(m_prompts);
-    dialog.readXLSwriteDB();
+    if (!dialog.readXLSwriteDB())
+        return; // nothing to edit or save; the user has been told why
+    const keli::WorkbookLock lock(path);
     runModally(dialog);
 }
 
 void Keli::on_crtf_clicked()
 {
-    takePeriod();
+    if (!takePeriod())
+        return;
     FVid dialog(month, year, spreadsheetCommand);
     dialog.setPrompts(m_prompts);
     dialog.readXLS();

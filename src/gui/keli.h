@@ -32,8 +32,9 @@ private slots:
     void on_spGod_valueChanged(const QString &text);
 
 private:
-    // Reads the chosen period from the combo box and the year field into month and year.
-    void takePeriod();
+    // Reads the chosen period from the combo box and the year field into month and year; with no
+    // month chosen, asks for it and returns false.
+    bool takePeriod();
     // Shows the dataset dialog and runs it modally.
     static void runModally(FVid &dialog);
 

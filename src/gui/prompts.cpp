@@ -2,27 +2,53 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace keli {
+
+namespace {
+
+// The button texts are set here, so they are Russian whatever translations are loaded.
+void nameButton(QMessageBox &box, QMessageBox::StandardButton button, const char *text)
+{
+    box.button(button)->setText(QString::fromUtf8(text));
+}
+
+} // namespace
 
 Prompts Prompts::standard()
 {
     Prompts p;
     p.askYesNo = [](const QString &title, const QString &text) {
         QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
+        nameButton(box, QMessageBox::Yes, "Да");
+        nameButton(box, QMessageBox::No, "Нет");
+        box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
+    };
+    p.askSave = [](QWidget *parent, const QString &title, const QString &text) {
+        QMessageBox box(QMessageBox::Question, title, text,
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+        nameButton(box, QMessageBox::Yes, "Да");
+        nameButton(box, QMessageBox::No, "Нет");
+        nameButton(box, QMessageBox::Cancel, "Отмена");
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        switch (box.exec()) {
+        case QMessageBox::Yes: return SaveAnswer::Save;
+        case QMessageBox::No: return SaveAnswer::Discard;
+        default: return SaveAnswer::Cancel;
+        }
     };
     p.openFileName = [](QWidget *parent, const QString &caption, const QString &dir,
                         const QString &filter) {
         return QFileDialog::getOpenFileName(parent, caption, dir, filter);
     };
-    p.anyFileName = [](QWidget *parent, const QString &caption, const QString &dir,
+    // A save dialog: every platform's dialog then accepts a name that does not exist yet, and
+    // asks before replacing one that does.
+    p.anyFileName = [](QWidget *parent, const QString &caption, const QString &proposed,
                        const QString &filter) {
-        QFileDialog dialog(parent, caption, dir, filter);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().constFirst();
+        return QFileDialog::getSaveFileName(parent, caption, proposed, filter);
     };
     p.inform = [](const QString &title, const QString &text) {
         QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);

@@ -62,7 +62,7 @@ public:
 private:
     double value(const QString &text) const
     {
-        return whole ? double(keli::toWhole(text)) : keli::toReal(text);
+        return whole ? double(keli::toWhole(text)) : keli::typedReal(text);
     }
 
     bool whole;
@@ -359,7 +359,7 @@ void Tabl::on_view_cellPressed(int row, int column)
     if (column != ColVtLoss)
         return;
     const QTableWidgetItem *vtClassItem = ui->view->item(row, ColVtClass);
-    const double half = keli::toReal(vtClassItem ? vtClassItem->text() : QString()) / 2;
+    const double half = keli::typedReal(vtClassItem ? vtClassItem->text() : QString()) / 2;
     ui->view->setItem(row, ColVtLoss, newCellItem(ColVtLoss, shortest(half)));
 }
 
@@ -377,24 +377,24 @@ void Tabl::on_Tabl_finished(int)
     QVector<int> ctRatedCurrent, offDays;
     for (int k = 0; k < rows; ++k) {
         const QStringList cells = rowCells(k);
-        using keli::toReal;
+        using keli::typedReal;
         using keli::toWhole;
         name.append(cells[ColName]);
         pointKind.append(cells[ColKind]);
-        meterCount.append(toReal(cells[ColMeterCount]));
+        meterCount.append(typedReal(cells[ColMeterCount]));
         meterType.append(cells[ColType]);
-        energy.append(toReal(cells[ColEnergy]));
-        fillFactor.append(toReal(cells[ColFill]));
-        tanPhi.append(toReal(cells[ColTan]));
+        energy.append(typedReal(cells[ColEnergy]));
+        fillFactor.append(typedReal(cells[ColFill]));
+        tanPhi.append(typedReal(cells[ColTan]));
         offDays.append(toWhole(cells[ColOffDays]));
-        ctClass.append(toReal(cells[ColCtClass]));
-        vtClass.append(toReal(cells[ColVtClass]));
-        meterClass.append(toReal(cells[ColMeterClass]));
-        verificationDate.append(toReal(cells[ColVerification]));
-        ctVoltage.append(toReal(cells[ColCtVoltage]));
+        ctClass.append(typedReal(cells[ColCtClass]));
+        vtClass.append(typedReal(cells[ColVtClass]));
+        meterClass.append(typedReal(cells[ColMeterClass]));
+        verificationDate.append(typedReal(cells[ColVerification]));
+        ctVoltage.append(typedReal(cells[ColCtVoltage]));
         ctRatedCurrent.append(toWhole(cells[ColCtCurrent]));
-        vtVoltageLoss.append(toReal(cells[ColVtLoss]));
-        reportVoltage.append(toReal(cells[ColReportVoltage]));
+        vtVoltageLoss.append(typedReal(cells[ColVtLoss]));
+        reportVoltage.append(typedReal(cells[ColReportVoltage]));
     }
 
     // Drop the table's old rows from the seventeen sequences (pointDays and spare are carried as

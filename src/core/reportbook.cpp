@@ -63,6 +63,29 @@ std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QS
     return book;
 }
 
+TemplateBytes readReportTemplates(const QString &dir, const QStringList &templateNames)
+{
+    TemplateBytes bytes;
+    for (const QString &name : templateNames) {
+        QFile file(QDir(dir).filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            bytes.insert(name, file.readAll());
+    }
+    return bytes;
+}
+
+std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName,
+                                                    const TemplateBytes *templates)
+{
+    if (!templates || !templates->contains(templateName))
+        return openReportTemplate(dir, templateName);
+    auto book = std::make_unique<QXlsx::Document>(templates->value(templateName), QString());
+    if (!book->isLoadPackage())
+        return nullptr;
+    book->selectSheet(QStringLiteral("Лист1"));
+    return book;
+}
+
 BookResult templateMissing(const QString &dir, const QString &bookName, const QString &message)
 {
     QFile::remove(QDir(dir).filePath(bookName));

@@ -5,7 +5,10 @@
 #include "xlsx/xlsxdocument.h"
 #include "xlsx/xlsxformat.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -45,6 +48,17 @@ extern const QString stopListBookName;    // "СтоплистОтчет.xlsx"
 // Opens dir/templateName with the sheet "Лист1" selected (when it has one); null when the template
 // is missing or unreadable. The template itself is never written: the report is saved elsewhere.
 std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName);
+
+// Template workbooks read once, by file name, so that many objects open them from memory.
+using TemplateBytes = QHash<QString, QByteArray>;
+
+// The named templates of dir, as openReportTemplate would find them; missing ones are left out.
+TemplateBytes readReportTemplates(const QString &dir, const QStringList &templateNames);
+
+// As above, from templates when it holds templateName (null when those bytes are no workbook),
+// else from dir.
+std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName,
+                                                    const TemplateBytes *templates);
 
 // A report whose template is missing: the earlier report of that name is removed, so that no
 // workbook of an earlier calculation passes for this one; message is the user's text.

@@ -7,9 +7,23 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+#include <QSaveFile>
 
 namespace keli {
+
+namespace {
+
+// A copy of a template held in memory; on failure the writer that follows makes do without it.
+void copyTemplate(const QByteArray &bytes, const QString &path)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+        file.commit();
+}
+
+} // namespace
 
 QString reportDateText(const QDate &date)
 {
@@ -57,11 +71,11 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
     case Outcome::Calculated:
         if (options.report1) {
             page(report1Page(ds, r));
-            book(otchet1xls(dir, ds, r, options.dateText), report1BookName);
+            book(otchet1xls(dir, ds, r, options.dateText, options.templates), report1BookName);
         }
         if (options.report2) {
             page(report2Page(ds, r));
-            book(otchet2xls(dir, ds, r, options.dateText), report2BookName);
+            book(otchet2xls(dir, ds, r, options.dateText, options.templates), report2BookName);
         }
         removeErrorPage(dir);
         if (outcome.warningCount > 0 && options.errorPageAfterWarnings)
@@ -69,6 +83,10 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
         break;
     case Outcome::Blocked:
         page(errorReportPage(outcome.stopList, ds.fileMonth, year));
+        // The stop-list workbook is filled in place: a folder without one gets the template first.
+        if (options.templates && options.templates->contains(stopListBookName)
+            && !QFileInfo::exists(QDir(dir).filePath(stopListBookName)))
+            copyTemplate(options.templates->value(stopListBookName), QDir(dir).filePath(stopListBookName));
         book(otchet_errxls(QDir(dir).filePath(stopListBookName), outcome.stopList), stopListBookName);
         break;
     case Outcome::FillFactorZero:

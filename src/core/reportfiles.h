@@ -5,6 +5,7 @@
 #include "core/calculation.h"
 #include "core/dataset.h"
 #include "core/htmlpage.h"
+#include "core/reportbook.h"
 
 #include <QDateTime>
 #include <QString>
@@ -32,6 +33,7 @@ struct ReportFilesOptions
     bool errorPageAfterWarnings = true; // the error page after a calculation with warnings
     QDateTime calculatedAt = QDateTime::currentDateTime();
     QString dateText = reportDateText();
+    const TemplateBytes *templates = nullptr; // templates read once; else read from dir
 };
 
 struct ReportFilesResult

@@ -235,6 +235,21 @@ Document::Document(const QString &name)
     d->error = why;
 }
 
+Document::Document(const QByteArray &package, const QString &name)
+    : d(new DocumentPrivate)
+{
+    d->path = name;
+    d->loaded = d->package.open(package, &d->error) && d->load();
+    if (d->loaded)
+        return;
+    const QString why = d->error;
+    *d = DocumentPrivate();
+    d->path = name;
+    addNewPackageParts(&d->package);
+    d->load();
+    d->error = why;
+}
+
 Document::~Document() = default;
 
 bool Document::isLoadPackage() const

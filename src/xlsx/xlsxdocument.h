@@ -23,6 +23,8 @@ public:
     // Opens the package at name; isLoadPackage() tells whether it loaded. A name that does not
     // exist gives a new workbook that saves under that name (as the library we stand in for does).
     explicit Document(const QString &name);
+    // Opens the package held in memory (a template read once); save() writes to name.
+    Document(const QByteArray &package, const QString &name);
     ~Document();
     Document(const Document &) = delete;
     Document &operator=(const Document &) = delete;

@@ -175,9 +175,9 @@ int runBatch(const CliOptions &opt, const QString &startDir)
         say(stderr, QStringLiteral("keli-calc: cannot create %1").arg(opt.outDir));
         return 2;
     }
-    // Read once; every thread opens its own documents from these bytes.
-    const TemplateBytes templates = readReportTemplates(
-        opt.workDir, {report1TemplateName, report2TemplateName, stopListBookName, summaryTemplateName});
+    // Loaded once; every thread fills copies of them.
+    ReportTemplates templates;
+    templates.load(opt.workDir, {report1TemplateName, report2TemplateName, stopListBookName, summaryTemplateName});
     ReportFilesOptions reportOptions;
     reportOptions.report1 = opt.report1;
     reportOptions.report2 = opt.report2;
@@ -229,7 +229,7 @@ int runBatch(const CliOptions &opt, const QString &startDir)
             written = false;
         }
     };
-    report(writeSummaryBook(out.filePath(summaryBookName), templates.value(summaryTemplateName), rows,
+    report(writeSummaryBook(out.filePath(summaryBookName), templates.open(summaryTemplateName).get(), rows,
                             reportOptions.dateText, &error),
            out.filePath(summaryBookName));
     report(writeSummaryCsv(out.filePath(summaryCsvName), rows, &error), out.filePath(summaryCsvName));

@@ -140,16 +140,15 @@ SummaryRow unreadableRow(const QString &source, const QString &why)
     return row;
 }
 
-bool writeSummaryBook(const QString &path, const QByteArray &templateBytes, const QVector<SummaryRow> &rows,
+bool writeSummaryBook(const QString &path, QXlsx::Document *filled, const QVector<SummaryRow> &rows,
                       const QString &dateText, QString *error)
 {
-    QXlsx::Document book(templateBytes, path);
-    if (!book.isLoadPackage()) {
-        *error = QStringLiteral("%1: the template %2 is missing or no workbook")
+    if (!filled) {
+        *error = QStringLiteral("%1 not written: the template %2 is missing or no workbook")
                      .arg(summaryBookName, summaryTemplateName);
         return false;
     }
-    book.selectSheet(QStringLiteral("Лист1"));
+    QXlsx::Document &book = *filled;
     QStringList periods;
     for (const SummaryRow &row : rows)
         if (!row.period.isEmpty() && !periods.contains(row.period))

@@ -41,8 +41,13 @@ extern const QString summaryBookName;     // "Сводка.xlsx"
 extern const QString summaryCsvName;      // "Сводка.csv"
 extern const QString summaryTemplateName; // "svodkaEmpty.xlsx"
 
-// Writes the summary workbook at path from the template's bytes. False with a sentence on failure.
-bool writeSummaryBook(const QString &path, const QByteArray &templateBytes, const QVector<SummaryRow> &rows,
+namespace QXlsx {
+class Document;
+}
+
+// Fills the summary template (null when it is missing) and saves it at path. False with a
+// sentence on failure.
+bool writeSummaryBook(const QString &path, QXlsx::Document *book, const QVector<SummaryRow> &rows,
                       const QString &dateText, QString *error);
 // Writes the same rows as CSV (UTF-8, ";" between fields, numbers with a point and 17 digits).
 bool writeSummaryCsv(const QString &path, const QVector<SummaryRow> &rows, QString *error);

@@ -219,7 +219,7 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
 }
 
 BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &r,
-                      const QString &dateText, const TemplateBytes *templates)
+                      const QString &dateText, const ReportTemplates *templates)
 {
     const std::unique_ptr<QXlsx::Document> opened = openReportTemplate(dir, report2TemplateName, templates);
     if (!opened)

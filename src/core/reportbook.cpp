@@ -63,27 +63,33 @@ std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QS
     return book;
 }
 
-TemplateBytes readReportTemplates(const QString &dir, const QStringList &templateNames)
+void ReportTemplates::load(const QString &dir, const QStringList &templateNames)
 {
-    TemplateBytes bytes;
     for (const QString &name : templateNames) {
+        std::shared_ptr<const QXlsx::Document> book = openReportTemplate(dir, name);
         QFile file(QDir(dir).filePath(name));
-        if (file.open(QIODevice::ReadOnly))
-            bytes.insert(name, file.readAll());
+        if (book && file.open(QIODevice::ReadOnly)) {
+            m_books.insert(name, book);
+            m_bytes.insert(name, file.readAll());
+        }
     }
-    return bytes;
+}
+
+std::unique_ptr<QXlsx::Document> ReportTemplates::open(const QString &templateName) const
+{
+    const std::shared_ptr<const QXlsx::Document> book = m_books.value(templateName);
+    if (!book)
+        return nullptr;
+    auto copy = std::make_unique<QXlsx::Document>(*book);
+    copy->selectSheet(QStringLiteral("Лист1"));
+    return copy;
 }
 
 std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName,
-                                                    const TemplateBytes *templates)
+                                                    const ReportTemplates *templates)
 {
-    if (!templates || !templates->contains(templateName))
-        return openReportTemplate(dir, templateName);
-    auto book = std::make_unique<QXlsx::Document>(templates->value(templateName), QString());
-    if (!book->isLoadPackage())
-        return nullptr;
-    book->selectSheet(QStringLiteral("Лист1"));
-    return book;
+    return templates && templates->contains(templateName) ? templates->open(templateName)
+                                                          : openReportTemplate(dir, templateName);
 }
 
 BookResult templateMissing(const QString &dir, const QString &bookName, const QString &message)

@@ -49,16 +49,27 @@ extern const QString stopListBookName;    // "СтоплистОтчет.xlsx"
 // is missing or unreadable. The template itself is never written: the report is saved elsewhere.
 std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName);
 
-// Template workbooks read once, by file name, so that many objects open them from memory.
-using TemplateBytes = QHash<QString, QByteArray>;
+// Template workbooks read and parsed once, so that many objects (a batch) only copy them.
+// Read-only after load(): threads may open copies at the same time.
+class ReportTemplates
+{
+public:
+    // Loads the named templates of dir, as openReportTemplate finds them; missing ones are left out.
+    void load(const QString &dir, const QStringList &templateNames);
+    bool contains(const QString &templateName) const { return m_books.contains(templateName); }
+    // A copy of the loaded template with "Лист1" selected; null when it was not loaded.
+    std::unique_ptr<QXlsx::Document> open(const QString &templateName) const;
+    // The template file as read (empty when it was not loaded).
+    QByteArray bytes(const QString &templateName) const { return m_bytes.value(templateName); }
 
-// The named templates of dir, as openReportTemplate would find them; missing ones are left out.
-TemplateBytes readReportTemplates(const QString &dir, const QStringList &templateNames);
+private:
+    QHash<QString, std::shared_ptr<const QXlsx::Document>> m_books;
+    QHash<QString, QByteArray> m_bytes;
+};
 
-// As above, from templates when it holds templateName (null when those bytes are no workbook),
-// else from dir.
+// As above, a copy from templates when they hold templateName, else from dir.
 std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName,
-                                                    const TemplateBytes *templates);
+                                                    const ReportTemplates *templates);
 
 // A report whose template is missing: the earlier report of that name is removed, so that no
 // workbook of an earlier calculation passes for this one; message is the user's text.

@@ -86,7 +86,7 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
         // The stop-list workbook is filled in place: a folder without one gets the template first.
         if (options.templates && options.templates->contains(stopListBookName)
             && !QFileInfo::exists(QDir(dir).filePath(stopListBookName)))
-            copyTemplate(options.templates->value(stopListBookName), QDir(dir).filePath(stopListBookName));
+            copyTemplate(options.templates->bytes(stopListBookName), QDir(dir).filePath(stopListBookName));
         book(otchet_errxls(QDir(dir).filePath(stopListBookName), outcome.stopList), stopListBookName);
         break;
     case Outcome::FillFactorZero:

@@ -33,7 +33,7 @@ struct ReportFilesOptions
     bool errorPageAfterWarnings = true; // the error page after a calculation with warnings
     QDateTime calculatedAt = QDateTime::currentDateTime();
     QString dateText = reportDateText();
-    const TemplateBytes *templates = nullptr; // templates read once; else read from dir
+    const ReportTemplates *templates = nullptr; // templates loaded once; else read from dir
 };
 
 struct ReportFilesResult

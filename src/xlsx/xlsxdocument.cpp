@@ -235,19 +235,9 @@ Document::Document(const QString &name)
     d->error = why;
 }
 
-Document::Document(const QByteArray &package, const QString &name)
-    : d(new DocumentPrivate)
+Document::Document(const Document &other)
+    : d(new DocumentPrivate(*other.d))
 {
-    d->path = name;
-    d->loaded = d->package.open(package, &d->error) && d->load();
-    if (d->loaded)
-        return;
-    const QString why = d->error;
-    *d = DocumentPrivate();
-    d->path = name;
-    addNewPackageParts(&d->package);
-    d->load();
-    d->error = why;
 }
 
 Document::~Document() = default;

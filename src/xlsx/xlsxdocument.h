@@ -23,10 +23,10 @@ public:
     // Opens the package at name; isLoadPackage() tells whether it loaded. A name that does not
     // exist gives a new workbook that saves under that name (as the library we stand in for does).
     explicit Document(const QString &name);
-    // Opens the package held in memory (a template read once); save() writes to name.
-    Document(const QByteArray &package, const QString &name);
     ~Document();
-    Document(const Document &) = delete;
+    // An independent copy (a template loaded once, filled many times); copying the same document
+    // from several threads at once is safe while none of them changes it.
+    Document(const Document &other);
     Document &operator=(const Document &) = delete;
 
     // True when the file named at construction was read as a workbook.

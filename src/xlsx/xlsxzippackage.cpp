@@ -5,7 +5,6 @@
 #include <quazip/quazipfileinfo.h>
 #include <quazip/quazipnewinfo.h>
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -131,25 +130,6 @@ bool ZipPackage::open(const QString &path, QString *error)
         return false;
     }
     QuaZip zip(path);
-    return readEntries(zip, error);
-}
-
-bool ZipPackage::open(const QByteArray &data, QString *error)
-{
-    m_entries.clear();
-    m_index.clear();
-    if (data.size() > maxPackageBytes) {
-        *error = QStringLiteral("package too large");
-        return false;
-    }
-    QBuffer buffer;
-    buffer.setData(data);
-    QuaZip zip(&buffer);
-    return readEntries(zip, error);
-}
-
-bool ZipPackage::readEntries(QuaZip &zip, QString *error)
-{
     if (!zip.open(QuaZip::mdUnzip)) {
         *error = QStringLiteral("not a zip package (error %1)").arg(zip.getZipError());
         return false;

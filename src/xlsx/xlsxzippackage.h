@@ -14,7 +14,6 @@
 #include <memory>
 
 struct z_stream_s;
-class QuaZip;
 
 namespace QXlsx {
 
@@ -60,8 +59,6 @@ public:
     static constexpr qint64 maxPartBytes = 128LL * 1024 * 1024;
 
     bool open(const QString &path, QString *error);
-    // The same for a package held in memory.
-    bool open(const QByteArray &data, QString *error);
 
     // Part names without a leading "/"; lookups ignore case, as package part names do.
     bool contains(const QString &name) const;
@@ -96,7 +93,6 @@ private:
         QString comment;
     };
     int indexOf(const QString &name) const;
-    bool readEntries(QuaZip &zip, QString *error);
 
     QVector<Entry> m_entries;
     QHash<QString, int> m_index; // lower-cased name -> entry

@@ -327,7 +327,8 @@ def summary(path):
     wb = Workbook()
     ws = wb.active
     ws.title = "Лист1"
-    widths(ws, [4, 20, 18, 10, 22, 6, 6, 10, 10, 10, 7, 10, 10, 7, 9, 16, 9])
+    # 140 characters in all: fit-to-width on A4 landscape keeps the 10 pt text at 8 pt or more.
+    widths(ws, [3, 15, 12, 8, 16, 5, 5, 9, 9, 8, 5, 8, 8, 5, 7, 10, 7])
 
     ws["A1"] = "Сводка расчета небалансов электроэнергии по объектам"
     ws["A1"].font = Font(name="Liberation Sans", bold=True, size=14)
@@ -348,7 +349,7 @@ def summary(path):
 
     for col, text in [(1, "№\nп/п"), (2, "Исходный файл"), (3, "Объект"), (4, "Период"),
                       (5, "Результат расчета"), (6, "Оши-\nбок"), (7, "Пред-\nупр."),
-                      (8, "Поступ-\nление"), (9, "Отпуск\nв сеть"), (14, "В допус-\nтимых\nпределах"),
+                      (8, "Поступ-\nление"), (9, "Отпуск\nв сеть"), (14, "В\nпреде-\nлах"),
                       (15, "Потери по\nприказу\n№ 326")]:
         cap(text, 4, col, 5, col)
     cap("Фактический небаланс", 4, 10, 4, 11)
@@ -359,7 +360,7 @@ def summary(path):
     cap("до", 5, 13)
     cap("Наибольший недоучет", 4, 16, 4, 17)
     cap("точка учета", 5, 16)
-    cap("тыс.кВт.ч", 5, 17)
+    cap("тыс.\nкВт.ч", 5, 17)
     ws.row_dimensions[4].height = 28
     ws.row_dimensions[5].height = 42
     ws["Q3"].alignment = RIGHT
@@ -389,6 +390,7 @@ def summary(path):
 
     ws.freeze_panes = "A6"
     print_setup(ws, landscape=True, title_rows="1:5")
+    ws.page_margins.left = ws.page_margins.right = 0.3
     ws.oddFooter.center.text = "Страница &P из &N"
     ws.oddFooter.center.font = "Liberation Sans"
     ws.oddFooter.center.size = 9

@@ -484,8 +484,10 @@ void TestCli::batchMatchesSingleRuns()
         const QString rows = testutil::runPython(QStringLiteral(
             "import sys, openpyxl\n"
             "ws = openpyxl.load_workbook(sys.argv[1])['Лист1']\n"
-            "for row in ws.iter_rows(min_row=6, values_only=True):\n"
-            "    print(';'.join('' if v is None else repr(v) if isinstance(v, float) else str(v) for v in row))\n"),
+            "marked = [str(cf.sqref) for cf in ws.conditional_formatting for r in cf.rules if r.formula == ['$N6=\"нет\"']]\n"
+            "for n, row in enumerate(ws.iter_rows(min_row=6, values_only=True), start=6):\n"
+            "    print(';'.join('' if v is None else repr(v) if isinstance(v, float) else str(v) for v in row)\n"
+            "          + ';%s;%s' % (ws.row_dimensions[n].height, marked))\n"),
             {out.filePath(QStringLiteral("Сводка.xlsx"))}, &ok, &error);
         QVERIFY2(ok, qPrintable(error));
         const QStringList lines = rows.split('\n', Qt::SkipEmptyParts);
@@ -496,6 +498,9 @@ void TestCli::batchMatchesSingleRuns()
                 if (c != 13 && c != 15)
                     QVERIFY2(book.value(c).toDouble() == text[c].toDouble(), qPrintable(book.value(c)));
             QCOMPARE(book.value(13), text.value(13));
+            // Rows tall enough for their wrapped texts; the out-of-range mark covers every row.
+            QVERIFY(book.value(17).toDouble() >= (text.value(4).size() > 60 ? 40 : 15));
+            QCOMPARE(book.value(18), QStringLiteral("['A6:Q20005']"));
         }
     }
     const QString soffice = testutil::soffice();

@@ -112,7 +112,7 @@ int main(int argc, char **argv)
     // Load without rewriting the source.
     Dataset ds;
     if (!loadObject(opt, opt.source, &ds, &error)) {
-        err(error);
+        err(QStringLiteral("%1: %2").arg(opt.source, error));
         return UsageOrUnreadable;
     }
 

@@ -14,12 +14,12 @@ bool loadObject(const CliOptions &opt, const QString &source, Dataset *ds, QStri
     ds->calcMonth = opt.month;
     ds->calcYear = opt.year;
     if (!QFileInfo(source).isFile()) {
-        *error = QStringLiteral("no such file: %1").arg(source);
+        *error = QStringLiteral("no such file");
         return false;
     }
     const WorkbookResult loaded = readXLSwriteDB(*ds, /*rewriteInPlace*/ false);
     if (!loaded.ok) {
-        *error = QStringLiteral("%1: %2").arg(source, loaded.message);
+        *error = loaded.message;
         return false;
     }
 
@@ -27,13 +27,11 @@ bool loadObject(const CliOptions &opt, const QString &source, Dataset *ds, QStri
     ds->calcMonth = opt.month ? opt.month : ds->fileMonth;
     ds->calcYear = opt.year ? opt.year : ds->fileYear;
     if (ds->calcMonth < 1 || ds->calcMonth > 13) {
-        *error = QStringLiteral("%1 stores no valid period month (%2); give --month")
-                     .arg(source).arg(ds->fileMonth);
+        *error = QStringLiteral("no valid period month stored (%1); give --month").arg(ds->fileMonth);
         return false;
     }
     if (ds->calcYear < 1) {
-        *error = QStringLiteral("%1 stores no valid period year (%2); give --year")
-                     .arg(source).arg(ds->fileYear);
+        *error = QStringLiteral("no valid period year stored (%1); give --year").arg(ds->fileYear);
         return false;
     }
     ds->periodDays = k_day(ds->calcMonth, ds->calcYear);

@@ -8,5 +8,5 @@
 
 // Loads source and sets the period (as given, else as stored), the correction factors, the
 // releases and the report choices, bounded as the dialog's fields bound them. False with a
-// sentence naming the source when it cannot be calculated (missing, unreadable, no period).
+// sentence when it cannot be calculated (missing, unreadable, no period).
 bool loadObject(const CliOptions &opt, const QString &source, keli::Dataset *ds, QString *error);

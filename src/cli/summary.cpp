@@ -17,9 +17,45 @@ const QString summaryTemplateName = QStringLiteral("svodkaEmpty.xlsx");
 
 namespace {
 
-// Sheet layout of the template: texts of row 2 and 3, data from row 6, columns 1..17.
+// Sheet layout of the template: texts of row 2 and 3, data from row 6, columns 1..17 with these
+// widths (in characters of the default font) and alignments; texts wrap in their columns.
 const int firstDataRow = 6;
 const int columnCount = 17;
+const struct
+{
+    int width;
+    QXlsx::Format::HorizontalAlignment align;
+} columns[columnCount] = {
+    {3, QXlsx::Format::AlignHCenter}, {15, QXlsx::Format::AlignLeft}, {12, QXlsx::Format::AlignLeft},
+    {8, QXlsx::Format::AlignHCenter}, {16, QXlsx::Format::AlignLeft}, {5, QXlsx::Format::AlignHCenter},
+    {5, QXlsx::Format::AlignHCenter}, {9, QXlsx::Format::AlignRight}, {9, QXlsx::Format::AlignRight},
+    {8, QXlsx::Format::AlignRight}, {5, QXlsx::Format::AlignRight}, {8, QXlsx::Format::AlignRight},
+    {8, QXlsx::Format::AlignRight}, {5, QXlsx::Format::AlignHCenter}, {7, QXlsx::Format::AlignRight},
+    {10, QXlsx::Format::AlignLeft}, {7, QXlsx::Format::AlignRight}};
+const double lineHeight = 12.75; // points, one line of 10 pt text
+
+// Lines a text takes when wrapped at word boundaries in a column of the given width (spreadsheet
+// programs do not size the rows of a file they open, so the writer does).
+int wrappedLines(const QString &text, int width)
+{
+    const int perLine = width * 6 / 5; // about what 10 pt text fits
+    int lines = 0;
+    for (const QString &paragraph : QString(text).replace(QLatin1Char('/'), QLatin1String("/ ")).split(QLatin1Char('\n'))) {
+        int used = 0;
+        ++lines;
+        for (const QString &word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const int need = used ? used + 1 + word.size() : word.size();
+            if (need <= perLine) {
+                used = need;
+            } else {
+                lines += used ? 1 : 0;
+                lines += (word.size() - 1) / perLine; // a word longer than the column breaks
+                used = (word.size() - 1) % perLine + 1;
+            }
+        }
+    }
+    return lines;
+}
 
 const QStringList csvHeadings = {
     QStringLiteral("№ п/п"), QStringLiteral("Исходный файл"), QStringLiteral("Объект"),
@@ -160,15 +196,22 @@ bool writeSummaryBook(const QString &path, QXlsx::Document *filled, const QVecto
                          .arg(rows.size())
                          .arg(dateText),
                keep);
-    // Borders drawn per cell; number formats and alignment come from the template's columns.
-    QXlsx::Format boxed;
-    boxed.setBorderStyle(QXlsx::Format::BorderThin);
+    // Borders drawn per cell; font, wrapping and number formats come from the template's columns.
+    QXlsx::Format boxed[columnCount];
+    for (int col = 0; col < columnCount; ++col) {
+        boxed[col].setBorderStyle(QXlsx::Format::BorderThin);
+        boxed[col].setHorizontalAlignment(columns[col].align);
+    }
     for (int k = 0; k < rows.size(); ++k) {
         const QVector<QVariant> c = cells(k + 1, rows[k]);
-        for (int col = 0; col < c.size(); ++col)
-            book.write(firstDataRow + k, col + 1, c[col], boxed);
+        int lines = 1;
+        for (int col = 0; col < c.size(); ++col) {
+            book.write(firstDataRow + k, col + 1, c[col], boxed[col]);
+            if (c[col].userType() == QMetaType::QString)
+                lines = qMax(lines, wrappedLines(c[col].toString(), columns[col].width));
+        }
+        book.setRowHeight(firstDataRow + k, lines * lineHeight + 2);
     }
-    chistka(book, firstDataRow + rows.size(), book.lastRow(), 1, columnCount);
     if (!book.saveAs(path)) {
         *error = saveFailedMessage(path, book.errorString());
         return false;

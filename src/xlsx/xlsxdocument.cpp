@@ -342,6 +342,12 @@ bool Document::write(int row, int column, const QVariant &value, const Format &f
     return true;
 }
 
+void Document::setRowHeight(int row, double points)
+{
+    if (!d->sheets.empty() && CellReference::isValid(row, 1) && points > 0 && points <= 409)
+        d->sheets[size_t(d->current)].worksheet.setRowHeight(row, points);
+}
+
 bool Document::save()
 {
     if (d->refuseSave) {

@@ -51,6 +51,9 @@ public:
     // style. False when the cell reference is out of range or the value cannot be stored.
     bool write(int row, int column, const QVariant &value, const Format &format = Format());
 
+    // Sets the height in points of a row of the current sheet that gets written cells.
+    void setRowHeight(int row, double points);
+
     // Saves atomically to the file named at construction / to name. False on failure; the old
     // file then stays as it was.
     bool save();

@@ -37,6 +37,8 @@ void fmts(ReportFormats &f)
 void chistka(QXlsx::Document &book, int firstRow, int lastRow, int firstCol, int lastCol)
 {
     const QXlsx::Format keep;
+    // Rows past the sheet's last entry hold nothing to clear: writing them would only add cells.
+    lastRow = qMin(lastRow, book.lastRow());
     for (int r = firstRow; r <= lastRow; ++r)
         for (int c = firstCol; c <= lastCol; ++c)
             book.write(r, c, QString(), keep);

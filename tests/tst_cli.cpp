@@ -4,6 +4,7 @@
 #include "core/dataset.h"
 #include "core/sourceworkbook.h"
 #include "support/testutil.h"
+#include "xlsx/xlsxdocument.h"
 
 #include <QtTest>
 
@@ -473,6 +474,11 @@ void TestCli::batchMatchesSingleRuns()
     const QString first = QFileInfo(books[0]).completeBaseName();
     for (const QString &folder : {first, first + QStringLiteral(" (2)"), QStringLiteral("outside")})
         QVERIFY2(QFile::exists(out.filePath(folder + QStringLiteral("/Otchet1.xlsx"))), qPrintable(folder));
+    // Every object fills its own copy of a template.
+    QXlsx::Document other(out.filePath(first + QStringLiteral(" (2)/Otchet1.xlsx"))),
+        outside(out.filePath(QStringLiteral("outside/Otchet1.xlsx")));
+    QCOMPARE(outside.read(2, 2).toString(), smallObject().objectName);
+    QCOMPARE(other.read(2, 2).toString(), csvFields(csv.last()).value(2));
     QVERIFY(QFile::exists(out.filePath(QStringLiteral("blocked/СтоплистОтчет.xlsx"))));
     QVERIFY(!out.exists(QStringLiteral("junk")));
 

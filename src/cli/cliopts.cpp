@@ -68,7 +68,8 @@ QString cliUsage()
         "                     --json then writes {\"objects\": [...]}\n"
         "  --jobs N           objects calculated at the same time (default: the number of cores)\n"
         "Exit status: 0 calculated; 1 the calculation did not complete or a requested file could not\n"
-        "be written; 2 usage error or unreadable workbook.\n");
+        "be written; 2 usage error or unreadable workbook. With --out: 0 every object calculated,\n"
+        "1 some did not (their rows say why), 2 usage error.\n");
 }
 
 bool parseCliOptions(const QStringList &args, const QString &startDir, CliOptions *o, QString *error)

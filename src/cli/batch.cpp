@@ -91,11 +91,13 @@ ObjectResult runObject(const BatchObject &object, const CliOptions &opt, const Q
     const QString dir = QDir(outDir).filePath(object.folder);
     const CalcOutcome outcome = calculate(ds);
     QStringList failures;
-    if (QDir().mkpath(dir)) {
+    // The outcomes that end with a message only write no report files: no folder for them.
+    const bool writesFiles = outcome.outcome == Outcome::Calculated || outcome.outcome == Outcome::Blocked;
+    if (writesFiles && QDir().mkpath(dir)) {
         ReportFilesOptions options = reportOptions;
         options.calculatedAt = QDateTime::currentDateTime();
         failures = writeReportFiles(dir, ds, outcome, options).failures;
-    } else {
+    } else if (writesFiles) {
         failures << QStringLiteral("папка \"%1\" не создана").arg(QDir::toNativeSeparators(dir));
     }
     result.row = summaryRow(object.source, ds, outcome, failures);

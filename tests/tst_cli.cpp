@@ -415,6 +415,8 @@ void TestCli::batchMatchesSingleRuns()
                        QStringLiteral("all.json"), QStringLiteral("src"), QStringLiteral("src/other/") + books[0]},
                       root.path());
     QCOMPARE(r.exitCode, 1); // the unreadable and the blocked object
+    QCOMPARE(run({QStringLiteral("--workdir"), workDir, QStringLiteral("--out"), QStringLiteral("out/all-good"),
+                  QStringLiteral("src/outside.xlsx")}, root.path()).exitCode, 0);
     QMap<QString, QByteArray> after = tree(tmp.path(), {root.filePath(QStringLiteral("out"))});
     QVERIFY(after.remove(root.filePath(QStringLiteral("all.json"))));
     QCOMPARE(after, before);

@@ -4,6 +4,7 @@
   otchet1Empty.xlsx    Report No. 1: sheet "Лист1" metering points, sheet "Лист2" groups
   otchet2Empty.xlsx    Report No. 2: sheet "Лист1" balance, permissible imbalances, voltage levels
   СтоплистОтчет.xlsx   the stop list: sheet "Лист1"
+  svodkaEmpty.xlsx     the summary of many objects (keli-calc --out): sheet "Лист1"
 
 The templates carry what the program does not write: titles, headings, labels, widths, borders,
 number formats and the print setup. The program fills values into fixed cells; the comments name
@@ -388,11 +389,91 @@ def stop_list(path):
     wb.save(path)
 
 
+def summary(path):
+    """The summary of a batch (keli-calc --out): one row per object from row 6, columns 1..17."""
+    from openpyxl.formatting.rule import FormulaRule
+    from openpyxl.styles import PatternFill
+
+    plain = Font(name="Liberation Sans", size=10)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Лист1"
+    # 140 characters in all: fit-to-width on A4 landscape keeps the 10 pt text at 8 pt or more.
+    widths(ws, [3, 15, 12, 8, 16, 5, 5, 9, 9, 8, 5, 8, 8, 5, 7, 10, 7])
+
+    ws["A1"] = "Сводка расчета небалансов электроэнергии по объектам"
+    ws["A1"].font = Font(name="Liberation Sans", bold=True, size=14)
+    ws.merge_cells("A1:Q1")
+    # A2: the organisation, A3: periods, number of objects and date (written).
+    for row in (2, 3):
+        ws.cell(row=row, column=1).font = plain
+        ws.merge_cells(start_row=row, start_column=1, end_row=row, end_column=17)
+
+    heading = Font(name="Liberation Sans", bold=True, size=10)
+    def cap(text, first_row, first_col, last_row=None, last_col=None):
+        head(ws, text, first_row, first_col, last_row, last_col)
+        last_row = first_row if last_row is None else last_row
+        last_col = first_col if last_col is None else last_col
+        for r in range(first_row, last_row + 1):
+            for c in range(first_col, last_col + 1):
+                ws.cell(row=r, column=c).font = heading
+
+    for col, text in [(1, "№\nп/п"), (2, "Исходный файл"), (3, "Объект"), (4, "Период"),
+                      (5, "Результат расчета"), (6, "Оши-\nбок"), (7, "Пред-\nупр."),
+                      (8, "Поступ-\nление"), (9, "Отпуск\nв сеть"), (14, "В\nпреде-\nлах"),
+                      (15, "Потери по\nприказу\n№ 326")]:
+        cap(text, 4, col, 5, col)
+    cap("Фактический небаланс", 4, 10, 4, 11)
+    cap("тыс.кВт.ч", 5, 10)
+    cap("% пост.", 5, 11)
+    cap("Допустимый небаланс", 4, 12, 4, 13)
+    cap("от", 5, 12)
+    cap("до", 5, 13)
+    cap("Наибольший недоучет", 4, 16, 4, 17)
+    cap("точка учета", 5, 16)
+    cap("тыс.\nкВт.ч", 5, 17)
+    ws.row_dimensions[4].height = 28
+    ws.row_dimensions[5].height = 42
+    ws["Q3"].alignment = RIGHT
+
+    # Data cells take their font, alignment and number format from the columns; the program
+    # draws the borders. Energies with three decimals, percentages with two.
+    for col in range(1, 18):
+        dim = ws.column_dimensions[get_column_letter(col)]
+        dim.font = plain
+        if col in (2, 3, 5, 16):
+            dim.alignment = Alignment(horizontal="left", vertical="center", wrap_text=True)
+        else:
+            dim.alignment = Alignment(horizontal="center", vertical="center", wrap_text=True)
+        if col in (8, 9, 10, 12, 13, 15, 17):
+            dim.number_format = "0.000"
+            dim.alignment = Alignment(horizontal="right", vertical="center")
+        elif col == 11:
+            dim.number_format = "0.00"
+            dim.alignment = Alignment(horizontal="right", vertical="center")
+
+    # An actual imbalance outside the permissible range: the whole row stands out.
+    ws.conditional_formatting.add(
+        "A6:Q20005",
+        FormulaRule(formula=['$N6="нет"'], fill=PatternFill(fill_type="solid", start_color="FFF4B6B6",
+                                                            end_color="FFF4B6B6"),
+                    font=Font(bold=True, color="FF9C0006")))
+
+    ws.freeze_panes = "A6"
+    print_setup(ws, landscape=True, title_rows="1:5")
+    ws.page_margins.left = ws.page_margins.right = 0.3
+    ws.oddFooter.center.text = "Страница &P из &N"
+    ws.oddFooter.center.font = "Liberation Sans"
+    ws.oddFooter.center.size = 9
+    wb.save(path)
+
+
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
     report1(os.path.join(folder, "otchet1Empty.xlsx"))
     report2(os.path.join(folder, "otchet2Empty.xlsx"))
     stop_list(os.path.join(folder, "СтоплистОтчет.xlsx"))
+    summary(os.path.join(folder, "svodkaEmpty.xlsx"))
 
 
 if __name__ == "__main__":

@@ -4,10 +4,12 @@
 #include "core/dataset.h"
 #include "core/sourceworkbook.h"
 #include "support/testutil.h"
+#include "xlsx/xlsxdocument.h"
 
 #include <QtTest>
 
 #include <QCryptographicHash>
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -124,6 +126,38 @@ QMap<QString, int> decimalNumbers(const QString &text)
     return counts;
 }
 
+// Every file under dir with its hash, except those under the skipped paths.
+QMap<QString, QByteArray> tree(const QString &dir, const QStringList &skipped)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (std::none_of(skipped.begin(), skipped.end(), [&](const QString &s) { return path.startsWith(s); }))
+            files.insert(path, fileHash(path));
+    }
+    return files;
+}
+
+// The fields of a CSV line as the batch writes it (";" between fields, quotes doubled).
+QStringList csvFields(const QString &line)
+{
+    QStringList fields{QString()};
+    bool quoted = false;
+    for (int k = 0; k < line.size(); ++k) {
+        const QChar c = line[k];
+        if (c == '"' && quoted && k + 1 < line.size() && line[k + 1] == '"')
+            fields.last() += line[++k];
+        else if (c == '"')
+            quoted = !quoted;
+        else if (c == ';' && !quoted)
+            fields << QString();
+        else
+            fields.last() += c;
+    }
+    return fields;
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -140,6 +174,7 @@ private slots:
     void saveKeepsEnergiesAsEntered();
     void reportsNoneAndNoStopList();
     void pdfPagesAsPrinted();
+    void batchMatchesSingleRuns();
 
 private:
     QTemporaryDir tmp;
@@ -271,6 +306,11 @@ void TestCli::usageErrors()
         {source, source},
         {tmp.filePath(QStringLiteral("missing.xlsx"))},
         {junk.fileName()},
+        {QStringLiteral("--out"), QStringLiteral("out")},
+        {QStringLiteral("--out"), QStringLiteral("out"), QStringLiteral("--jobs"), QStringLiteral("0"), source},
+        {QStringLiteral("--jobs"), QStringLiteral("2"), source},
+        {QStringLiteral("--pdf"), QStringLiteral("--out"), QStringLiteral("out"), source},
+        {QStringLiteral("--out"), QStringLiteral("out"), QStringLiteral("--save"), QStringLiteral("s.xlsx"), source},
     };
     for (const QStringList &args : bad) {
         const Run r = run(args, tmp.path());
@@ -416,6 +456,145 @@ void TestCli::pdfPagesAsPrinted()
                          qPrintable(QStringLiteral("%1: %2 printed %3 times, shown %4")
                                         .arg(what, it.key()).arg(printed.value(it.key())).arg(it.value())));
         }
+    }
+}
+
+// A batch of the examples, an unreadable file, a blocked object, an object outside its permissible
+// range and one file name twice: each entry and summary row carries exactly what the object's own
+// run gives, the bad rows say why, and nothing is written outside DIR but the named JSON.
+void TestCli::batchMatchesSingleRuns()
+{
+    const QDir root(tmp.filePath(QStringLiteral("batch")));
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("src/other"))));
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    const QStringList books = examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files, QDir::Name);
+    for (const QString &book : books)
+        QVERIFY(QFile::copy(examples.filePath(book), root.filePath(QStringLiteral("src/") + book)));
+    // The desktop program's backup beside a workbook is no object of its own.
+    QVERIFY(QFile::copy(examples.filePath(books[0]), root.filePath(QStringLiteral("src/")
+                                                                   + QString(books[0]).replace(".xlsx", "_1.xlsx"))));
+    QVERIFY(QFile::copy(examples.filePath(books[0]), root.filePath(QStringLiteral("src/other/") + books[0])));
+    QFile junk(root.filePath(QStringLiteral("src/junk.xlsx")));
+    QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("PK not really") > 0);
+    junk.close();
+    Dataset blocked = smallObject();
+    blocked.verificationDate[1] = 13.05;
+    QVERIFY(!saveDataset(blocked, root.filePath(QStringLiteral("src/blocked.xlsx"))).isEmpty());
+    QVERIFY(!saveDataset(smallObject(), root.filePath(QStringLiteral("src/outside.xlsx"))).isEmpty());
+
+    const QMap<QString, QByteArray> before = tree(tmp.path(), {root.filePath(QStringLiteral("out"))});
+    const Run r = run({QStringLiteral("--workdir"), workDir, QStringLiteral("--jobs"), QStringLiteral("3"),
+                       QStringLiteral("--out"), QStringLiteral("out"), QStringLiteral("--json"),
+                       QStringLiteral("all.json"), QStringLiteral("src"), QStringLiteral("src/other/") + books[0]},
+                      root.path());
+    QCOMPARE(r.exitCode, 1); // the unreadable and the blocked object
+    QCOMPARE(run({QStringLiteral("--workdir"), workDir, QStringLiteral("--out"), QStringLiteral("out/all-good"),
+                  QStringLiteral("src/outside.xlsx")}, root.path()).exitCode, 0);
+    QMap<QString, QByteArray> after = tree(tmp.path(), {root.filePath(QStringLiteral("out"))});
+    QVERIFY(after.remove(root.filePath(QStringLiteral("all.json"))));
+    QCOMPARE(after, before);
+
+    // In name order, folders first as given, then the file given on its own.
+    QStringList sources{QStringLiteral("src/blocked.xlsx"), QStringLiteral("src/junk.xlsx"),
+                        QStringLiteral("src/outside.xlsx")};
+    for (const QString &book : books)
+        sources << QStringLiteral("src/") + book;
+    sources.sort();
+    sources << QStringLiteral("src/other/") + books[0];
+    const QJsonArray entries = readJson(root.filePath(QStringLiteral("all.json"))).value("objects").toArray();
+    QFile csvFile(root.filePath(QStringLiteral("out/Сводка.csv")));
+    QVERIFY(csvFile.open(QIODevice::ReadOnly));
+    QStringList csv = QString::fromUtf8(csvFile.readAll()).remove(QChar(0xFEFF)).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(entries.size(), sources.size());
+    QCOMPARE(csv.size(), sources.size() + 1);
+
+    const QStringList figures = {"intakeEnergy", "netSupply", "commercialLoss", "commercialLossPctIntake",
+                                 "normativeWithLossesLower", "normativeWithLossesUpper", "", "combinedRandomWithLosses"};
+    for (int k = 0; k < sources.size(); ++k) {
+        const QJsonObject batch = entries.at(k).toObject();
+        const QStringList row = csvFields(csv[k + 1]);
+        QCOMPARE(batch.value("source").toString(), sources[k]);
+        QCOMPARE(row.value(1), sources[k]);
+        const QString outcome = batch.value("outcome").toString();
+        if (sources[k].endsWith(QLatin1String("junk.xlsx"))) {
+            QCOMPARE(outcome, QStringLiteral("unreadable"));
+            QVERIFY2(row.value(4).startsWith(QStringLiteral("не прочитан: ")), qPrintable(row.value(4)));
+            continue;
+        }
+        const QString json = tmp.filePath(QStringLiteral("single%1.json").arg(k));
+        QCOMPARE(run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--json"), json,
+                      root.filePath(sources[k])}, workDir).exitCode, outcome == "calculated" ? 0 : 1);
+        QJsonObject single = readJson(json);
+        single.insert("source", sources[k]);
+        QCOMPARE(batch, single);
+        if (outcome != QLatin1String("calculated")) {
+            QVERIFY2(row.value(4).contains(QStringLiteral("критические ошибки")) && row.value(4).contains("Точка 2"),
+                     qPrintable(row.value(4)));
+            QVERIFY(row.value(7).isEmpty());
+            continue;
+        }
+        QCOMPARE(row.value(4), QStringLiteral("рассчитан"));
+        for (int f = 0; f < figures.size(); ++f)
+            if (!figures[f].isEmpty())
+                QVERIFY2(row.value(7 + f).toDouble() == single.value(figures[f]).toDouble(), // to the last bit
+                         qPrintable(figures[f] + ": " + row.value(7 + f)));
+        const double imbalance = single.value("commercialLoss").toDouble();
+        const bool inside = single.value("normativeWithLossesLower").toDouble() <= imbalance
+                            && imbalance <= single.value("normativeWithLossesUpper").toDouble();
+        QCOMPARE(row.value(13), inside ? QStringLiteral("да") : QStringLiteral("нет"));
+        QCOMPARE(row.value(13) == QStringLiteral("нет"), sources[k].endsWith(QLatin1String("outside.xlsx")));
+    }
+    // Each object's reports in its own folder; the second file of one name gets " (2)".
+    const QDir out(root.filePath(QStringLiteral("out")));
+    const QString first = QFileInfo(books[0]).completeBaseName();
+    for (const QString &folder : {first, first + QStringLiteral(" (2)"), QStringLiteral("outside")})
+        QVERIFY2(QFile::exists(out.filePath(folder + QStringLiteral("/Otchet1.xlsx"))), qPrintable(folder));
+    // Every object fills its own copy of a template.
+    QXlsx::Document other(out.filePath(first + QStringLiteral(" (2)/Otchet1.xlsx"))),
+        outside(out.filePath(QStringLiteral("outside/Otchet1.xlsx")));
+    QCOMPARE(outside.read(2, 2).toString(), smallObject().objectName);
+    QCOMPARE(other.read(2, 2).toString(), csvFields(csv.last()).value(2));
+    QVERIFY(QFile::exists(out.filePath(QStringLiteral("blocked/СтоплистОтчет.xlsx"))));
+    QVERIFY(!out.exists(QStringLiteral("junk")));
+
+    // The summary workbook reads back with openpyxl as the CSV has it, row 6 on, and opens in
+    // LibreOffice without complaint.
+    if (testutil::pythonHas(QStringLiteral("openpyxl"))) {
+        bool ok = false;
+        QString error;
+        const QString rows = testutil::runPython(QStringLiteral(
+            "import sys, openpyxl\n"
+            "ws = openpyxl.load_workbook(sys.argv[1])['Лист1']\n"
+            "marked = [str(cf.sqref) for cf in ws.conditional_formatting for r in cf.rules if r.formula == ['$N6=\"нет\"']]\n"
+            "for n, row in enumerate(ws.iter_rows(min_row=6, values_only=True), start=6):\n"
+            "    print(';'.join('' if v is None else repr(v) if isinstance(v, float) else str(v) for v in row)\n"
+            "          + ';%s;%s' % (ws.row_dimensions[n].height, marked))\n"),
+            {out.filePath(QStringLiteral("Сводка.xlsx"))}, &ok, &error);
+        QVERIFY2(ok, qPrintable(error));
+        const QStringList lines = rows.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), sources.size());
+        for (int k = 0; k < lines.size(); ++k) {
+            const QStringList book = lines[k].split(';'), text = csvFields(csv[k + 1]);
+            for (int c = 7; c < text.size(); ++c)
+                if (c != 13 && c != 15)
+                    QVERIFY2(book.value(c).toDouble() == text[c].toDouble(), qPrintable(book.value(c)));
+            QCOMPARE(book.value(13), text.value(13));
+            // Rows tall enough for their wrapped texts; the out-of-range mark covers every row.
+            QVERIFY(book.value(17).toDouble() >= (text.value(4).size() > 60 ? 40 : 15));
+            QCOMPARE(book.value(18), QStringLiteral("['A6:Q20005']"));
+        }
+    }
+    const QString soffice = testutil::soffice();
+    if (!soffice.isEmpty()) {
+        QTemporaryDir profile;
+        QProcess p;
+        p.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + profile.path(), QStringLiteral("--headless"),
+                          QStringLiteral("--convert-to"), QStringLiteral("csv"), QStringLiteral("--outdir"),
+                          profile.filePath(QStringLiteral("csv")), out.filePath(QStringLiteral("Сводка.xlsx"))});
+        QVERIFY(p.waitForFinished(300000));
+        const QString log = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        QVERIFY2(p.exitCode() == 0 && !log.contains(QStringLiteral("Error"), Qt::CaseInsensitive), qPrintable(log));
+        QVERIFY2(QFile::exists(profile.filePath(QStringLiteral("csv/Сводка.csv"))), qPrintable(log));
     }
 }
 

@@ -54,10 +54,20 @@ wb.save(sys.argv[2])
 PY
 (cd "$tmp/blocked" && "$tmp/root/usr/bin/keli-calc" blocked.xlsx >"$tmp/blocked.log") && fail "the blocked example calculated"
 
-/usr/bin/python3 - "$tmp/root/usr/share/keli/templates" "$tmp/calculated" "$tmp/blocked" <<'PY'
+# A batch of both in an empty folder: everything it writes lies in its --out folder, the summary
+# made from the installed template (status 1: one object is blocked).
+mkdir "$tmp/batch"
+status=0
+(cd "$tmp/batch" && "$tmp/root/usr/bin/keli-calc" --out out "$example" "$tmp/blocked/blocked.xlsx" >"$tmp/batch.log" 2>&1) \
+    || status=$?
+[[ $status -eq 1 ]] || { cat "$tmp/batch.log"; fail "the batch ended with status $status, not 1"; }
+[[ "$(ls -A "$tmp/batch")" == out ]] || fail "the batch wrote outside its folder: $(ls -A "$tmp/batch")"
+
+/usr/bin/python3 - "$tmp/root/usr/share/keli/templates" "$tmp/calculated" "$tmp/blocked" "$tmp/batch/out" <<'PY'
 import os, sys, openpyxl
-templates, calculated, blocked = sys.argv[1:]
+templates, calculated, blocked, batch = sys.argv[1:]
 expected = {
+    batch: [("Сводка.xlsx", "svodkaEmpty.xlsx")],
     calculated: ["Параметры системы учета электроэнергии.html", "Баланс электроэнергии по приборам учета.html",
                  ("Otchet1.xlsx", "otchet1Empty.xlsx"), ("result.xlsx", "otchet2Empty.xlsx")],
     blocked: ["Ошибки и предупреждения программы.html", ("СтоплистОтчет.xlsx", "СтоплистОтчет.xlsx")],

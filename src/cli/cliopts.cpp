@@ -49,6 +49,7 @@ QString cliUsage()
         "Usage: keli-calc [--month M] [--year Y] [--correction K1,K2,K3] [--releases R1,R2,R3,R4]\n"
         "                 [--reports LIST] [--no-stoplist] [--workdir DIR] [--save OUT.xlsx]\n"
         "                 [--json OUT.json] [--pdf] SOURCE.xlsx\n"
+        "       keli-calc [options] [--jobs N] --out DIR SOURCE.xlsx... | FOLDER...\n"
         "\n"
         "Loads SOURCE (never rewriting it) and calculates it as one press of \"РАСЧЕТ\" does.\n"
         "  --month M          calculation month 1..12, 13 = the whole year (default: as stored)\n"
@@ -63,8 +64,13 @@ QString cliUsage()
         "  --save OUT.xlsx    also save the dataset as a source workbook\n"
         "  --json OUT.json    write every result as one JSON object\n"
         "  --pdf              also print every page written as a PDF beside it (same name, .pdf)\n"
+        "  --out DIR          many objects: the reports of each in DIR/<source name>/, the summary\n"
+        "                     DIR/Сводка.xlsx and Сводка.csv; a FOLDER stands for its *.xlsx;\n"
+        "                     --json then writes {\"objects\": [...]}\n"
+        "  --jobs N           objects calculated at the same time (default: the number of cores)\n"
         "Exit status: 0 calculated; 1 the calculation did not complete or a requested file could not\n"
-        "be written; 2 usage error or unreadable workbook.\n");
+        "be written; 2 usage error or unreadable workbook. With --out: 0 every object calculated,\n"
+        "1 some did not (their rows say why), 2 usage error.\n");
 }
 
 bool parseCliOptions(const QStringList &args, const QString &startDir, CliOptions *o, QString *error)
@@ -149,10 +155,33 @@ bool parseCliOptions(const QStringList &args, const QString &startDir, CliOption
             o->savePath = absolute(startDir, value);
         } else if (name == QLatin1String("--json")) {
             o->jsonPath = absolute(startDir, value);
+        } else if (name == QLatin1String("--out")) {
+            o->outDir = absolute(startDir, value);
+        } else if (name == QLatin1String("--jobs")) {
+            if (!parseWhole(value, 1, 256, &o->jobs)) {
+                *error = QStringLiteral("--jobs must be 1..256, not \"%1\"").arg(value);
+                return false;
+            }
         } else {
             *error = QStringLiteral("unknown option %1").arg(name);
             return false;
         }
+    }
+    if (!o->outDir.isEmpty()) {
+        if (sources.isEmpty()) {
+            *error = QStringLiteral("no source workbook given");
+            return false;
+        }
+        if (!o->savePath.isEmpty() || o->pdf) {
+            *error = QStringLiteral("%1 takes one object, not --out").arg(o->pdf ? "--pdf" : "--save");
+            return false;
+        }
+        o->sources = sources;
+        return true;
+    }
+    if (o->jobs) {
+        *error = QStringLiteral("--jobs needs --out");
+        return false;
     }
     if (sources.size() != 1) {
         *error = sources.isEmpty() ? QStringLiteral("no source workbook given")

@@ -18,6 +18,10 @@ struct CliOptions
     QString savePath;         // absolute, empty = no save
     QString jsonPath;         // absolute, empty = no JSON
     QString source;           // absolute
+    // Batch (--out DIR): every source as given (files or folders), the output folder, the threads.
+    QStringList sources;
+    QString outDir;           // absolute, empty = one object
+    int jobs = 0;             // 0 = the number of cores
     bool help = false;
 };
 

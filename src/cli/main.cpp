@@ -1,11 +1,12 @@
 // keli-calc: loads a source workbook, runs the calculation of one press of "РАСЧЕТ" and writes the
 // same report files as the desktop program, without windows.
 
+#include "batch.h"
 #include "cliopts.h"
+#include "objectload.h"
 #include "resultjson.h"
 
 #include "core/calculation.h"
-#include "core/dialogfields.h"
 #include "core/helpers.h"
 #include "core/reportbook.h"
 #include "core/reportfiles.h"
@@ -99,8 +100,11 @@ void printSummary(const CalcOutcome &o)
                      rounds(r.commercialLossPctIntake, 2)));
         out(QStringLiteral("Imbalance from actual metering errors: %1 .. %2 thousand kWh")
                 .arg(n3(r.actualLower), n3(r.actualUpper)));
-        out(QStringLiteral("Permissible imbalance (normative errors): %1 .. %2 thousand kWh")
+        out(QStringLiteral("Losses from normative metering errors: %1 .. %2 thousand kWh")
                 .arg(n3(r.normativeLower), n3(r.normativeUpper)));
+        // The range the batch summary checks the actual imbalance against.
+        out(QStringLiteral("Permissible imbalance: %1 .. %2 thousand kWh")
+                .arg(n3(r.normativeWithLossesLower), n3(r.normativeWithLossesUpper)));
     }
     out(QStringLiteral("Stop list: %1 errors, %2 warnings").arg(o.errorCount).arg(o.warningCount));
     const int shown = 20;
@@ -140,45 +144,15 @@ int main(int argc, char **argv)
         std::fputs(cliUsage().toUtf8().constData(), stdout);
         return Calculated;
     }
+    if (!opt.outDir.isEmpty())
+        return runBatch(opt, QDir::currentPath());
 
     // Load without rewriting the source.
     Dataset ds;
-    ds.workbookPath = opt.source;
-    ds.calcMonth = opt.month;
-    ds.calcYear = opt.year;
-    if (!QFileInfo(opt.source).isFile()) {
-        err(QStringLiteral("no such file: %1").arg(opt.source));
+    if (!loadObject(opt, opt.source, &ds, &error)) {
+        err(QStringLiteral("%1: %2").arg(opt.source, error));
         return UsageOrUnreadable;
     }
-    const WorkbookResult loaded = readXLSwriteDB(ds, /*rewriteInPlace*/ false);
-    if (!loaded.ok) {
-        err(QStringLiteral("%1: %2").arg(opt.source, loaded.message));
-        return UsageOrUnreadable;
-    }
-
-    // The period: as given, else as stored in the workbook.
-    ds.calcMonth = opt.month ? opt.month : ds.fileMonth;
-    ds.calcYear = opt.year ? opt.year : ds.fileYear;
-    if (ds.calcMonth < 1 || ds.calcMonth > 13) {
-        err(QStringLiteral("%1 stores no valid period month (%2); give --month")
-                .arg(opt.source).arg(ds.fileMonth));
-        return UsageOrUnreadable;
-    }
-    if (ds.calcYear < 1) {
-        err(QStringLiteral("%1 stores no valid period year (%2); give --year")
-                .arg(opt.source).arg(ds.fileYear));
-        return UsageOrUnreadable;
-    }
-    ds.periodDays = k_day(ds.calcMonth, ds.calcYear);
-    for (int t = 0; t < 3; ++t)
-        ds.correctionFactor[t] = opt.correction[t];
-    for (int k = 0; k < 4; ++k)
-        ds.networkRelease[k] = opt.releases[k];
-    // The dialog's fields round and bound what they hold (J1..L1 included): calculate the same.
-    limitToDialogFields(ds);
-    ds.report1Selected = opt.report1;
-    ds.report2Selected = opt.report2;
-    ds.showStopList = opt.stopList;
 
     const CalcOutcome outcome = calculate(ds);
     printSummary(outcome);

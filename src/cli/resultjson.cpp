@@ -54,10 +54,20 @@ QString object(const QStringList &members)
 
 } // namespace
 
-QByteArray resultJson(const keli::CalcOutcome &o)
+QByteArray unreadableJson(const QString &source, const QString &message)
+{
+    const QStringList m = {member(QStringLiteral("source"), text(source)),
+                           member(QStringLiteral("outcome"), text(QStringLiteral("unreadable"))),
+                           member(QStringLiteral("message"), text(message))};
+    return (QStringLiteral("{\n") + m.join(QStringLiteral(",\n")) + QStringLiteral("\n}\n")).toUtf8();
+}
+
+QByteArray resultJson(const keli::CalcOutcome &o, const QString &source)
 {
     const keli::CalcResults &r = o.results;
     QStringList m;
+    if (!source.isNull())
+        m << member(QStringLiteral("source"), text(source));
     m << member(QStringLiteral("outcome"), text(keli::outcomeName(o.outcome)));
     m << member(QStringLiteral("message"), text(o.message));
     m << member(QStringLiteral("errorCount"), QString::number(o.errorCount));

@@ -172,9 +172,9 @@ void xlsx_otchet1xls(QXlsx::Document &book, int count, int &index, int &row, int
 }
 
 BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &r,
-                      const QString &dateText)
+                      const QString &dateText, const ReportTemplates *templates)
 {
-    const std::unique_ptr<QXlsx::Document> opened = openReportTemplate(dir, report1TemplateName);
+    const std::unique_ptr<QXlsx::Document> opened = openReportTemplate(dir, report1TemplateName, templates);
     if (!opened)
         return templateMissing(dir, report1BookName, QStringLiteral("Ошибка копирования отчета1"));
     QXlsx::Document &book = *opened;

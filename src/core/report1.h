@@ -30,6 +30,6 @@ void xlsx_otchet1xls(QXlsx::Document &book, int count, int &index, int &row, int
 
 // Makes dir/Otchet1.xlsx from dir/otchet1Empty.xlsx. dateText is today's short date.
 BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &r,
-                      const QString &dateText);
+                      const QString &dateText, const ReportTemplates *templates = nullptr);
 
 } // namespace keli

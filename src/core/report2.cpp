@@ -219,9 +219,9 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
 }
 
 BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &r,
-                      const QString &dateText)
+                      const QString &dateText, const ReportTemplates *templates)
 {
-    const std::unique_ptr<QXlsx::Document> opened = openReportTemplate(dir, report2TemplateName);
+    const std::unique_ptr<QXlsx::Document> opened = openReportTemplate(dir, report2TemplateName, templates);
     if (!opened)
         return templateMissing(dir, report2BookName, QStringLiteral("Ошибка копирования отчета2"));
     QXlsx::Document &book = *opened;

@@ -18,6 +18,6 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r);
 
 // Makes dir/result.xlsx from dir/otchet2Empty.xlsx. dateText is today's short date.
 BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &r,
-                      const QString &dateText);
+                      const QString &dateText, const ReportTemplates *templates = nullptr);
 
 } // namespace keli

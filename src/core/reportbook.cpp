@@ -38,6 +38,8 @@ void fmts(ReportFormats &f)
 void chistka(QXlsx::Document &book, int firstRow, int lastRow, int firstCol, int lastCol)
 {
     const QXlsx::Format keep;
+    // Rows past the sheet's last entry hold nothing to clear: writing them would only add cells.
+    lastRow = qMin(lastRow, book.lastRow());
     for (int r = firstRow; r <= lastRow; ++r)
         for (int c = firstCol; c <= lastCol; ++c)
             book.write(r, c, QString(), keep);
@@ -80,6 +82,36 @@ std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QS
         return nullptr;
     book->selectSheet(QStringLiteral("Лист1"));
     return book;
+}
+
+void ReportTemplates::load(const QString &dir, const QString &installedDir, const QStringList &templateNames)
+{
+    for (const QString &name : templateNames) {
+        const QString from = QFileInfo::exists(QDir(dir).filePath(name)) || installedDir.isEmpty() ? dir : installedDir;
+        std::shared_ptr<const QXlsx::Document> book = openReportTemplate(from, name);
+        QFile file(QDir(from).filePath(name));
+        if (book && file.open(QIODevice::ReadOnly)) {
+            m_books.insert(name, book);
+            m_bytes.insert(name, file.readAll());
+        }
+    }
+}
+
+std::unique_ptr<QXlsx::Document> ReportTemplates::open(const QString &templateName) const
+{
+    const std::shared_ptr<const QXlsx::Document> book = m_books.value(templateName);
+    if (!book)
+        return nullptr;
+    auto copy = std::make_unique<QXlsx::Document>(*book);
+    copy->selectSheet(QStringLiteral("Лист1"));
+    return copy;
+}
+
+std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName,
+                                                    const ReportTemplates *templates)
+{
+    return templates && templates->contains(templateName) ? templates->open(templateName)
+                                                          : openReportTemplate(dir, templateName);
 }
 
 BookResult templateMissing(const QString &dir, const QString &bookName, const QString &message)

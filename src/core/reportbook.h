@@ -5,7 +5,10 @@
 #include "xlsx/xlsxdocument.h"
 #include "xlsx/xlsxformat.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -54,6 +57,29 @@ bool provideTemplate(const QString &workDir, const QString &installedDir, const 
 // Opens dir/templateName with the sheet "Лист1" selected (when it has one); null when the template
 // is missing or unreadable. The template itself is never written: the report is saved elsewhere.
 std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName);
+
+// Template workbooks read and parsed once, so that many objects (a batch) only copy them.
+// Read-only after load(): threads may open copies at the same time.
+class ReportTemplates
+{
+public:
+    // Loads the named templates of dir, as openReportTemplate finds them, or of installedDir when dir
+    // has none of that name (nothing is copied); missing ones are left out.
+    void load(const QString &dir, const QString &installedDir, const QStringList &templateNames);
+    bool contains(const QString &templateName) const { return m_books.contains(templateName); }
+    // A copy of the loaded template with "Лист1" selected; null when it was not loaded.
+    std::unique_ptr<QXlsx::Document> open(const QString &templateName) const;
+    // The template file as read (empty when it was not loaded).
+    QByteArray bytes(const QString &templateName) const { return m_bytes.value(templateName); }
+
+private:
+    QHash<QString, std::shared_ptr<const QXlsx::Document>> m_books;
+    QHash<QString, QByteArray> m_bytes;
+};
+
+// As above, a copy from templates when they hold templateName, else from dir.
+std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName,
+                                                    const ReportTemplates *templates);
 
 // A report whose template is missing: the earlier report of that name is removed, so that no
 // workbook of an earlier calculation passes for this one; message is the user's text.

@@ -7,8 +7,22 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 
 namespace keli {
+
+namespace {
+
+// A copy of a template held in memory; on failure the writer that follows makes do without it.
+void copyTemplate(const QByteArray &bytes, const QString &path)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+        file.commit();
+}
+
+} // namespace
 
 QString reportDateText(const QDate &date)
 {
@@ -49,8 +63,11 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
         else
             result.failures << b.message;
     };
+    // A template missing from dir is copied there from the installed ones, unless it was loaded once
+    // for many objects; a failure shows as a missing template.
     auto provide = [&](const QString &templateName) {
-        provideTemplate(dir, options.installedTemplates, templateName); // a failure shows as a missing template
+        if (!options.templates || !options.templates->contains(templateName))
+            provideTemplate(dir, options.installedTemplates, templateName);
     };
     const CalcResults &r = outcome.results;
     const int year = ds.calcYear;
@@ -60,12 +77,12 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
         if (options.report1) {
             page(report1Page(ds, r));
             provide(report1TemplateName);
-            book(otchet1xls(dir, ds, r, options.dateText), report1BookName);
+            book(otchet1xls(dir, ds, r, options.dateText, options.templates), report1BookName);
         }
         if (options.report2) {
             page(report2Page(ds, r));
             provide(report2TemplateName);
-            book(otchet2xls(dir, ds, r, options.dateText), report2BookName);
+            book(otchet2xls(dir, ds, r, options.dateText, options.templates), report2BookName);
         }
         removeErrorPage(dir);
         if (outcome.warningCount > 0 && options.errorPageAfterWarnings)
@@ -73,6 +90,10 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
         break;
     case Outcome::Blocked:
         page(errorReportPage(outcome.stopList, ds.fileMonth, year));
+        // The stop-list workbook is filled in place: a folder without one gets the template first.
+        if (options.templates && options.templates->contains(stopListBookName)
+            && !QFileInfo::exists(QDir(dir).filePath(stopListBookName)))
+            copyTemplate(options.templates->bytes(stopListBookName), QDir(dir).filePath(stopListBookName));
         provide(stopListBookName);
         book(otchet_errxls(QDir(dir).filePath(stopListBookName), outcome.stopList,
                            stopListSubject(ds.objectName, ds.fileMonth, year)),

@@ -5,6 +5,7 @@
 #include "core/calculation.h"
 #include "core/dataset.h"
 #include "core/htmlpage.h"
+#include "core/reportbook.h"
 
 #include <QDateTime>
 #include <QString>
@@ -33,6 +34,7 @@ struct ReportFilesOptions
     QDateTime calculatedAt = QDateTime::currentDateTime();
     QString dateText = reportDateText();
     QString installedTemplates; // templates missing from the working folder are copied from here
+    const ReportTemplates *templates = nullptr; // templates loaded once (a batch): used as they are
 };
 
 struct ReportFilesResult

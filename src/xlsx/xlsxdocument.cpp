@@ -235,6 +235,11 @@ Document::Document(const QString &name)
     d->error = why;
 }
 
+Document::Document(const Document &other)
+    : d(new DocumentPrivate(*other.d))
+{
+}
+
 Document::~Document() = default;
 
 bool Document::isLoadPackage() const
@@ -335,6 +340,12 @@ bool Document::write(int row, int column, const QVariant &value, const Format &f
     if (sheet.worksheet.set(row, column, stored, style))
         d->dropCalcChain = true;
     return true;
+}
+
+void Document::setRowHeight(int row, double points)
+{
+    if (!d->sheets.empty() && CellReference::isValid(row, 1) && points > 0 && points <= 409)
+        d->sheets[size_t(d->current)].worksheet.setRowHeight(row, points);
 }
 
 bool Document::save()

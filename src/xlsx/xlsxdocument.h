@@ -24,7 +24,9 @@ public:
     // exist gives a new workbook that saves under that name (as the library we stand in for does).
     explicit Document(const QString &name);
     ~Document();
-    Document(const Document &) = delete;
+    // An independent copy (a template loaded once, filled many times); copying the same document
+    // from several threads at once is safe while none of them changes it.
+    Document(const Document &other);
     Document &operator=(const Document &) = delete;
 
     // True when the file named at construction was read as a workbook.
@@ -48,6 +50,9 @@ public:
     // an empty text clears the value) into the current sheet. An empty Format keeps the cell's
     // style. False when the cell reference is out of range or the value cannot be stored.
     bool write(int row, int column, const QVariant &value, const Format &format = Format());
+
+    // Sets the height in points of a row of the current sheet that gets written cells.
+    void setRowHeight(int row, double points);
 
     // Saves atomically to the file named at construction / to name. False on failure; the old
     // file then stays as it was.

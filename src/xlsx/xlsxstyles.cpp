@@ -166,7 +166,15 @@ int Styles::styleFor(int baseStyle, const Format &format)
 {
     if (!m_hasBorders || !m_hasCellXfs || m_xfs.isEmpty())
         return -1;
-    Xf xf = m_xfs.value(baseStyle >= 0 && baseStyle < m_xfs.size() ? baseStyle : 0);
+    if (baseStyle < 0 || baseStyle >= m_xfs.size())
+        baseStyle = 0;
+    const quint64 memo = quint64(baseStyle) << 32 | quint64(format.leftBorderStyle()) << 16
+                         | quint64(format.rightBorderStyle()) << 12 | quint64(format.topBorderStyle()) << 8
+                         | quint64(format.bottomBorderStyle()) << 4 | quint64(format.horizontalAlignment());
+    const auto known = m_styleFor.constFind(memo);
+    if (known != m_styleFor.constEnd())
+        return known.value();
+    Xf xf = m_xfs.value(baseStyle);
     setAttribute(xf.attributes, QStringLiteral("borderId"), QString::number(borderFor(format)));
     setAttribute(xf.attributes, QStringLiteral("applyBorder"), QStringLiteral("1"));
     if (format.horizontalAlignment() == Format::AlignHGeneral)
@@ -180,12 +188,15 @@ int Styles::styleFor(int baseStyle, const Format &format)
         setAttribute(xf.attributes, QStringLiteral("applyAlignment"), QStringLiteral("1"));
     const QString key = xfKey(xf);
     auto it = m_xfIndex.constFind(key);
-    if (it != m_xfIndex.constEnd())
+    if (it != m_xfIndex.constEnd()) {
+        m_styleFor.insert(memo, it.value());
         return it.value();
+    }
     const int index = m_xfs.size();
     m_xfs.append(xf);
     m_newXfs.append(xf);
     m_xfIndex.insert(key, index);
+    m_styleFor.insert(memo, index);
     return index;
 }
 

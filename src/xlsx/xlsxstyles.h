@@ -47,6 +47,7 @@ private:
     QHash<QString, int> m_borderIndex;
     QVector<Format> m_newBorders;   // borders appended after the existing ones
     QVector<Xf> m_newXfs;
+    QHash<quint64, int> m_styleFor; // (base style, format) -> styleFor() result, as report writers repeat them
 };
 
 } // namespace QXlsx

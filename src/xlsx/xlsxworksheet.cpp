@@ -363,8 +363,9 @@ bool Worksheet::set(int row, int column, const QVariant &value, int style)
 class Worksheet::Writer
 {
 public:
-    Writer(const std::map<int, RowEdits> &edits, QXmlStreamReader &reader, QXmlStreamWriter &writer)
-        : m_edits(edits), m_reader(reader), m_writer(writer), m_next(edits.begin())
+    Writer(const std::map<int, RowEdits> &edits, const std::map<int, double> &heights, QXmlStreamReader &reader,
+           QXmlStreamWriter &writer)
+        : m_edits(edits), m_heights(heights), m_reader(reader), m_writer(writer), m_next(edits.begin())
     {
     }
 
@@ -446,7 +447,10 @@ private:
     {
         for (; m_next != m_edits.end() && m_next->first < number; ++m_next) {
             m_writer.writeStartElement(m_prefix + QStringLiteral("row"));
-            m_writer.writeAttribute(QStringLiteral("r"), QString::number(m_next->first));
+            QXmlStreamAttributes a;
+            a.append(QStringLiteral("r"), QString::number(m_next->first));
+            addHeight(m_next->first, &a);
+            m_writer.writeAttributes(a);
             for (const auto &cell : m_next->second)
                 writeCell(m_next->first, cell.first, cell.second);
             m_writer.writeEndElement();
@@ -456,10 +460,14 @@ private:
     void rewriteRow(int number, const RowEdits &cells, bool alreadyWritten)
     {
         QXmlStreamAttributes a;
+        const bool newHeight = m_heights.count(number) > 0;
         for (const QXmlStreamAttribute &attr : m_reader.attributes()) {
-            if (attr.qualifiedName() != QLatin1String("spans")) // a hint that may no longer hold
+            const QStringRef n = attr.qualifiedName();
+            if (n != QLatin1String("spans") // a hint that may no longer hold
+                && !(newHeight && (n == QLatin1String("ht") || n == QLatin1String("customHeight"))))
                 a.append(attr);
         }
+        addHeight(number, &a);
         Xml::writeStartElement(m_reader, m_writer, a);
         auto next = alreadyWritten ? cells.end() : cells.begin();
         int lastColumn = 0;
@@ -570,7 +578,17 @@ private:
         m_writer.writeEndElement();
     }
 
+    void addHeight(int row, QXmlStreamAttributes *a) const
+    {
+        const auto h = m_heights.find(row);
+        if (h == m_heights.end())
+            return;
+        a->append(QStringLiteral("ht"), numberText(h->second));
+        a->append(QStringLiteral("customHeight"), QStringLiteral("1"));
+    }
+
     const std::map<int, RowEdits> &m_edits;
+    const std::map<int, double> &m_heights;
     QXmlStreamReader &m_reader;
     QXmlStreamWriter &m_writer;
     std::map<int, RowEdits>::const_iterator m_next;
@@ -590,7 +608,7 @@ bool Worksheet::write(const QByteArray &original, QByteArray *out, QString *erro
     buffer.open(QIODevice::WriteOnly);
     QXmlStreamReader reader(original);
     QXmlStreamWriter writer(&buffer);
-    Writer merge(m_edits, reader, writer);
+    Writer merge(m_edits, m_rowHeights, reader, writer);
     if (!merge.run()) {
         *error = reader.hasError() ? Xml::errorText(reader, QStringLiteral("worksheet"))
                                    : QStringLiteral("worksheet has no cell table");

@@ -39,6 +39,10 @@ public:
     // formula before.
     bool set(int row, int column, const QVariant &value, int style);
 
+    // The height of a row in points, written with the row's written cells (rows without written
+    // cells keep theirs).
+    void setRowHeight(int row, double points) { m_rowHeights[row] = points; }
+
     bool isChanged() const { return !m_edits.empty(); }
     // The original part with the written cells merged in.
     bool write(const QByteArray &original, QByteArray *out, QString *error) const;
@@ -71,6 +75,7 @@ private:
     std::vector<ColumnStyle> m_columnStyles;
     QHash<int, int> m_rowStyles;
     std::map<int, RowEdits> m_edits;
+    std::map<int, double> m_rowHeights;
 };
 
 } // namespace QXlsx

@@ -1,0 +1,249 @@
+#include "batch.h"
+
+#include "objectload.h"
+#include "resultjson.h"
+#include "summary.h"
+
+#include "core/calculation.h"
+#include "core/reportbook.h"
+#include "core/reportfiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <thread>
+
+using namespace keli;
+
+namespace {
+
+void say(FILE *stream, const QString &line)
+{
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stream);
+}
+
+// Workbooks of the program itself, which a folder of sources may hold: never objects.
+bool isOwnWorkbook(const QString &name)
+{
+    static const QStringList own = {report1BookName, report1TemplateName, report2BookName,
+                                    report2TemplateName, stopListBookName, summaryBookName,
+                                    summaryTemplateName};
+    return own.contains(name, Qt::CaseInsensitive);
+}
+
+// The *.xlsx files of a folder that are objects, in name order.
+QStringList folderSources(const QDir &dir)
+{
+    const QStringList names = dir.entryList({QStringLiteral("*.xlsx")}, QDir::Files, QDir::Name);
+    const QSet<QString> present(names.begin(), names.end());
+    const auto backupOf = [&present](const QString &name, int tail) {
+        return name.size() > tail && present.contains(name.left(name.size() - tail) + QStringLiteral(".xlsx"));
+    };
+    QStringList sources;
+    for (const QString &name : names) {
+        if (name.startsWith(QLatin1String("~$")) || name.startsWith(QLatin1Char('.')) || isOwnWorkbook(name))
+            continue; // lock files of spreadsheet programs, our reports and templates
+        if ((name.endsWith(QLatin1String("_1.xlsx")) && backupOf(name, 7))
+            || (name.endsWith(QLatin1String("B.xlsx")) && backupOf(name, 6)))
+            continue; // the backups the desktop program keeps beside a workbook
+        sources << name;
+    }
+    return sources;
+}
+
+QString folderName(const QString &path)
+{
+    QString name = QFileInfo(path).fileName();
+    if (name.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+        name.chop(5);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        name = QStringLiteral("объект");
+    return name;
+}
+
+struct ObjectResult
+{
+    SummaryRow row;
+    QByteArray json;
+    bool ok = false;
+};
+
+// Loads, calculates and writes the report files of one object into its folder under outDir.
+ObjectResult runObject(const BatchObject &object, const CliOptions &opt, const QString &outDir,
+                       const ReportFilesOptions &reportOptions, bool withJson)
+{
+    ObjectResult result;
+    Dataset ds;
+    QString error;
+    if (!loadObject(opt, object.path, &ds, &error)) {
+        result.row = unreadableRow(object.source, error);
+        if (withJson)
+            result.json = unreadableJson(object.source, error);
+        return result;
+    }
+    const QString dir = QDir(outDir).filePath(object.folder);
+    const CalcOutcome outcome = calculate(ds);
+    QStringList failures;
+    // The outcomes that end with a message only write no report files: no folder for them.
+    const bool writesFiles = outcome.outcome == Outcome::Calculated || outcome.outcome == Outcome::Blocked;
+    if (writesFiles && QDir().mkpath(dir)) {
+        ReportFilesOptions options = reportOptions;
+        options.calculatedAt = QDateTime::currentDateTime();
+        failures = writeReportFiles(dir, ds, outcome, options).failures;
+    } else if (writesFiles) {
+        failures << QStringLiteral("папка \"%1\" не создана").arg(QDir::toNativeSeparators(dir));
+    }
+    result.row = summaryRow(object.source, ds, outcome, failures);
+    if (withJson)
+        result.json = resultJson(outcome, object.source);
+    result.ok = outcome.outcome == Outcome::Calculated && failures.isEmpty();
+    return result;
+}
+
+// The document {"objects": [...]} written entry by entry in the order of the objects, as they
+// are done: entries done early wait for the ones before them.
+class JsonWriter
+{
+public:
+    explicit JsonWriter(const QString &path) : m_file(path) {}
+    bool open() { return m_file.open(QIODevice::WriteOnly) && put("{\"objects\": [\n"); }
+    void add(int index, QByteArray entry)
+    {
+        m_waiting.emplace(index, std::move(entry));
+        for (auto it = m_waiting.begin(); it != m_waiting.end() && it->first == m_next; it = m_waiting.erase(it)) {
+            put(m_next ? ",\n" : "");
+            put(it->second.trimmed());
+            ++m_next;
+        }
+    }
+    bool commit()
+    {
+        if (put("\n]}\n") && m_file.commit())
+            return true;
+        m_file.cancelWriting();
+        return false;
+    }
+    QString errorString() const { return m_file.errorString(); }
+
+private:
+    bool put(const QByteArray &bytes) { return m_file.write(bytes) == bytes.size(); }
+    QSaveFile m_file;
+    std::map<int, QByteArray> m_waiting;
+    int m_next = 0;
+};
+
+} // namespace
+
+QVector<BatchObject> batchObjects(const QStringList &sources, const QString &startDir)
+{
+    QVector<BatchObject> objects;
+    for (const QString &source : sources) {
+        const QString path = QDir::cleanPath(QDir(startDir).absoluteFilePath(source));
+        if (QFileInfo(path).isDir()) {
+            const QDir dir(path);
+            for (const QString &name : folderSources(dir))
+                objects.append({QDir::cleanPath(QDir(source).filePath(name)), dir.filePath(name), QString()});
+        } else {
+            objects.append({source, path, QString()});
+        }
+    }
+    // The summary files lie in DIR too: no folder takes their names.
+    QSet<QString> taken = {summaryBookName.toLower(), summaryCsvName.toLower()};
+    for (BatchObject &o : objects) {
+        const QString base = folderName(o.path);
+        o.folder = base;
+        for (int n = 2; taken.contains(o.folder.toLower()); ++n)
+            o.folder = QStringLiteral("%1 (%2)").arg(base).arg(n);
+        taken.insert(o.folder.toLower());
+    }
+    return objects;
+}
+
+int runBatch(const CliOptions &opt, const QString &startDir)
+{
+    const QVector<BatchObject> objects = batchObjects(opt.sources, startDir);
+    if (objects.isEmpty()) {
+        say(stderr, QStringLiteral("keli-calc: no source workbook in %1").arg(opt.sources.join(QLatin1Char(' '))));
+        return 2;
+    }
+    if (!QDir().mkpath(opt.outDir)) {
+        say(stderr, QStringLiteral("keli-calc: cannot create %1").arg(opt.outDir));
+        return 2;
+    }
+    // Loaded once; every thread fills copies of them.
+    ReportTemplates templates;
+    templates.load(opt.workDir, installedTemplatesDir(QCoreApplication::applicationDirPath()),
+                   {report1TemplateName, report2TemplateName, stopListBookName, summaryTemplateName});
+    ReportFilesOptions reportOptions;
+    reportOptions.report1 = opt.report1;
+    reportOptions.report2 = opt.report2;
+    reportOptions.errorPageAfterWarnings = opt.stopList;
+    reportOptions.templates = &templates;
+
+    const bool withJson = !opt.jsonPath.isEmpty();
+    JsonWriter json(opt.jsonPath);
+    if (withJson && !json.open()) {
+        say(stderr, QStringLiteral("keli-calc: %1: %2").arg(opt.jsonPath, json.errorString()));
+        return 2;
+    }
+
+    const int count = objects.size();
+    QVector<SummaryRow> rows(count);
+    std::atomic<int> next{0};
+    std::mutex mutex; // guards rows, json, done, failed and stderr
+    int done = 0;
+    int failed = 0;
+    const auto work = [&]() {
+        for (int k = next++; k < count; k = next++) {
+            ObjectResult r = runObject(objects[k], opt, opt.outDir, reportOptions, withJson);
+            const std::lock_guard<std::mutex> lock(mutex);
+            ++done;
+            if (!r.ok)
+                ++failed;
+            say(stderr, QStringLiteral("[%1/%2] %3: %4").arg(done).arg(count).arg(objects[k].source, r.row.result));
+            rows[k] = std::move(r.row);
+            if (withJson)
+                json.add(k, std::move(r.json));
+        }
+    };
+    const int jobs = qBound(1, opt.jobs > 0 ? opt.jobs : QThread::idealThreadCount(), count);
+    std::vector<std::thread> threads;
+    for (int t = 1; t < jobs; ++t)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &t : threads)
+        t.join();
+
+    bool written = true;
+    QString error;
+    const QDir out(opt.outDir);
+    const auto report = [&](bool ok, const QString &path) {
+        if (ok) {
+            say(stdout, QStringLiteral("Written: %1").arg(path));
+        } else {
+            say(stderr, QStringLiteral("keli-calc: %1").arg(error));
+            written = false;
+        }
+    };
+    report(writeSummaryBook(out.filePath(summaryBookName), templates.open(summaryTemplateName).get(), rows,
+                            reportOptions.dateText, &error),
+           out.filePath(summaryBookName));
+    report(writeSummaryCsv(out.filePath(summaryCsvName), rows, &error), out.filePath(summaryCsvName));
+    if (withJson) {
+        const bool ok = json.commit();
+        if (!ok)
+            error = saveFailedMessage(opt.jsonPath, json.errorString());
+        report(ok, opt.jsonPath);
+    }
+    say(stdout, QStringLiteral("Objects: %1, calculated: %2, not calculated or not written: %3")
+                    .arg(count).arg(count - failed).arg(failed));
+    return failed == 0 && written ? 0 : 1;
+}

@@ -1,0 +1,48 @@
+#include "objectload.h"
+
+#include "core/dialogfields.h"
+#include "core/helpers.h"
+#include "core/sourceworkbook.h"
+
+#include <QFileInfo>
+
+using namespace keli;
+
+bool loadObject(const CliOptions &opt, const QString &source, Dataset *ds, QString *error)
+{
+    ds->workbookPath = source;
+    ds->calcMonth = opt.month;
+    ds->calcYear = opt.year;
+    if (!QFileInfo(source).isFile()) {
+        *error = QStringLiteral("no such file");
+        return false;
+    }
+    const WorkbookResult loaded = readXLSwriteDB(*ds, /*rewriteInPlace*/ false);
+    if (!loaded.ok) {
+        *error = loaded.message;
+        return false;
+    }
+
+    // The period: as given, else as stored in the workbook.
+    ds->calcMonth = opt.month ? opt.month : ds->fileMonth;
+    ds->calcYear = opt.year ? opt.year : ds->fileYear;
+    if (ds->calcMonth < 1 || ds->calcMonth > 13) {
+        *error = QStringLiteral("no valid period month stored (%1); give --month").arg(ds->fileMonth);
+        return false;
+    }
+    if (ds->calcYear < 1) {
+        *error = QStringLiteral("no valid period year stored (%1); give --year").arg(ds->fileYear);
+        return false;
+    }
+    ds->periodDays = k_day(ds->calcMonth, ds->calcYear);
+    for (int t = 0; t < 3; ++t)
+        ds->correctionFactor[t] = opt.correction[t];
+    for (int k = 0; k < 4; ++k)
+        ds->networkRelease[k] = opt.releases[k];
+    // The dialog's fields round and bound what they hold (J1..L1 included): calculate the same.
+    limitToDialogFields(*ds);
+    ds->report1Selected = opt.report1;
+    ds->report2Selected = opt.report2;
+    ds->showStopList = opt.stopList;
+    return true;
+}

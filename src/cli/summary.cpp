@@ -1,0 +1,235 @@
+#include "summary.h"
+
+#include "core/calcmath.h"
+#include "core/com.h"
+#include "core/reportbook.h"
+
+#include "xlsx/xlsxdocument.h"
+
+#include <QSaveFile>
+#include <QStringList>
+
+using namespace keli;
+
+const QString summaryBookName = QStringLiteral("Сводка.xlsx");
+const QString summaryCsvName = QStringLiteral("Сводка.csv");
+const QString summaryTemplateName = QStringLiteral("svodkaEmpty.xlsx");
+
+namespace {
+
+// Sheet layout of the template: texts of row 2 and 3, data from row 6, columns 1..17 with these
+// widths (in characters of the default font) and alignments; texts wrap in their columns.
+const int firstDataRow = 6;
+const int columnCount = 17;
+const struct
+{
+    int width;
+    QXlsx::Format::HorizontalAlignment align;
+} columns[columnCount] = {
+    {3, QXlsx::Format::AlignHCenter}, {15, QXlsx::Format::AlignLeft}, {12, QXlsx::Format::AlignLeft},
+    {8, QXlsx::Format::AlignHCenter}, {16, QXlsx::Format::AlignLeft}, {5, QXlsx::Format::AlignHCenter},
+    {5, QXlsx::Format::AlignHCenter}, {9, QXlsx::Format::AlignRight}, {9, QXlsx::Format::AlignRight},
+    {8, QXlsx::Format::AlignRight}, {5, QXlsx::Format::AlignRight}, {8, QXlsx::Format::AlignRight},
+    {8, QXlsx::Format::AlignRight}, {5, QXlsx::Format::AlignHCenter}, {7, QXlsx::Format::AlignRight},
+    {10, QXlsx::Format::AlignLeft}, {7, QXlsx::Format::AlignRight}};
+const double lineHeight = 12.75; // points, one line of 10 pt text
+
+// Lines a text takes when wrapped at word boundaries in a column of the given width (spreadsheet
+// programs do not size the rows of a file they open, so the writer does).
+int wrappedLines(const QString &text, int width)
+{
+    const int perLine = width * 6 / 5; // about what 10 pt text fits
+    int lines = 0;
+    for (const QString &paragraph : QString(text).replace(QLatin1Char('/'), QLatin1String("/ ")).split(QLatin1Char('\n'))) {
+        int used = 0;
+        ++lines;
+        for (const QString &word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const int need = used ? used + 1 + word.size() : word.size();
+            if (need <= perLine) {
+                used = need;
+            } else {
+                lines += used ? 1 : 0;
+                lines += (word.size() - 1) / perLine; // a word longer than the column breaks
+                used = (word.size() - 1) % perLine + 1;
+            }
+        }
+    }
+    return lines;
+}
+
+const QStringList csvHeadings = {
+    QStringLiteral("№ п/п"), QStringLiteral("Исходный файл"), QStringLiteral("Объект"),
+    QStringLiteral("Период"), QStringLiteral("Результат расчета"), QStringLiteral("Ошибок"),
+    QStringLiteral("Предупреждений"), QStringLiteral("Поступление, тыс.кВт.ч"),
+    QStringLiteral("Отпуск в сеть, тыс.кВт.ч"), QStringLiteral("Фактический небаланс, тыс.кВт.ч"),
+    QStringLiteral("Фактический небаланс, % поступления"),
+    QStringLiteral("Допустимый небаланс от, тыс.кВт.ч"), QStringLiteral("Допустимый небаланс до, тыс.кВт.ч"),
+    QStringLiteral("В допустимых пределах"), QStringLiteral("Потери по приказу № 326, тыс.кВт.ч"),
+    QStringLiteral("Наибольший недоучет: точка учета"), QStringLiteral("Наибольший недоучет, тыс.кВт.ч")};
+
+QString insideText(const SummaryRow &row)
+{
+    return row.inside ? QStringLiteral("да") : QStringLiteral("нет");
+}
+
+// The cells of one row in column order; numbers as doubles, absent figures as empty texts.
+QVector<QVariant> cells(int number, const SummaryRow &row)
+{
+    QVector<QVariant> c = {number, row.source, row.objectName, row.period, row.result};
+    if (row.loaded)
+        c << row.errors << row.warnings;
+    else
+        c << QString() << QString();
+    if (row.calculated) {
+        c << row.intakeEnergy << row.netSupply << row.imbalance << row.imbalancePctIntake
+          << row.permissibleLower << row.permissibleUpper << insideText(row) << row.orderLosses
+          << row.largestPoint << row.largestUndermetering;
+    } else {
+        while (c.size() < columnCount)
+            c << QString();
+    }
+    for (QVariant &v : c)
+        if (v.userType() == QMetaType::Double)
+            v = finiteOr0(v.toDouble());
+    return c;
+}
+
+QString csvField(const QVariant &v)
+{
+    if (v.userType() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 17);
+    QString s = v.toString();
+    if (s.contains(QLatin1Char(';')) || s.contains(QLatin1Char('"')) || s.contains(QLatin1Char('\n'))
+        || s.contains(QLatin1Char('\r'))) {
+        s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        s = QLatin1Char('"') + s + QLatin1Char('"');
+    }
+    return s;
+}
+
+bool saveText(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    *error = saveFailedMessage(path, file.errorString());
+    return false;
+}
+
+} // namespace
+
+SummaryRow summaryRow(const QString &source, const Dataset &ds, const CalcOutcome &o,
+                      const QStringList &fileFailures)
+{
+    SummaryRow row;
+    row.source = source;
+    row.objectName = ds.objectName.trimmed();
+    row.period = com::periodText(ds.calcMonth, ds.calcYear);
+    row.loaded = true;
+    row.errors = o.errorCount;
+    row.warnings = o.warningCount;
+    const CalcResults &r = o.results;
+    switch (o.outcome) {
+    case Outcome::Calculated:
+        row.calculated = true;
+        row.result = QStringLiteral("рассчитан");
+        break;
+    case Outcome::Blocked: {
+        row.result = QStringLiteral("расчет невозможен: критические ошибки в исходных данных");
+        for (const StopListEntry &e : o.stopList) {
+            if (e.kind == QStringLiteral("Ошибка")) { // the first one says why
+                row.result += QStringLiteral(" (строка %1, %2: %3)").arg(e.fileRow).arg(e.name.trimmed(),
+                                                                          e.message.trimmed());
+                break;
+            }
+        }
+        break;
+    }
+    case Outcome::FillFactorZero:
+    case Outcome::AllEnergiesZero:
+        row.result = QStringLiteral("расчет невозможен: ") + o.message;
+        break;
+    }
+    if (!fileFailures.isEmpty())
+        row.result += QStringLiteral("; не записано: ") + fileFailures.join(QLatin1Char(' '));
+    if (row.calculated) {
+        row.intakeEnergy = r.intakeEnergy;
+        row.netSupply = r.netSupply;
+        row.imbalance = r.commercialLoss;
+        row.imbalancePctIntake = r.commercialLossPctIntake;
+        row.permissibleLower = r.normativeWithLossesLower;
+        row.permissibleUpper = r.normativeWithLossesUpper;
+        row.inside = row.permissibleLower <= row.imbalance && row.imbalance <= row.permissibleUpper;
+        row.orderLosses = r.combinedRandomWithLosses;
+        const bool intake = r.maxIntakeUndermetering >= r.maxReleaseUndermetering;
+        row.largestPoint = intake ? r.maxIntakePointName : r.maxReleasePointName;
+        row.largestUndermetering = intake ? r.maxIntakeUndermetering : r.maxReleaseUndermetering;
+    }
+    return row;
+}
+
+SummaryRow unreadableRow(const QString &source, const QString &why)
+{
+    SummaryRow row;
+    row.source = source;
+    row.result = QStringLiteral("не прочитан: ") + why;
+    return row;
+}
+
+bool writeSummaryBook(const QString &path, QXlsx::Document *filled, const QVector<SummaryRow> &rows,
+                      const QString &dateText, QString *error)
+{
+    if (!filled) {
+        *error = QStringLiteral("%1 not written: the template %2 is missing or no workbook")
+                     .arg(summaryBookName, summaryTemplateName);
+        return false;
+    }
+    QXlsx::Document &book = *filled;
+    QStringList periods;
+    for (const SummaryRow &row : rows)
+        if (!row.period.isEmpty() && !periods.contains(row.period))
+            periods << row.period;
+    const QXlsx::Format keep;
+    book.write(2, 1, com::organisationName, keep);
+    book.write(3, 1, QStringLiteral("Период: %1.   Объектов: %2.   Дата расчета: %3")
+                         .arg(periods.join(QStringLiteral(", ")))
+                         .arg(rows.size())
+                         .arg(dateText),
+               keep);
+    // Borders drawn per cell; font, wrapping and number formats come from the template's columns.
+    QXlsx::Format boxed[columnCount];
+    for (int col = 0; col < columnCount; ++col) {
+        boxed[col].setBorderStyle(QXlsx::Format::BorderThin);
+        boxed[col].setHorizontalAlignment(columns[col].align);
+    }
+    for (int k = 0; k < rows.size(); ++k) {
+        const QVector<QVariant> c = cells(k + 1, rows[k]);
+        int lines = 1;
+        for (int col = 0; col < c.size(); ++col) {
+            book.write(firstDataRow + k, col + 1, c[col], boxed[col]);
+            if (c[col].userType() == QMetaType::QString)
+                lines = qMax(lines, wrappedLines(c[col].toString(), columns[col].width));
+        }
+        book.setRowHeight(firstDataRow + k, lines * lineHeight + 2);
+    }
+    if (!book.saveAs(path)) {
+        *error = saveFailedMessage(path, book.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool writeSummaryCsv(const QString &path, const QVector<SummaryRow> &rows, QString *error)
+{
+    QStringList lines;
+    lines << csvHeadings.join(QLatin1Char(';'));
+    for (int k = 0; k < rows.size(); ++k) {
+        QStringList fields;
+        for (const QVariant &v : cells(k + 1, rows[k]))
+            fields << csvField(v);
+        lines << fields.join(QLatin1Char(';'));
+    }
+    // With a byte order mark, so that spreadsheet programs take it as UTF-8.
+    return saveText(path, "\xEF\xBB\xBF" + (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8(),
+                    error);
+}

@@ -1,0 +1,93 @@
+#pragma once
+// A pull scanner for the XML of the large parts (worksheets, the shared string table): it walks
+// UTF-8 bytes held whole and hands out names, attribute values and text as ranges of them, without
+// copying or decoding what nobody asks for.
+//
+// It accepts only the plain XML that spreadsheet programs write, and only where QXmlStreamReader
+// would accept it too: UTF-8, ASCII names with at most one declared prefix, the predefined entities
+// and character references, comments and CDATA sections. Everything else (another encoding, a DTD,
+// processing instructions, other names, and every error) stops it with Unsure: the caller then reads
+// the part the general way (Xml::plainCopy) and scans that copy.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace QXlsx {
+
+class XmlScanner
+{
+public:
+    enum Token { StartElement, EndElement, Characters, EndDocument, Unsure };
+
+    struct Attribute
+    {
+        std::string_view name;  // local name
+        std::string_view value; // as written between the quotes: see appendAttributeValue
+        bool prefixed;          // in a namespace (xml:space, x14ac:dyDescent, ...)
+    };
+
+    XmlScanner(const char *data, size_t size);
+
+    // The next token; after EndDocument or Unsure it stays there.
+    Token next();
+
+    // Skips the rest of the element whose start tag was the last token; false when Unsure.
+    bool skipElement();
+
+    // Start and end element: the local name.
+    std::string_view name() const { return m_name; }
+    // Start element: its attributes, namespace declarations left out.
+    const std::vector<Attribute> &attributes() const { return m_attributes; }
+    // The raw value of an attribute without prefix; null data() when there is none.
+    std::string_view attribute(std::string_view name) const;
+
+    // Characters: appends the text as UTF-8, references resolved and line ends made "\n".
+    void appendText(std::string *out) const;
+    // Appends an attribute value as an XML reader reports it (references resolved, line ends and
+    // tabs made blanks).
+    static void appendAttributeValue(std::string_view raw, std::string *out);
+    // True when a raw attribute value reads as it stands.
+    static bool isPlainValue(std::string_view raw);
+
+private:
+    Token unsure();
+    bool scanDeclaration();
+    bool scanName(std::string_view *prefix, std::string_view *local);
+    bool scanStartTag();
+    bool scanEndTag();
+    bool scanComment();
+    bool scanCData();
+    bool scanText();
+    bool scanAttributeValue(char quote);
+    bool scanReference();
+    bool scanUtf8();
+    bool isDeclared(std::string_view prefix) const;
+    void skipBlanks();
+    void popElement();
+
+    const char *m_p;
+    const char *m_end;
+    bool m_pendingEnd = false; // an empty-element tag: its end comes next
+    bool m_rootDone = false;
+    bool m_stopped = false;
+    Token m_last = Unsure;
+
+    std::string_view m_name;
+    std::vector<Attribute> m_attributes;
+    std::string_view m_text;
+    bool m_textCData = false;
+    bool m_textPlain = true;
+
+    struct Open
+    {
+        std::string_view qualifiedName;
+        std::string_view local;
+        size_t namespaces; // size of m_namespaces before this element's declarations
+    };
+    std::vector<Open> m_open;
+    std::vector<std::string_view> m_namespaces; // declared prefixes in scope
+    std::vector<std::string_view> m_qualified;  // qualified attribute names of the current tag
+};
+
+} // namespace QXlsx

@@ -51,9 +51,49 @@ double toNumber(QStringView text, bool *ok)
     return v;
 }
 
+// Digits with at most one point and no exponent, 15 digits at most: the mantissa and the power of
+// ten are exact doubles, so one division gives the correctly rounded value, as from_chars would.
+bool shortDecimal(std::string_view text, double *value)
+{
+    size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative)
+        ++i;
+    static const double powers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    qint64 mantissa = 0;
+    int digits = 0, decimals = 0, before = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            mantissa = mantissa * 10 + (c - '0');
+            if (++digits > 15)
+                return false;
+            if (point)
+                ++decimals;
+            else
+                ++before;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (before == 0 || (point && decimals == 0))
+        return false;
+    const double v = double(mantissa) / powers[decimals];
+    *value = negative ? -v : v;
+    return true;
+}
+
 // The same from the UTF-8 text of a v element; plain numbers without the detour through QString.
 double toNumber(std::string_view text, bool *ok)
 {
+    double quick = 0;
+    if (shortDecimal(text, &quick)) {
+        *ok = true;
+        return quick;
+    }
     char buffer[64];
     if (text.size() > sizeof buffer)
         return toNumber(QString::fromUtf8(text.data(), int(text.size())), ok);
@@ -117,18 +157,22 @@ int toInt(std::string_view text)
     return isSmallNumber(text) ? smallNumber(text) : fromUtf8(text).toInt();
 }
 
-// An attribute's value as an XML reader reports it; the raw bytes when they read as they stand.
-std::string_view attributeValue(std::string_view raw, std::string *buffer)
-{
-    if (XmlScanner::isPlainValue(raw))
-        return raw;
-    buffer->clear();
-    XmlScanner::appendAttributeValue(raw, buffer);
-    return *buffer;
-}
-
 bool parseReference(std::string_view text, int *row, int *column)
 {
+    // The common form: one to three capitals and the row's digits.
+    size_t letters = 0;
+    int c = 0;
+    while (letters < text.size() && letters < 4 && text[letters] >= 'A' && text[letters] <= 'Z')
+        c = c * 26 + (text[letters++] - 'A' + 1);
+    const size_t digits = text.size() - letters;
+    if (letters >= 1 && letters <= 3 && digits >= 1 && digits <= 7 && isSmallNumber(text.substr(letters))) {
+        const int r = smallNumber(text.substr(letters));
+        if (c > CellReference::maxColumns || r < 1 || r > CellReference::maxRows)
+            return false;
+        *row = r;
+        *column = c;
+        return true;
+    }
     QChar buffer[16];
     if (text.size() > sizeof buffer / sizeof buffer[0])
         return CellReference::parse(fromUtf8(text), row, column);
@@ -256,7 +300,7 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
             for (const XmlScanner::Attribute &a : xml.attributes()) {
                 if (a.name.size() != 1 || a.prefixed)
                     continue;
-                const std::string_view v = attributeValue(a.value, &value);
+                const std::string_view v = XmlScanner::value(&a, &value);
                 if (a.name[0] == 'r') {
                     int r = 0;
                     if (!parseReference(v, &r, &column)) {
@@ -324,7 +368,7 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
             }
             lastColumn = column;
         } else if (inSheetData && name == "row") {
-            const std::string_view r = attributeValue(xml.attribute("r"), &value);
+            const std::string_view r = XmlScanner::value(xml.attribute("r"), &value);
             const int number = r.empty() ? rowNumber + 1 : toInt(r);
             if (number < 1 || number > CellReference::maxRows) {
                 *badReference = QStringLiteral("row ") + (r.empty() ? QString::number(number) : fromUtf8(r));
@@ -335,8 +379,8 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
             rowNumber = number;
             lastColumn = 0;
             inRow = true;
-            if (attributeValue(xml.attribute("customFormat"), &value) == "1")
-                m_rowStyles.insert(number, toInt(attributeValue(xml.attribute("s"), &value)));
+            if (XmlScanner::value(xml.attribute("customFormat"), &value) == "1")
+                m_rowStyles.insert(number, toInt(XmlScanner::value(xml.attribute("s"), &value)));
             if (!m_rows.empty() && m_rows.back().cells.empty()) {
                 m_rows.back().row = number; // reuse the slot of a row without cells
             } else {
@@ -348,10 +392,10 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
         } else if (name == "sheetData") {
             inSheetData = true;
         } else if (name == "col") {
-            const int style = toInt(attributeValue(xml.attribute("style"), &value));
+            const int style = toInt(XmlScanner::value(xml.attribute("style"), &value));
             if (style > 0)
-                m_columnStyles.push_back({toInt(attributeValue(xml.attribute("min"), &value)),
-                                          toInt(attributeValue(xml.attribute("max"), &value)), style});
+                m_columnStyles.push_back({toInt(XmlScanner::value(xml.attribute("min"), &value)),
+                                          toInt(XmlScanner::value(xml.attribute("max"), &value)), style});
         }
     }
     if (!m_rows.empty() && m_rows.back().cells.empty())

@@ -54,6 +54,18 @@ inline bool isNameChar(char c)
     return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
+// Equal bytes; short names compared in place rather than through a call of memcmp.
+inline bool sameBytes(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 inline bool isXmlChar(unsigned long u)
 {
     return u == 0x9 || u == 0xA || u == 0xD || (u >= 0x20 && u <= 0xD7FF) || (u >= 0xE000 && u <= 0xFFFD)
@@ -181,7 +193,7 @@ bool XmlScanner::scanDeclaration()
     }
 }
 
-void XmlScanner::skipBlanks()
+inline void XmlScanner::skipBlanks()
 {
     while (m_p < m_end && isBlank(*m_p))
         ++m_p;
@@ -303,7 +315,7 @@ bool XmlScanner::scanStartTag()
     const std::string_view qualified(tagStart, size_t(m_p - tagStart));
     const size_t namespacesBefore = m_namespaces.size();
     m_attributes.clear();
-    m_qualified.clear();
+    bool inNamespaces = false;
     for (;;) {
         const char *before = m_p;
         skipBlanks();
@@ -322,11 +334,10 @@ bool XmlScanner::scanStartTag()
         }
         if (m_p == before)
             return false; // attributes must be separated by blanks
-        const char *nameStart = m_p;
-        std::string_view attrPrefix, attrLocal;
-        if (!scanName(&attrPrefix, &attrLocal))
+        m_attributes.emplace_back();
+        Attribute &a = m_attributes.back();
+        if (!scanName(&a.prefix, &a.name))
             return false;
-        const std::string_view attrQualified(nameStart, size_t(m_p - nameStart));
         skipBlanks();
         if (m_p == m_end || *m_p != '=')
             return false;
@@ -336,47 +347,47 @@ bool XmlScanner::scanStartTag()
             return false;
         const char quote = *m_p++;
         const char *valueStart = m_p;
-        if (!scanAttributeValue(quote))
+        if (!scanAttributeValue(quote, &a.plain))
             return false;
-        const std::string_view value(valueStart, size_t(m_p - valueStart));
+        a.value = std::string_view(valueStart, size_t(m_p - valueStart));
         ++m_p; // the closing quote
-        for (const std::string_view &q : m_qualified) {
-            if (q == attrQualified)
+        const bool declaration = a.prefix == "xmlns" || (a.prefix.empty() && a.name == "xmlns");
+        a.prefixed = !a.prefix.empty() || declaration;
+        // The same name twice, or one local name in two namespaces that may be one: left to the
+        // general reader.
+        for (auto other = m_attributes.begin(); &*other != &a; ++other) {
+            if (sameBytes(other->name, a.name)
+                && (sameBytes(other->prefix, a.prefix)
+                    || (!other->prefix.empty() && !a.prefix.empty() && other->prefix != "xmlns" && !declaration)))
                 return false;
         }
-        m_qualified.push_back(attrQualified);
-        if (attrPrefix == "xmlns" || (attrPrefix.empty() && attrLocal == "xmlns")) {
-            // A namespace declaration: plain, non-empty, not rebinding the reserved ones.
-            if (!isPlainValue(value) || value == xmlNamespace || value == xmlnsNamespace)
+        if (declaration) {
+            // Plain, non-empty, not rebinding the reserved ones.
+            if (!a.plain || a.value == xmlNamespace || a.value == xmlnsNamespace)
                 return false;
-            if (!attrPrefix.empty()) {
-                if (value.empty() || attrLocal == "xml" || attrLocal == "xmlns")
+            if (!a.prefix.empty()) {
+                if (a.value.empty() || a.name == "xml" || a.name == "xmlns")
                     return false;
-                m_namespaces.push_back(attrLocal);
+                m_namespaces.push_back(a.name);
             }
-            continue;
+        } else if (!a.prefix.empty() && a.prefix != "xml") {
+            inNamespaces = true;
         }
-        m_attributes.push_back(Attribute{attrLocal, value, !attrPrefix.empty()});
     }
-    // Prefixes may be declared anywhere in the tag; two attributes with one local name in
-    // namespaces are left to the general reader (they may be one namespace).
+    // Prefixes may be declared anywhere in the tag.
     if (!prefix.empty() && (prefix == "xml" || prefix == "xmlns" || !isDeclared(prefix)))
         return false;
-    for (size_t i = 0; i < m_qualified.size(); ++i) {
-        const size_t colon = m_qualified[i].find(':');
-        if (colon == std::string_view::npos || m_qualified[i].substr(0, colon) == "xmlns")
-            continue;
-        const std::string_view p = m_qualified[i].substr(0, colon);
-        if (p != "xml" && !isDeclared(p))
-            return false;
-        for (size_t j = i + 1; j < m_qualified.size(); ++j) {
-            const size_t c = m_qualified[j].find(':');
-            if (c != std::string_view::npos && m_qualified[j].substr(0, c) != "xmlns"
-                && m_qualified[j].substr(c + 1) == m_qualified[i].substr(colon + 1))
+    if (inNamespaces) {
+        for (const Attribute &a : m_attributes) {
+            if (!a.prefix.empty() && a.prefix != "xml" && a.prefix != "xmlns" && !isDeclared(a.prefix))
                 return false;
         }
     }
-    m_open.push_back(Open{qualified, local, namespacesBefore});
+    m_open.emplace_back();
+    Open &open = m_open.back();
+    open.qualifiedName = qualified;
+    open.local = local;
+    open.namespaces = namespacesBefore;
     m_name = local;
     return true;
 }
@@ -393,7 +404,7 @@ bool XmlScanner::scanEndTag()
 {
     m_p += 2;
     const std::string_view expected = m_open.back().qualifiedName;
-    if (size_t(m_end - m_p) < expected.size() || std::memcmp(m_p, expected.data(), expected.size()) != 0)
+    if (size_t(m_end - m_p) < expected.size() || !sameBytes(std::string_view(m_p, expected.size()), expected))
         return false;
     m_p += expected.size();
     if (m_p < m_end && isNameChar(*m_p))
@@ -511,8 +522,9 @@ bool XmlScanner::scanText()
     return false; // the root element is not closed
 }
 
-bool XmlScanner::scanAttributeValue(char quote)
+bool XmlScanner::scanAttributeValue(char quote, bool *plain)
 {
+    *plain = true;
     while (m_p < m_end) {
         const char c = *m_p;
         switch (classOf(c)) {
@@ -523,10 +535,14 @@ bool XmlScanner::scanAttributeValue(char quote)
             break;
         case Plain:
         case Bracket:
+            ++m_p;
+            break;
         case Space:
+            *plain = false;
             ++m_p;
             break;
         case Amp:
+            *plain = false;
             if (!scanReference())
                 return false;
             break;
@@ -617,13 +633,13 @@ bool XmlScanner::scanUtf8()
     return true;
 }
 
-std::string_view XmlScanner::attribute(std::string_view name) const
+const XmlScanner::Attribute *XmlScanner::attribute(std::string_view name) const
 {
     for (const Attribute &a : m_attributes) {
         if (!a.prefixed && a.name == name)
-            return a.value;
+            return &a;
     }
-    return std::string_view();
+    return nullptr;
 }
 
 void XmlScanner::appendText(std::string *out) const
@@ -649,35 +665,32 @@ void XmlScanner::appendText(std::string *out) const
     }
 }
 
-bool XmlScanner::isPlainValue(std::string_view raw)
+std::string_view XmlScanner::value(const Attribute *attribute, std::string *buffer)
 {
-    for (const char c : raw) {
-        if (c == '&' || c == '\t' || c == '\n' || c == '\r')
-            return false;
-    }
-    return true;
-}
-
-void XmlScanner::appendAttributeValue(std::string_view raw, std::string *out)
-{
-    const char *p = raw.data();
-    const char *end = p + raw.size();
+    if (!attribute)
+        return std::string_view();
+    if (attribute->plain)
+        return attribute->value;
+    buffer->clear();
+    const char *p = attribute->value.data();
+    const char *end = p + attribute->value.size();
     while (p < end) {
         const char c = *p;
         if (c == '\r') {
             if (p + 1 == end || p[1] != '\n')
-                out->push_back(' ');
+                buffer->push_back(' ');
             ++p;
         } else if (c == '\t' || c == '\n') {
-            out->push_back(' ');
+            buffer->push_back(' ');
             ++p;
         } else if (c == '&') {
-            p = decodeReference(p, out);
+            p = decodeReference(p, buffer);
         } else {
-            out->push_back(c);
+            buffer->push_back(c);
             ++p;
         }
     }
+    return *buffer;
 }
 
 } // namespace QXlsx

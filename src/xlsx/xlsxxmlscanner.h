@@ -22,9 +22,11 @@ public:
 
     struct Attribute
     {
+        std::string_view prefix;
         std::string_view name;  // local name
         std::string_view value; // as written between the quotes: see appendAttributeValue
-        bool prefixed;          // in a namespace (xml:space, x14ac:dyDescent, ...)
+        bool prefixed;          // in a namespace (xml:space, x14ac:dyDescent, ...) or declaring one
+        bool plain;             // the value reads as written (no references, tabs or line ends)
     };
 
     XmlScanner(const char *data, size_t size);
@@ -37,18 +39,17 @@ public:
 
     // Start and end element: the local name.
     std::string_view name() const { return m_name; }
-    // Start element: its attributes, namespace declarations left out.
+    // Start element: its attributes.
     const std::vector<Attribute> &attributes() const { return m_attributes; }
-    // The raw value of an attribute without prefix; null data() when there is none.
-    std::string_view attribute(std::string_view name) const;
+    // The attribute without prefix of that name; null when there is none.
+    const Attribute *attribute(std::string_view name) const;
 
     // Characters: appends the text as UTF-8, references resolved and line ends made "\n".
     void appendText(std::string *out) const;
-    // Appends an attribute value as an XML reader reports it (references resolved, line ends and
-    // tabs made blanks).
-    static void appendAttributeValue(std::string_view raw, std::string *out);
-    // True when a raw attribute value reads as it stands.
-    static bool isPlainValue(std::string_view raw);
+    // An attribute's value as an XML reader reports it (references resolved, line ends and tabs
+    // made blanks): the raw bytes when they read as written, else decoded into buffer. Empty for
+    // no attribute.
+    static std::string_view value(const Attribute *attribute, std::string *buffer);
 
 private:
     Token unsure();
@@ -59,7 +60,7 @@ private:
     bool scanComment();
     bool scanCData();
     bool scanText();
-    bool scanAttributeValue(char quote);
+    bool scanAttributeValue(char quote, bool *plain);
     bool scanReference();
     bool scanUtf8();
     bool isDeclared(std::string_view prefix) const;
@@ -87,7 +88,6 @@ private:
     };
     std::vector<Open> m_open;
     std::vector<std::string_view> m_namespaces; // declared prefixes in scope
-    std::vector<std::string_view> m_qualified;  // qualified attribute names of the current tag
 };
 
 } // namespace QXlsx

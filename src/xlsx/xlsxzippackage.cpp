@@ -33,35 +33,42 @@ bool inflateRaw(const QByteArray &in, quint64 expected, QByteArray *out, QString
         *error = QStringLiteral("inflate init failed");
         return false;
     }
-    out->clear();
-    out->reserve(int(qMin<quint64>(expected, 8u * 1024 * 1024)));
+    // Inflated in place into a block of the stated size (pages never written are never taken);
+    // a byte more than stated goes to a spare byte and fails the entry.
+    out->resize(int(expected));
     zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
     zs.avail_in = uInt(in.size());
-    char buffer[65536];
+    zs.next_out = reinterpret_cast<Bytef *>(out->data());
+    zs.avail_out = uInt(expected);
+    char spare = 0;
+    bool inSpare = false;
     int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-        zs.next_out = reinterpret_cast<Bytef *>(buffer);
-        zs.avail_out = sizeof buffer;
+    while (rc != Z_STREAM_END && zs.total_out <= expected) {
+        if (zs.avail_out == 0 && !inSpare) {
+            zs.next_out = reinterpret_cast<Bytef *>(&spare);
+            zs.avail_out = 1;
+            inSpare = true;
+        }
         rc = inflate(&zs, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END) {
-            inflateEnd(&zs);
-            *error = QStringLiteral("damaged compressed data");
-            return false;
+        if (rc == Z_OK && zs.avail_in == 0 && zs.avail_out > 0) {
+            rc = Z_BUF_ERROR; // all input taken, the stream not ended
+            break;
         }
-        const int produced = int(sizeof buffer - zs.avail_out);
-        if (quint64(out->size()) + quint64(produced) > expected) {
-            // More than the directory said (and never more than the limit): a damaged or hostile entry.
-            inflateEnd(&zs);
-            *error = QStringLiteral("part inflates past its stated size");
-            return false;
-        }
-        out->append(buffer, produced);
-        if (rc == Z_OK && produced == 0 && zs.avail_in == 0) {
-            inflateEnd(&zs);
-            *error = QStringLiteral("truncated compressed data");
-            return false;
-        }
+        if (rc != Z_OK && rc != Z_STREAM_END)
+            break;
     }
+    if (zs.total_out > expected) {
+        inflateEnd(&zs);
+        // More than the directory said (and never more than the limit): a damaged or hostile entry.
+        *error = QStringLiteral("part inflates past its stated size");
+        return false;
+    }
+    if (rc != Z_STREAM_END) {
+        inflateEnd(&zs);
+        *error = rc == Z_BUF_ERROR ? QStringLiteral("truncated compressed data") : QStringLiteral("damaged compressed data");
+        return false;
+    }
+    out->resize(int(zs.total_out));
     inflateEnd(&zs);
     return true;
 }

@@ -199,69 +199,6 @@ inline void XmlScanner::skipBlanks()
         ++m_p;
 }
 
-XmlScanner::Token XmlScanner::next()
-{
-    if (m_stopped)
-        return m_last == EndDocument ? EndDocument : unsure();
-    if (m_pendingEnd) {
-        m_pendingEnd = false;
-        m_name = m_open.back().local;
-        popElement();
-        return m_last = EndElement;
-    }
-    for (;;) {
-        if (m_open.empty()) {
-            skipBlanks();
-            if (m_p == m_end) {
-                if (!m_rootDone)
-                    return unsure();
-                m_stopped = true;
-                return m_last = EndDocument;
-            }
-            if (*m_p != '<' || m_end - m_p < 2)
-                return unsure();
-            if (m_p[1] == '!') {
-                if (!scanComment())
-                    return unsure();
-                continue;
-            }
-            if (m_rootDone || !scanStartTag())
-                return unsure();
-            return m_last = StartElement;
-        }
-        if (m_p == m_end)
-            return unsure();
-        if (*m_p != '<') {
-            if (!scanText())
-                return unsure();
-            return m_last = Characters;
-        }
-        if (m_end - m_p < 2)
-            return unsure();
-        switch (m_p[1]) {
-        case '/':
-            if (!scanEndTag())
-                return unsure();
-            return m_last = EndElement;
-        case '!':
-            if (m_end - m_p >= 4 && m_p[2] == '-' && m_p[3] == '-') {
-                if (!scanComment())
-                    return unsure();
-                continue;
-            }
-            if (!scanCData())
-                return unsure();
-            return m_last = Characters;
-        case '?':
-            return unsure();
-        default:
-            if (!scanStartTag())
-                return unsure();
-            return m_last = StartElement;
-        }
-    }
-}
-
 bool XmlScanner::skipElement()
 {
     for (int depth = 1; depth > 0;) {
@@ -306,7 +243,7 @@ bool XmlScanner::isDeclared(std::string_view prefix) const
     return false;
 }
 
-bool XmlScanner::scanStartTag()
+inline bool XmlScanner::scanStartTag()
 {
     const char *tagStart = ++m_p;
     std::string_view prefix, local;
@@ -392,7 +329,7 @@ bool XmlScanner::scanStartTag()
     return true;
 }
 
-void XmlScanner::popElement()
+inline void XmlScanner::popElement()
 {
     m_namespaces.resize(m_open.back().namespaces);
     m_open.pop_back();
@@ -400,7 +337,7 @@ void XmlScanner::popElement()
         m_rootDone = true;
 }
 
-bool XmlScanner::scanEndTag()
+inline bool XmlScanner::scanEndTag()
 {
     m_p += 2;
     const std::string_view expected = m_open.back().qualifiedName;
@@ -482,7 +419,7 @@ bool XmlScanner::scanCData()
     return false;
 }
 
-bool XmlScanner::scanText()
+inline bool XmlScanner::scanText()
 {
     const char *start = m_p;
     m_textPlain = true;
@@ -691,6 +628,69 @@ std::string_view XmlScanner::value(const Attribute *attribute, std::string *buff
         }
     }
     return *buffer;
+}
+
+XmlScanner::Token XmlScanner::next()
+{
+    if (m_stopped)
+        return m_last == EndDocument ? EndDocument : unsure();
+    if (m_pendingEnd) {
+        m_pendingEnd = false;
+        m_name = m_open.back().local;
+        popElement();
+        return m_last = EndElement;
+    }
+    for (;;) {
+        if (m_open.empty()) {
+            skipBlanks();
+            if (m_p == m_end) {
+                if (!m_rootDone)
+                    return unsure();
+                m_stopped = true;
+                return m_last = EndDocument;
+            }
+            if (*m_p != '<' || m_end - m_p < 2)
+                return unsure();
+            if (m_p[1] == '!') {
+                if (!scanComment())
+                    return unsure();
+                continue;
+            }
+            if (m_rootDone || !scanStartTag())
+                return unsure();
+            return m_last = StartElement;
+        }
+        if (m_p == m_end)
+            return unsure();
+        if (*m_p != '<') {
+            if (!scanText())
+                return unsure();
+            return m_last = Characters;
+        }
+        if (m_end - m_p < 2)
+            return unsure();
+        switch (m_p[1]) {
+        case '/':
+            if (!scanEndTag())
+                return unsure();
+            return m_last = EndElement;
+        case '!':
+            if (m_end - m_p >= 4 && m_p[2] == '-' && m_p[3] == '-') {
+                if (!scanComment())
+                    return unsure();
+                continue;
+            }
+            if (!scanCData())
+                return unsure();
+            return m_last = Characters;
+        case '?':
+            return unsure();
+        default:
+            if (!scanStartTag())
+                return unsure();
+            return m_last = StartElement;
+        }
+    }
 }
 
 } // namespace QXlsx

@@ -768,8 +768,8 @@ void TestXlsx::badInput()
     }
 }
 
-// A sheet is inflated while it is parsed: damage inside its compressed data must still refuse the
-// package, and be told as damage of the entry rather than as what it did to the XML.
+// Damage inside a sheet's compressed data refuses the package, and is told as damage of the entry
+// rather than as what it did to the XML.
 void TestXlsx::damagedDeflatedSheetIsRefused()
 {
     QTemporaryDir dir;

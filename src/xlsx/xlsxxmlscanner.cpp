@@ -121,6 +121,13 @@ const char *decodeReference(const char *p, std::string *out)
     return p; // not reached for checked text
 }
 
+// prefix:name as written.
+std::string_view qualifiedName(const XmlScanner::Attribute &a)
+{
+    const char *start = a.prefix.empty() ? a.name.data() : a.prefix.data();
+    return std::string_view(start, size_t(a.name.data() + a.name.size() - start));
+}
+
 const std::string_view xmlNamespace("http://www.w3.org/XML/1998/namespace");
 const std::string_view xmlnsNamespace("http://www.w3.org/2000/xmlns/");
 
@@ -236,11 +243,8 @@ bool XmlScanner::scanName(std::string_view *prefix, std::string_view *local)
 
 bool XmlScanner::isDeclared(std::string_view prefix) const
 {
-    for (auto it = m_namespaces.rbegin(); it != m_namespaces.rend(); ++it) {
-        if (*it == prefix)
-            return true;
-    }
-    return false;
+    const auto it = m_declared.find(prefix);
+    return it != m_declared.end() && it->second > 0;
 }
 
 inline bool XmlScanner::scanStartTag()
@@ -291,11 +295,26 @@ inline bool XmlScanner::scanStartTag()
         const bool declaration = a.prefix == "xmlns" || (a.prefix.empty() && a.name == "xmlns");
         a.prefixed = !a.prefix.empty() || declaration;
         // The same name twice, or one local name in two namespaces that may be one: left to the
-        // general reader.
-        for (auto other = m_attributes.begin(); &*other != &a; ++other) {
-            if (sameBytes(other->name, a.name)
-                && (sameBytes(other->prefix, a.prefix)
-                    || (!other->prefix.empty() && !a.prefix.empty() && other->prefix != "xmlns" && !declaration)))
+        // general reader. Checked pairwise, or through sets when a tag has many attributes.
+        const bool inNamespace = !a.prefix.empty() && !declaration;
+        if (m_attributes.size() <= 16) {
+            for (auto other = m_attributes.begin(); &*other != &a; ++other) {
+                if (sameBytes(other->name, a.name)
+                    && (sameBytes(other->prefix, a.prefix)
+                        || (inNamespace && !other->prefix.empty() && other->prefix != "xmlns")))
+                    return false;
+            }
+        } else {
+            if (m_attributes.size() == 17) {
+                m_seenQualified.clear();
+                m_seenLocal.clear();
+                for (auto other = m_attributes.begin(); &*other != &a; ++other) {
+                    m_seenQualified.insert(qualifiedName(*other));
+                    if (!other->prefix.empty() && other->prefix != "xmlns")
+                        m_seenLocal.insert(other->name);
+                }
+            }
+            if (!m_seenQualified.insert(qualifiedName(a)).second || (inNamespace && !m_seenLocal.insert(a.name).second))
                 return false;
         }
         if (declaration) {
@@ -306,6 +325,7 @@ inline bool XmlScanner::scanStartTag()
                 if (a.value.empty() || a.name == "xml" || a.name == "xmlns")
                     return false;
                 m_namespaces.push_back(a.name);
+                ++m_declared[a.name];
             }
         } else if (!a.prefix.empty() && a.prefix != "xml") {
             inNamespaces = true;
@@ -320,6 +340,8 @@ inline bool XmlScanner::scanStartTag()
                 return false;
         }
     }
+    if (m_open.size() >= maxDepth)
+        return false;
     m_open.emplace_back();
     Open &open = m_open.back();
     open.qualifiedName = qualified;
@@ -331,6 +353,8 @@ inline bool XmlScanner::scanStartTag()
 
 inline void XmlScanner::popElement()
 {
+    for (size_t i = m_open.back().namespaces; i < m_namespaces.size(); ++i)
+        --m_declared[m_namespaces[i]];
     m_namespaces.resize(m_open.back().namespaces);
     m_open.pop_back();
     if (m_open.empty())

@@ -7,10 +7,13 @@
 // would accept it too: UTF-8, ASCII names with at most one declared prefix, the predefined entities
 // and character references, comments and CDATA sections. Everything else (another encoding, a DTD,
 // processing instructions, other names, and every error) stops it with Unsure: the caller then reads
-// the part the general way (Xml::plainCopy) and scans that copy.
+// the part the general way (Xml::plainCopy) and scans that copy. Elements nested deeper than
+// maxDepth stop it too, so that its memory stays bounded.
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace QXlsx {
@@ -19,6 +22,7 @@ class XmlScanner
 {
 public:
     enum Token { StartElement, EndElement, Characters, EndDocument, Unsure };
+    static constexpr size_t maxDepth = 10000;
 
     struct Attribute
     {
@@ -87,7 +91,11 @@ private:
         size_t namespaces; // size of m_namespaces before this element's declarations
     };
     std::vector<Open> m_open;
-    std::vector<std::string_view> m_namespaces; // declared prefixes in scope
+    std::vector<std::string_view> m_namespaces; // declared prefixes in scope, in order
+    std::unordered_map<std::string_view, int> m_declared; // the same counted, for lookups
+    // Attribute names of a tag with many: qualified, and local names in namespaces.
+    std::unordered_set<std::string_view> m_seenQualified;
+    std::unordered_set<std::string_view> m_seenLocal;
 };
 
 } // namespace QXlsx

@@ -91,8 +91,9 @@ void appendUtf8(unsigned long u, std::string *out)
     }
 }
 
-// Decodes a reference checked by scanReference (p on '&'); returns the byte after its ';'.
-const char *decodeReference(const char *p, std::string *out)
+// Decodes a reference checked by scanReference (p on '&', end after its ';' or later); returns the
+// byte after its ';'.
+const char *decodeReference(const char *p, const char *end, std::string *out)
 {
     ++p;
     if (*p == '#') {
@@ -113,7 +114,7 @@ const char *decodeReference(const char *p, std::string *out)
         {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
     for (const auto &e : entities) {
         const size_t n = std::strlen(e.name);
-        if (std::memcmp(p, e.name, n) == 0) {
+        if (size_t(end - p) >= n && std::memcmp(p, e.name, n) == 0) {
             out->push_back(e.c);
             return p + n;
         }
@@ -170,14 +171,9 @@ bool XmlScanner::scanDeclaration()
         if (which == 3 || (next == 0 && which != 0))
             return false;
         m_p += std::strlen(names[which]);
-        skipBlanks();
-        if (m_p == m_end || *m_p != '=')
+        char quote = 0;
+        if (!scanEquals(&quote))
             return false;
-        ++m_p;
-        skipBlanks();
-        if (m_p == m_end || (*m_p != '"' && *m_p != '\''))
-            return false;
-        const char quote = *m_p++;
         const char *value = m_p;
         while (m_p < m_end && *m_p != quote)
             ++m_p;
@@ -204,6 +200,20 @@ inline void XmlScanner::skipBlanks()
 {
     while (m_p < m_end && isBlank(*m_p))
         ++m_p;
+}
+
+// Blanks, '=', blanks and the opening quote of a value.
+bool XmlScanner::scanEquals(char *quote)
+{
+    skipBlanks();
+    if (m_p == m_end || *m_p != '=')
+        return false;
+    ++m_p;
+    skipBlanks();
+    if (m_p == m_end || (*m_p != '"' && *m_p != '\''))
+        return false;
+    *quote = *m_p++;
+    return true;
 }
 
 bool XmlScanner::skipElement()
@@ -277,16 +287,9 @@ inline bool XmlScanner::scanStartTag()
             return false; // attributes must be separated by blanks
         m_attributes.emplace_back();
         Attribute &a = m_attributes.back();
-        if (!scanName(&a.prefix, &a.name))
+        char quote = 0;
+        if (!scanName(&a.prefix, &a.name) || !scanEquals(&quote))
             return false;
-        skipBlanks();
-        if (m_p == m_end || *m_p != '=')
-            return false;
-        ++m_p;
-        skipBlanks();
-        if (m_p == m_end || (*m_p != '"' && *m_p != '\''))
-            return false;
-        const char quote = *m_p++;
         const char *valueStart = m_p;
         if (!scanAttributeValue(quote, &a.plain))
             return false;
@@ -618,7 +621,7 @@ void XmlScanner::appendText(std::string *out) const
                 out->push_back('\n');
             ++p;
         } else if (c == '&' && !m_textCData) {
-            p = decodeReference(p, out);
+            p = decodeReference(p, end, out);
         } else {
             out->push_back(c);
             ++p;
@@ -645,7 +648,7 @@ std::string_view XmlScanner::value(const Attribute *attribute, std::string *buff
             buffer->push_back(' ');
             ++p;
         } else if (c == '&') {
-            p = decodeReference(p, buffer);
+            p = decodeReference(p, end, buffer);
         } else {
             buffer->push_back(c);
             ++p;

@@ -28,7 +28,7 @@ public:
     {
         std::string_view prefix;
         std::string_view name;  // local name
-        std::string_view value; // as written between the quotes: see appendAttributeValue
+        std::string_view value; // as written between the quotes: see value()
         bool prefixed;          // in a namespace (xml:space, x14ac:dyDescent, ...) or declaring one
         bool plain;             // the value reads as written (no references, tabs or line ends)
     };
@@ -59,6 +59,7 @@ private:
     Token unsure();
     bool scanDeclaration();
     bool scanName(std::string_view *prefix, std::string_view *local);
+    bool scanEquals(char *quote);
     bool scanStartTag();
     bool scanEndTag();
     bool scanComment();

@@ -892,6 +892,8 @@ void TestXlsx::sheetXmlReadsAsBefore_data()
                                << QVariant("a\nb\nc");
     QTest::newRow("references") << utf8 << QByteArray("<c r=\"&#65;1\" t=\"str\"><v>&#1055;&#x440;&amp;&#13;&lt;</v></c>")
                                 << QVariant("Пр&\r<");
+    QTest::newRow("leading U+FEFF") << utf8 << QByteArray("<c r=\"A1\" t=\"str\"><v>\xef\xbb\xbf" "1</v></c>")
+                                    << QVariant(QString(QChar(0xFEFF)) + "1");
     QTest::newRow("type with a tab") << utf8 << QByteArray("<c r=\"A1\" t=\"s&#9;\"><v> 1</v></c>") << QVariant(" 1");
     QTest::newRow("CDATA and comment") << utf8 << QByteArray("<c r=\"A1\"><v>1<!-- - --><![CDATA[5]]></v></c>")
                                        << QVariant(15.0);

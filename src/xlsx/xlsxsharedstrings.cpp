@@ -46,7 +46,7 @@ bool SharedStrings::scan(XmlScanner &xml)
                 if (!readStringItem(xml, &text))
                     return false;
                 // An empty item is an empty text, not a missing one.
-                m_strings.append(text.empty() ? QString(QLatin1String("")) : QString::fromUtf8(text.data(), int(text.size())));
+                m_strings.append(text.empty() ? QString(QLatin1String("")) : fromUtf8(text));
             }
             break;
         case XmlScanner::EndDocument:

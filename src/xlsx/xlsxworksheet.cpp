@@ -96,10 +96,10 @@ double toNumber(std::string_view text, bool *ok)
     }
     char buffer[64];
     if (text.size() > sizeof buffer)
-        return toNumber(QString::fromUtf8(text.data(), int(text.size())), ok);
+        return toNumber(fromUtf8(text), ok);
     for (const char c : text) {
         if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
-            return toNumber(QString::fromUtf8(text.data(), int(text.size())), ok);
+            return toNumber(fromUtf8(text), ok);
     }
     const char *begin = text.data();
     const char *end = begin + text.size();
@@ -126,10 +126,6 @@ CellType cellType(std::string_view t)
     return CellType::Text;
 }
 
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), int(text.size()));
-}
 
 // Digits only, short enough for an int: the common form of indexes, styles and row numbers.
 bool isSmallNumber(std::string_view text)

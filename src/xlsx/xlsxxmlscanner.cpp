@@ -134,6 +134,19 @@ const std::string_view xmlnsNamespace("http://www.w3.org/2000/xmlns/");
 
 } // namespace
 
+QString fromUtf8(std::string_view text)
+{
+    static const std::string_view bom("\xEF\xBB\xBF");
+    size_t marks = 0;
+    while (text.substr(marks * 3, 3) == bom)
+        ++marks;
+    const std::string_view rest = text.substr(marks * 3);
+    QString s = QString::fromUtf8(rest.data(), int(rest.size()));
+    if (marks > 0)
+        s.prepend(QString(int(marks), QChar(0xFEFF)));
+    return s;
+}
+
 XmlScanner::XmlScanner(const char *data, size_t size)
     : m_p(data), m_end(data + size)
 {

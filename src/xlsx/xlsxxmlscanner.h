@@ -10,6 +10,8 @@
 // the part the general way (Xml::plainCopy) and scans that copy. Elements nested deeper than
 // maxDepth stop it too, so that its memory stays bounded.
 
+#include <QString>
+
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +19,10 @@
 #include <vector>
 
 namespace QXlsx {
+
+// Text the scanner handed out, as a QString. Unlike QString::fromUtf8 it keeps a leading U+FEFF:
+// inside a document that is a character of the text, not a byte order mark.
+QString fromUtf8(std::string_view text);
 
 class XmlScanner
 {

@@ -299,6 +299,8 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
                 const std::string_view v = XmlScanner::value(&a, &value);
                 if (a.name[0] == 'r') {
                     int r = 0;
+                    if (v.empty())
+                        break; // read as no reference; the attributes after it are not read
                     if (!parseReference(v, &r, &column)) {
                         *badReference = fromUtf8(v);
                         return BadReference;

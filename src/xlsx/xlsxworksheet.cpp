@@ -86,7 +86,7 @@ bool shortDecimal(std::string_view text, double *value)
     return true;
 }
 
-// The same from the UTF-8 text of a v element; plain numbers without the detour through QString.
+// The same from the UTF-8 text of a v element; short decimals without the detour through QString.
 double toNumber(std::string_view text, bool *ok)
 {
     double quick = 0;
@@ -94,21 +94,7 @@ double toNumber(std::string_view text, bool *ok)
         *ok = true;
         return quick;
     }
-    char buffer[64];
-    if (text.size() > sizeof buffer)
-        return toNumber(fromUtf8(text), ok);
-    for (const char c : text) {
-        if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
-            return toNumber(fromUtf8(text), ok);
-    }
-    const char *begin = text.data();
-    const char *end = begin + text.size();
-    if (begin != end && *begin == '+')
-        ++begin;
-    double v = 0;
-    const std::from_chars_result r = std::from_chars(begin, end, v);
-    *ok = r.ec == std::errc() && r.ptr == end && std::isfinite(v);
-    return v;
+    return toNumber(fromUtf8(text), ok);
 }
 
 enum class CellType { Number, Shared, Boolean, Text };
@@ -125,7 +111,6 @@ CellType cellType(std::string_view t)
         return CellType::Boolean;
     return CellType::Text;
 }
-
 
 // Digits only, short enough for an int: the common form of indexes, styles and row numbers.
 bool isSmallNumber(std::string_view text)
@@ -169,15 +154,7 @@ bool parseReference(std::string_view text, int *row, int *column)
         *column = c;
         return true;
     }
-    QChar buffer[16];
-    if (text.size() > sizeof buffer / sizeof buffer[0])
-        return CellReference::parse(fromUtf8(text), row, column);
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (static_cast<unsigned char>(text[i]) >= 0x80)
-            return CellReference::parse(fromUtf8(text), row, column);
-        buffer[i] = QLatin1Char(text[i]);
-    }
-    return CellReference::parse(QStringView(buffer, qsizetype(text.size())), row, column);
+    return CellReference::parse(fromUtf8(text), row, column);
 }
 
 // The value of a number, shared string or boolean cell from the text of its v element.

@@ -5,6 +5,7 @@
 #include "xlsx/xlsxzippackage.h"
 
 #include "../fuzz/xlsx_exercise.h"
+#include "../fuzz/xlsx_reference_reader.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -189,6 +190,8 @@ private slots:
     void millionEmptyRowsReadQuickly();
     void failedSaveKeepsOldFile();
     void libreOfficeOpensWhatWeWrite();
+    void sheetXmlReadsAsBefore_data();
+    void sheetXmlReadsAsBefore();
     void fuzzCorpusReplays();
 };
 
@@ -765,8 +768,8 @@ void TestXlsx::badInput()
     }
 }
 
-// A sheet is inflated while it is parsed: damage inside its compressed data must still refuse the
-// package, and be told as damage of the entry rather than as what it did to the XML.
+// Damage inside a sheet's compressed data refuses the package, and is told as damage of the entry
+// rather than as what it did to the XML.
 void TestXlsx::damagedDeflatedSheetIsRefused()
 {
     QTemporaryDir dir;
@@ -879,11 +882,75 @@ void TestXlsx::libreOfficeOpensWhatWeWrite()
     QVERIFY(edited.contains("ниже"));
 }
 
+void TestXlsx::sheetXmlReadsAsBefore_data()
+{
+    QTest::addColumn<QByteArray>("prolog");
+    QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<QVariant>("a1"); // invalid: the part is refused
+    const QByteArray utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+    QTest::newRow("line ends") << utf8 << QByteArray("<c r=\"A1\" t=\"inlineStr\"><is><t>a\r\nb\rc</t></is></c>")
+                               << QVariant("a\nb\nc");
+    QTest::newRow("references") << utf8 << QByteArray("<c r=\"&#65;1\" t=\"str\"><v>&#1055;&#x440;&amp;&#13;&lt;</v></c>")
+                                << QVariant("Пр&\r<");
+    QTest::newRow("leading U+FEFF") << utf8 << QByteArray("<c r=\"A1\" t=\"str\"><v>\xef\xbb\xbf" "1</v></c>")
+                                    << QVariant(QString(QChar(0xFEFF)) + "1");
+    QTest::newRow("type with a tab") << utf8 << QByteArray("<c r=\"A1\" t=\"s&#9;\"><v> 1</v></c>") << QVariant(" 1");
+    QTest::newRow("CDATA and comment") << utf8 << QByteArray("<c r=\"A1\"><v>1<!-- - --><![CDATA[5]]></v></c>")
+                                       << QVariant(15.0);
+    QTest::newRow("prefixed attribute") << utf8 << QByteArray("<c r=\"A1\" xmlns:p=\"u\" p:t=\"b\"><v>3</v></c>")
+                                        << QVariant(3.0);
+    QTest::newRow("Latin-1") << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>")
+                             << QByteArray("<c r=\"A1\" t=\"inlineStr\"><is><t>\xe9</t></is></c>") << QVariant("é");
+    QTest::newRow("instruction, other names") << utf8 << QByteArray("<c r=\"A1\"><?pi x?><\xc3\xa9/><v>4</v></c>")
+                                              << QVariant(4.0);
+    QTest::newRow("undeclared prefix") << utf8 << QByteArray("<p:c r=\"A1\"><v>1</v></p:c>") << QVariant();
+    QTest::newRow("control character") << utf8 << QByteArray("<c r=\"A1\"><v>1\x01</v></c>") << QVariant();
+    QTest::newRow("]]> in text") << utf8 << QByteArray("<c r=\"A1\"><v>]]></v></c>") << QVariant();
+    QTest::newRow("attribute twice") << utf8 << QByteArray("<c r=\"A1\" r=\"A1\"><v>1</v></c>") << QVariant();
+    QTest::newRow("one name, two prefixes")
+        << utf8 << QByteArray("<c r=\"A1\" xmlns:p=\"u\" xmlns:q=\"u\" p:x=\"1\" q:x=\"2\"><v>1</v></c>") << QVariant();
+    QTest::newRow("bad UTF-8") << utf8 << QByteArray("<c r=\"A1\" t=\"str\"><v>\xc3(</v></c>") << QVariant();
+    QTest::newRow("U+FFFE") << utf8 << QByteArray("<c r=\"A1\" t=\"str\"><v>\xef\xbf\xbe</v></c>") << QVariant();
+    QTest::newRow("unknown entity") << utf8 << QByteArray("<c r=\"A1\" t=\"str\"><v>&nbsp;</v></c>") << QVariant();
+}
+
+// The scanner against the reader it replaced, on what producers and hostile files write: the same
+// value, or the same refusal.
+void TestXlsx::sheetXmlReadsAsBefore()
+{
+    QFETCH(QByteArray, prolog);
+    QFETCH(QByteArray, row);
+    QFETCH(QVariant, a1);
+    const QByteArray xml = prolog + "<worksheet xmlns=\"" + mainNs + "\"><sheetData><row r=\"1\">" + row
+                           + "</row></sheetData></worksheet>";
+    QString difference;
+    QVERIFY2(QXlsx::xlsxReadersAgree(reinterpret_cast<const uint8_t *>(xml.constData()), size_t(xml.size()), &difference),
+             qPrintable(difference));
+    QXlsx::Worksheet sheet;
+    QString error;
+    QCOMPARE(sheet.load(xml, QXlsx::SharedStrings(), "sheet", &error), a1.isValid());
+    if (a1.isValid()) {
+        QVERIFY(sheet.cell(1, 1));
+        QCOMPARE(sheet.cell(1, 1)->value, a1);
+    }
+}
+
+bool readersAgree(const uint8_t *data, size_t size)
+{
+    QString difference;
+    const bool agree = QXlsx::xlsxReadersAgree(data, size, &difference);
+    if (!agree)
+        qWarning("%s", qPrintable(difference.left(2000)));
+    return agree;
+}
+
 void TestXlsx::fuzzCorpusReplays()
 {
-    // Both fuzz targets' corpora: whole packages, and sheet XML put into a valid package.
+    // The fuzz targets' corpora: whole packages, sheet XML put into a valid package, and sheet XML
+    // read by both the scanner and the reader it replaced.
     const QVector<QPair<QString, bool (*)(const uint8_t *, size_t)>> corpora = {
-        {"fuzz/corpus/xlsx", &xlsxExercise}, {"fuzz/corpus/sheet", &xlsxExerciseSheet}};
+        {"fuzz/corpus/xlsx", &xlsxExercise}, {"fuzz/corpus/sheet", &xlsxExerciseSheet},
+        {"fuzz/corpus/scan", &readersAgree}};
     for (const auto &corpus : corpora) {
         QDirIterator it(testutil::sourcePath(corpus.first), QDir::Files);
         int count = 0;

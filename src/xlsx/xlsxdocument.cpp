@@ -15,7 +15,6 @@
 #include <QSaveFile>
 
 #include <cmath>
-#include <functional>
 
 namespace QXlsx {
 
@@ -36,7 +35,6 @@ class DocumentPrivate
 public:
     bool load();
     bool readPart(const QString &part, QByteArray *data);
-    bool parseStreamed(const QString &part, const std::function<bool(QIODevice *, QString *)> &parse);
     bool ensureStyles();
     bool build(QByteArray *zip);
 
@@ -65,22 +63,6 @@ bool DocumentPrivate::readPart(const QString &part, QByteArray *data)
     return package.read(part, data, &error);
 }
 
-// The large parts (sheets, shared strings) are inflated as they are parsed. Damage in the entry
-// is told before what it did to the XML, as when a part is read whole.
-bool DocumentPrivate::parseStreamed(const QString &part, const std::function<bool(QIODevice *, QString *)> &parse)
-{
-    const std::unique_ptr<PartDevice> device = package.openPart(part, &error);
-    if (!device)
-        return false;
-    QString xmlError;
-    const bool parsed = parse(device.get(), &xmlError);
-    if (!device->finish(&error))
-        return false;
-    if (!parsed)
-        error = xmlError;
-    return parsed;
-}
-
 bool DocumentPrivate::load()
 {
     QByteArray data;
@@ -105,9 +87,7 @@ bool DocumentPrivate::load()
     }
     if (const Relationship *r = workbookRels.byKind(QStringLiteral("sharedStrings"))) {
         const QString part = Relationships::resolve(workbookPart, r->target);
-        if (!parseStreamed(part, [this, &part](QIODevice *xml, QString *xmlError) {
-                return sharedStrings.parse(xml, part, xmlError);
-            }))
+        if (!readPart(part, &data) || !sharedStrings.parse(data, part, &error))
             return false;
     }
     if (const Relationship *r = workbookRels.byKind(QStringLiteral("styles"))) {
@@ -140,9 +120,7 @@ bool DocumentPrivate::load()
                 return false;
             }
         }
-        if (!parseStreamed(sheet.part, [this, &sheet](QIODevice *xml, QString *xmlError) {
-                return sheet.worksheet.load(xml, sharedStrings, sheet.part, xmlError);
-            }))
+        if (!readPart(sheet.part, &data) || !sheet.worksheet.load(data, sharedStrings, sheet.part, &error))
             return false;
     }
     current = workbook.activeTab;

@@ -1,62 +1,81 @@
 #include "xlsx/xlsxsharedstrings.h"
 
 #include "xlsx/xlsxxml.h"
+#include "xlsx/xlsxxmlscanner.h"
 
 namespace QXlsx {
 
-QString readStringItem(QXmlStreamReader &reader)
+bool readStringItem(XmlScanner &xml, std::string *text)
 {
-    QString text = QLatin1String(""); // an empty item is an empty text, not a missing one
-    int depth = 1;
     bool inText = false;
-    while (depth > 0) {
-        switch (Xml::next(reader)) {
-        case QXmlStreamReader::StartElement:
-            if (reader.name() == QLatin1String("rPh")) {
-                Xml::skipElement(reader);
+    for (int depth = 1; depth > 0;) {
+        switch (xml.next()) {
+        case XmlScanner::StartElement:
+            if (xml.name() == "rPh") {
+                if (!xml.skipElement())
+                    return false;
                 break;
             }
             ++depth;
-            inText = reader.name() == QLatin1String("t");
+            inText = xml.name() == "t";
             break;
-        case QXmlStreamReader::EndElement:
+        case XmlScanner::EndElement:
             --depth;
             inText = false;
             break;
-        case QXmlStreamReader::Characters:
-            if (inText) {
-                // A deep copy: toString() of a token covering the reader's whole text buffer shares
-                // that buffer, and each string kept would then hold a buffer-sized block.
-                const QStringRef piece = reader.text();
-                if (text.isEmpty())
-                    text = QString(piece.unicode(), piece.size());
-                else
-                    text += piece;
+        case XmlScanner::Characters:
+            if (inText)
+                xml.appendText(text);
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SharedStrings::scan(XmlScanner &xml)
+{
+    m_strings.clear();
+    std::string text;
+    for (;;) {
+        switch (xml.next()) {
+        case XmlScanner::StartElement:
+            if (xml.name() == "si") {
+                text.clear();
+                if (!readStringItem(xml, &text))
+                    return false;
+                // An empty item is an empty text, not a missing one.
+                m_strings.append(text.empty() ? QString(QLatin1String("")) : fromUtf8(text));
             }
             break;
-        case QXmlStreamReader::Invalid:
-        case QXmlStreamReader::EndDocument:
-            return text;
+        case XmlScanner::EndDocument:
+            return true;
+        case XmlScanner::Unsure:
+            return false;
         default:
             break;
         }
     }
-    return text;
 }
 
-bool SharedStrings::parse(QIODevice *xml, const QString &part, QString *error)
+bool SharedStrings::parse(const QByteArray &xml, const QString &part, QString *error)
 {
-    m_strings.clear();
-    QXmlStreamReader reader(xml);
-    while (!reader.atEnd()) {
-        if (Xml::next(reader) == QXmlStreamReader::StartElement && reader.name() == QLatin1String("si"))
-            m_strings.append(readStringItem(reader));
-    }
-    if (reader.hasError()) {
-        *error = Xml::errorText(reader, part);
+    XmlScanner scanner(xml.constData(), size_t(xml.size()));
+    if (scan(scanner))
+        return true;
+    // Beyond the plain XML the scanner reads: read by the general reader, then scanned.
+    QByteArray copy;
+    if (!Xml::plainCopy(xml, &copy, part, error)) {
+        m_strings.clear();
         return false;
     }
-    return true;
+    XmlScanner again(copy.constData(), size_t(copy.size()));
+    if (scan(again))
+        return true;
+    m_strings.clear();
+    *error = QStringLiteral("%1: unreadable XML").arg(part);
+    return false;
 }
 
 } // namespace QXlsx

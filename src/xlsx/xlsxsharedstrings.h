@@ -6,26 +6,30 @@
 #include <QString>
 #include <QVector>
 
-class QIODevice;
-class QXmlStreamReader;
+#include <string>
 
 namespace QXlsx {
+
+class XmlScanner;
 
 class SharedStrings
 {
 public:
-    // Reads the table from a device opened for reading.
-    bool parse(QIODevice *xml, const QString &part, QString *error);
+    // Reads the table from its XML as stored.
+    bool parse(const QByteArray &xml, const QString &part, QString *error);
     int size() const { return m_strings.size(); }
     // The string at index; a null QString when out of range.
     QString at(int index) const { return index >= 0 && index < m_strings.size() ? m_strings[index] : QString(); }
 
 private:
+    bool scan(XmlScanner &xml);
+
     QVector<QString> m_strings;
 };
 
-// Reads the text of a string item (<si> or <is>; the reader is on its start tag): plain text or
-// the runs of rich text joined, phonetic hints left out. Leaves the reader on the end tag.
-QString readStringItem(QXmlStreamReader &reader);
+// Appends the text of a string item (<si> or <is>; its start tag was the last token) as UTF-8:
+// plain text or the runs of rich text joined, phonetic hints left out. False when the scanner
+// is unsure of the XML.
+bool readStringItem(XmlScanner &xml, std::string *text);
 
 } // namespace QXlsx

@@ -3,6 +3,7 @@
 #include "xlsx/xlsxcellreference.h"
 #include "xlsx/xlsxsharedstrings.h"
 #include "xlsx/xlsxxml.h"
+#include "xlsx/xlsxxmlscanner.h"
 
 #include <QBuffer>
 #include <QLocale>
@@ -50,23 +51,114 @@ double toNumber(QStringView text, bool *ok)
     return v;
 }
 
+// Digits with at most one point and no exponent, 15 digits at most: the mantissa and the power of
+// ten are exact doubles, so one division gives the correctly rounded value, as from_chars would.
+bool shortDecimal(std::string_view text, double *value)
+{
+    size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative)
+        ++i;
+    static const double powers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    qint64 mantissa = 0;
+    int digits = 0, decimals = 0, before = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            mantissa = mantissa * 10 + (c - '0');
+            if (++digits > 15)
+                return false;
+            if (point)
+                ++decimals;
+            else
+                ++before;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (before == 0 || (point && decimals == 0))
+        return false;
+    const double v = double(mantissa) / powers[decimals];
+    *value = negative ? -v : v;
+    return true;
+}
+
+// The same from the UTF-8 text of a v element; short decimals without the detour through QString.
+double toNumber(std::string_view text, bool *ok)
+{
+    double quick = 0;
+    if (shortDecimal(text, &quick)) {
+        *ok = true;
+        return quick;
+    }
+    return toNumber(fromUtf8(text), ok);
+}
+
 enum class CellType { Number, Shared, Boolean, Text };
 
 // The value types of the t attribute; "str" (a formula's text), "inlineStr", "e" (an error) and
 // "d" (an ISO date) are read as the text they hold.
-CellType cellType(QStringView t)
+CellType cellType(std::string_view t)
 {
-    if (t.isEmpty() || t == QLatin1String("n"))
+    if (t.empty() || t == "n")
         return CellType::Number;
-    if (t == QLatin1String("s"))
+    if (t == "s")
         return CellType::Shared;
-    if (t == QLatin1String("b"))
+    if (t == "b")
         return CellType::Boolean;
     return CellType::Text;
 }
 
+// Digits only, short enough for an int: the common form of indexes, styles and row numbers.
+bool isSmallNumber(std::string_view text)
+{
+    if (text.empty() || text.size() > 9)
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+int smallNumber(std::string_view text)
+{
+    int n = 0;
+    for (const char c : text)
+        n = n * 10 + (c - '0');
+    return n;
+}
+
+// As QString::toInt: 0 for anything that is not a number.
+int toInt(std::string_view text)
+{
+    return isSmallNumber(text) ? smallNumber(text) : fromUtf8(text).toInt();
+}
+
+bool parseReference(std::string_view text, int *row, int *column)
+{
+    // The common form: one to three capitals and the row's digits.
+    size_t letters = 0;
+    int c = 0;
+    while (letters < text.size() && letters < 4 && text[letters] >= 'A' && text[letters] <= 'Z')
+        c = c * 26 + (text[letters++] - 'A' + 1);
+    const size_t digits = text.size() - letters;
+    if (letters >= 1 && letters <= 3 && digits >= 1 && digits <= 7 && isSmallNumber(text.substr(letters))) {
+        const int r = smallNumber(text.substr(letters));
+        if (c > CellReference::maxColumns || r < 1 || r > CellReference::maxRows)
+            return false;
+        *row = r;
+        *column = c;
+        return true;
+    }
+    return CellReference::parse(fromUtf8(text), row, column);
+}
+
 // The value of a number, shared string or boolean cell from the text of its v element.
-QVariant cellValue(CellType type, QStringView text, const SharedStrings &strings)
+QVariant cellValue(CellType type, std::string_view text, const SharedStrings &strings)
 {
     bool ok = false;
     switch (type) {
@@ -75,18 +167,18 @@ QVariant cellValue(CellType type, QStringView text, const SharedStrings &strings
         return ok ? QVariant(d) : QVariant();
     }
     case CellType::Shared: {
-        const int index = text.trimmed().toInt(&ok);
+        const int index = isSmallNumber(text) ? (ok = true, smallNumber(text)) : fromUtf8(text).trimmed().toInt(&ok);
         const QString s = ok ? strings.at(index) : QString();
         return s.isNull() ? QVariant() : QVariant(s);
     }
     case CellType::Boolean: {
-        const QStringView t = text.trimmed();
+        const QString t = fromUtf8(text).trimmed();
         return QVariant(t == QLatin1String("1") || t == QLatin1String("true"));
     }
     case CellType::Text:
         break;
     }
-    return QVariant(text.toString());
+    return QVariant(fromUtf8(text));
 }
 
 // Characters XML 1.0 cannot hold (control characters, unpaired surrogates) would make the part
@@ -113,101 +205,134 @@ QString Worksheet::numberText(double value)
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-bool Worksheet::load(QIODevice *xml, const SharedStrings &strings, const QString &part, QString *error)
+bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const QString &part, QString *error)
+{
+    QString badReference;
+    LoadResult result = Unreadable;
+    {
+        XmlScanner scanner(xml.constData(), size_t(xml.size()));
+        result = scan(scanner, strings, &badReference);
+    }
+    if (result == Unreadable) {
+        // Beyond the plain XML the scanner reads: read by the general reader, then scanned.
+        QByteArray copy;
+        if (!Xml::plainCopy(xml, &copy, part, error)) {
+            m_rows.clear();
+            return false;
+        }
+        XmlScanner scanner(copy.constData(), size_t(copy.size()));
+        result = scan(scanner, strings, &badReference);
+        if (result == Unreadable) {
+            *error = QStringLiteral("%1: unreadable XML").arg(part);
+            m_rows.clear();
+            return false;
+        }
+    }
+    if (result == BadReference) {
+        *error = QStringLiteral("%1: cell reference outside the sheet: %2").arg(part, badReference.left(40));
+        m_rows.clear();
+        return false;
+    }
+    return true;
+}
+
+Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &strings, QString *badReference)
 {
     m_rows.clear();
     m_columnStyles.clear();
     m_rowStyles.clear();
     m_edits.clear();
 
-    // Fed through a device, the reader decodes the part a chunk at a time instead of holding
-    // all of it as UTF-16 at once (twice the size of the XML).
-    QXmlStreamReader reader(xml);
     bool inSheetData = false;
     bool inRow = false;
     bool rowsSorted = true;
     int rowNumber = 0;
     int lastColumn = 0;
-    QString badReference;
-    QString text;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType t = Xml::next(reader);
-        if (t == QXmlStreamReader::EndElement) {
-            const QStringRef name = reader.name();
-            if (isName(name, "row"))
+    std::string text;
+    std::string value;
+    for (;;) {
+        const XmlScanner::Token t = xml.next();
+        if (t == XmlScanner::EndDocument)
+            break;
+        if (t == XmlScanner::Unsure)
+            return Unreadable;
+        if (t == XmlScanner::EndElement) {
+            if (xml.name() == "row")
                 inRow = false;
-            else if (isName(name, "sheetData"))
+            else if (xml.name() == "sheetData")
                 inSheetData = false;
             continue;
         }
-        if (t != QXmlStreamReader::StartElement)
+        if (t != XmlScanner::StartElement)
             continue;
-        const QStringRef name = reader.name();
-        if (inRow && isName(name, "c")) {
-            // One pass over the attributes (this runs for every cell), and the copy of them let go
-            // before the reader moves on, so that it never has to copy its own.
+        const std::string_view name = xml.name();
+        if (inRow && name == "c") {
             Cell cell;
             CellType type = CellType::Number;
             int column = lastColumn + 1;
-            {
-                const QXmlStreamAttributes a = reader.attributes();
-                for (const QXmlStreamAttribute &attr : a) {
-                    const QStringRef n = attr.name();
-                    if (n.size() != 1 || !attr.namespaceUri().isEmpty())
-                        continue;
-                    if (n.at(0) == QLatin1Char('r')) {
-                        int r = 0;
-                        if (!CellReference::parse(attr.value(), &r, &column)) {
-                            badReference = attr.value().toString();
-                            break;
-                        }
-                    } else if (n.at(0) == QLatin1Char('t')) {
-                        type = cellType(attr.value());
-                    } else if (n.at(0) == QLatin1Char('s')) {
-                        cell.style = attr.value().toInt();
+            for (const XmlScanner::Attribute &a : xml.attributes()) {
+                if (a.name.size() != 1 || a.prefixed)
+                    continue;
+                const std::string_view v = XmlScanner::value(&a, &value);
+                if (a.name[0] == 'r') {
+                    int r = 0;
+                    if (v.empty())
+                        break; // read as no reference; the attributes after it are not read
+                    if (!parseReference(v, &r, &column)) {
+                        *badReference = fromUtf8(v);
+                        return BadReference;
                     }
+                } else if (a.name[0] == 't') {
+                    type = cellType(v);
+                } else if (a.name[0] == 's') {
+                    cell.style = toInt(v);
                 }
             }
-            if (!badReference.isEmpty())
-                break;
             if (column > CellReference::maxColumns) {
-                badReference = CellReference::format(rowNumber, column);
-                break;
+                *badReference = CellReference::format(rowNumber, column);
+                return BadReference;
             }
             cell.column = column;
-            text.resize(0); // keeps the buffer of the previous number (a text hands its buffer over)
+            text.clear();
             bool hasText = false;
-            while (!reader.atEnd()) {
-                const QXmlStreamReader::TokenType ct = Xml::next(reader);
-                if (ct == QXmlStreamReader::EndElement)
+            for (;;) {
+                const XmlScanner::Token ct = xml.next();
+                if (ct == XmlScanner::Unsure)
+                    return Unreadable;
+                if (ct == XmlScanner::EndElement || ct == XmlScanner::EndDocument)
                     break; // end of the cell
-                if (ct != QXmlStreamReader::StartElement)
+                if (ct != XmlScanner::StartElement)
                     continue;
-                const QStringRef child = reader.name();
-                if (isName(child, "v")) {
-                    // The value's text, usually one piece; pieces split by references are joined.
+                const std::string_view child = xml.name();
+                if (child == "v") {
+                    // The value's text; pieces split by comments or CDATA are joined.
                     for (bool inValue = true; inValue;) {
-                        switch (Xml::next(reader)) {
-                        case QXmlStreamReader::Characters: text += reader.text(); break;
-                        case QXmlStreamReader::StartElement: Xml::skipElement(reader); break;
-                        case QXmlStreamReader::Comment:
-                        case QXmlStreamReader::ProcessingInstruction: break;
+                        switch (xml.next()) {
+                        case XmlScanner::Characters: xml.appendText(&text); break;
+                        case XmlScanner::StartElement:
+                            if (!xml.skipElement())
+                                return Unreadable;
+                            break;
+                        case XmlScanner::Unsure: return Unreadable;
                         default: inValue = false; break;
                         }
                     }
                     hasText = true;
-                } else if (isName(child, "is")) {
+                } else if (child == "is") {
                     type = CellType::Text; // an inline string, whatever the type said
-                    text = readStringItem(reader);
+                    text.clear();
+                    if (!readStringItem(xml, &text))
+                        return Unreadable;
                     hasText = true;
                 } else {
-                    if (isName(child, "f"))
+                    if (child == "f")
                         cell.formula = true;
-                    Xml::skipElement(reader);
+                    if (!xml.skipElement())
+                        return Unreadable;
                 }
             }
             if (hasText && type == CellType::Text)
-                cell.value = QVariant(std::exchange(text, QString()));
+                cell.value = QVariant(fromUtf8(text));
             else if (hasText)
                 cell.value = cellValue(type, text, strings);
             if (cell.style != 0 || cell.formula || cell.value.isValid()) {
@@ -217,21 +342,20 @@ bool Worksheet::load(QIODevice *xml, const SharedStrings &strings, const QString
                 row.cells.push_back(std::move(cell));
             }
             lastColumn = column;
-        } else if (inSheetData && isName(name, "row")) {
-            const QXmlStreamAttributes a = reader.attributes();
-            const QStringView r = Xml::attribute(a, QLatin1String("r"));
-            const int number = r.isEmpty() ? rowNumber + 1 : r.toInt();
+        } else if (inSheetData && name == "row") {
+            const std::string_view r = XmlScanner::value(xml.attribute("r"), &value);
+            const int number = r.empty() ? rowNumber + 1 : toInt(r);
             if (number < 1 || number > CellReference::maxRows) {
-                badReference = QStringLiteral("row ") + (r.isEmpty() ? QString::number(number) : r.toString());
-                break;
+                *badReference = QStringLiteral("row ") + (r.empty() ? QString::number(number) : fromUtf8(r));
+                return BadReference;
             }
             if (number <= rowNumber)
                 rowsSorted = false;
             rowNumber = number;
             lastColumn = 0;
             inRow = true;
-            if (Xml::attribute(a, QLatin1String("customFormat")) == QLatin1String("1"))
-                m_rowStyles.insert(number, Xml::attribute(a, QLatin1String("s")).toInt());
+            if (XmlScanner::value(xml.attribute("customFormat"), &value) == "1")
+                m_rowStyles.insert(number, toInt(XmlScanner::value(xml.attribute("s"), &value)));
             if (!m_rows.empty() && m_rows.back().cells.empty()) {
                 m_rows.back().row = number; // reuse the slot of a row without cells
             } else {
@@ -240,30 +364,39 @@ bool Worksheet::load(QIODevice *xml, const SharedStrings &strings, const QString
                 m_rows.push_back(Row{number, {}});
                 m_rows.back().cells.reserve(expected);
             }
-        } else if (isName(name, "sheetData")) {
+        } else if (name == "sheetData") {
             inSheetData = true;
-        } else if (isName(name, "col")) {
-            const QXmlStreamAttributes a = reader.attributes();
-            const int style = Xml::attribute(a, QLatin1String("style")).toInt();
+        } else if (name == "col") {
+            const int style = toInt(XmlScanner::value(xml.attribute("style"), &value));
             if (style > 0)
-                m_columnStyles.push_back({Xml::attribute(a, QLatin1String("min")).toInt(),
-                                          Xml::attribute(a, QLatin1String("max")).toInt(), style});
+                m_columnStyles.push_back({toInt(XmlScanner::value(xml.attribute("min"), &value)),
+                                          toInt(XmlScanner::value(xml.attribute("max"), &value)), style});
         }
-    }
-    if (!badReference.isEmpty()) {
-        *error = QStringLiteral("%1: cell reference outside the sheet: %2").arg(part, badReference.left(40));
-        m_rows.clear();
-        return false;
-    }
-    if (reader.hasError()) {
-        *error = Xml::errorText(reader, part);
-        m_rows.clear();
-        return false;
     }
     if (!m_rows.empty() && m_rows.back().cells.empty())
         m_rows.pop_back();
     normalize(rowsSorted);
-    return true;
+    return Loaded;
+}
+
+QString Worksheet::describe() const
+{
+    QString out;
+    for (const Row &row : m_rows) {
+        out += QStringLiteral("row %1:").arg(row.row);
+        for (const Cell &c : row.cells)
+            out += QStringLiteral(" %1/%2%3=%4:%5").arg(c.column).arg(c.style).arg(c.formula ? "f" : "")
+                       .arg(QLatin1String(c.value.typeName())).arg(c.value.userType() == QMetaType::Double
+                           ? QString::number(c.value.toDouble(), 'g', 17) : c.value.toString());
+        out += QLatin1Char('\n');
+    }
+    QList<int> styled = m_rowStyles.keys();
+    std::sort(styled.begin(), styled.end());
+    for (int r : styled)
+        out += QStringLiteral("row style %1=%2\n").arg(r).arg(m_rowStyles.value(r));
+    for (const ColumnStyle &c : m_columnStyles)
+        out += QStringLiteral("column style %1-%2=%3\n").arg(c.first).arg(c.last).arg(c.style);
+    return out;
 }
 
 void Worksheet::normalize(bool rowsSorted)

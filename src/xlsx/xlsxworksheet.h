@@ -10,11 +10,10 @@
 #include <map>
 #include <vector>
 
-class QIODevice;
-
 namespace QXlsx {
 
 class SharedStrings;
+class XmlScanner;
 
 class Worksheet
 {
@@ -27,8 +26,8 @@ public:
         QVariant value;
     };
 
-    // Reads the part from a device opened for reading (fed a piece at a time, never held whole).
-    bool load(QIODevice *xml, const SharedStrings &strings, const QString &part, QString *error);
+    // Reads the part (its XML as stored).
+    bool load(const QByteArray &xml, const SharedStrings &strings, const QString &part, QString *error);
 
     const Cell *cell(int row, int column) const;
     // The last row with an entry, 0 when there is none.
@@ -46,6 +45,9 @@ public:
     bool isChanged() const { return !m_edits.empty(); }
     // The original part with the written cells merged in.
     bool write(const QByteArray &original, QByteArray *out, QString *error) const;
+
+    // Every stored cell in order, then the row and column styles, as text: to compare readings.
+    QString describe() const;
 
     // The text of a number as stored: the shortest form that reads back to the same double.
     static QString numberText(double value);
@@ -67,7 +69,9 @@ private:
     };
     using RowEdits = std::map<int, Edit>;
     class Writer;
+    enum LoadResult { Loaded, BadReference, Unreadable };
 
+    LoadResult scan(XmlScanner &xml, const SharedStrings &strings, QString *badReference);
     Cell *findCell(int row, int column);
     void normalize(bool rowsSorted);
 

@@ -104,6 +104,79 @@ void copyToken(QXmlStreamReader &reader, QXmlStreamWriter &writer)
     }
 }
 
+namespace {
+
+bool isPlainName(QStringView name)
+{
+    if (name.isEmpty())
+        return false;
+    for (int i = 0; i < name.size(); ++i) {
+        const ushort u = name[i].unicode();
+        const bool letter = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_';
+        if (!letter && (i == 0 || !((u >= '0' && u <= '9') || u == '-' || u == '.')))
+            return false;
+    }
+    return true;
+}
+
+QString plainName(const QStringRef &name)
+{
+    return isPlainName(name) ? name.toString() : QStringLiteral("_");
+}
+
+void appendEscaped(QStringView text, bool attribute, QString *out)
+{
+    for (const QChar ch : text) {
+        switch (ch.unicode()) {
+        case '&': *out += QLatin1String("&amp;"); break;
+        case '<': *out += QLatin1String("&lt;"); break;
+        case '>': *out += QLatin1String("&gt;"); break;
+        case '"': *out += QLatin1String("&quot;"); break;
+        case '\r': *out += QLatin1String("&#13;"); break;
+        case '\t': *out += attribute ? QLatin1String("&#9;") : QLatin1String("\t"); break;
+        case '\n': *out += attribute ? QLatin1String("&#10;") : QLatin1String("\n"); break;
+        default: *out += ch; break;
+        }
+    }
+}
+
+} // namespace
+
+bool plainCopy(const QByteArray &xml, QByteArray *out, const QString &part, QString *error)
+{
+    QXmlStreamReader reader(xml);
+    QString copy;
+    while (!reader.atEnd()) {
+        switch (next(reader)) {
+        case QXmlStreamReader::StartElement:
+            copy += QLatin1Char('<') + plainName(reader.name());
+            for (const QXmlStreamAttribute &a : reader.attributes()) {
+                if (!a.namespaceUri().isEmpty() || !a.prefix().isEmpty() || !isPlainName(a.name()))
+                    continue;
+                copy += QLatin1Char(' ') + a.name() + QLatin1String("=\"");
+                appendEscaped(a.value(), true, &copy);
+                copy += QLatin1Char('"');
+            }
+            copy += QLatin1Char('>');
+            break;
+        case QXmlStreamReader::EndElement:
+            copy += QLatin1String("</") + plainName(reader.name()) + QLatin1Char('>');
+            break;
+        case QXmlStreamReader::Characters:
+            appendEscaped(reader.text(), false, &copy);
+            break;
+        default:
+            break;
+        }
+    }
+    if (reader.hasError()) {
+        *error = errorText(reader, part);
+        return false;
+    }
+    *out = copy.toUtf8();
+    return true;
+}
+
 QString errorText(const QXmlStreamReader &reader, const QString &part)
 {
     return QStringLiteral("%1: malformed XML at line %2: %3")

@@ -28,6 +28,13 @@ void copyToken(QXmlStreamReader &reader, QXmlStreamWriter &writer);
 void writeStartElement(QXmlStreamReader &reader, QXmlStreamWriter &writer,
                        const QXmlStreamAttributes &attributes);
 
+// Reads a part with the general reader and writes what the cell readers look at as plain UTF-8
+// XML without namespaces: elements by local name ("_" for names outside ASCII), the attributes
+// without prefix, and the text; comments and processing instructions are left out. For parts
+// the fast scanner does not take as they stand. False with an error text when the part is not
+// well-formed.
+bool plainCopy(const QByteArray &xml, QByteArray *out, const QString &part, QString *error);
+
 // The error text of a reader that failed, with the part name.
 QString errorText(const QXmlStreamReader &reader, const QString &part);
 

@@ -33,35 +33,42 @@ bool inflateRaw(const QByteArray &in, quint64 expected, QByteArray *out, QString
         *error = QStringLiteral("inflate init failed");
         return false;
     }
-    out->clear();
-    out->reserve(int(qMin<quint64>(expected, 8u * 1024 * 1024)));
+    // Inflated in place into a block of the stated size (pages never written are never taken);
+    // a byte more than stated goes to a spare byte and fails the entry.
+    out->resize(int(expected));
     zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
     zs.avail_in = uInt(in.size());
-    char buffer[65536];
+    zs.next_out = reinterpret_cast<Bytef *>(out->data());
+    zs.avail_out = uInt(expected);
+    char spare = 0;
+    bool inSpare = false;
     int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-        zs.next_out = reinterpret_cast<Bytef *>(buffer);
-        zs.avail_out = sizeof buffer;
+    while (rc != Z_STREAM_END && zs.total_out <= expected) {
+        if (zs.avail_out == 0 && !inSpare) {
+            zs.next_out = reinterpret_cast<Bytef *>(&spare);
+            zs.avail_out = 1;
+            inSpare = true;
+        }
         rc = inflate(&zs, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END) {
-            inflateEnd(&zs);
-            *error = QStringLiteral("damaged compressed data");
-            return false;
+        if (rc == Z_OK && zs.avail_in == 0 && zs.avail_out > 0) {
+            rc = Z_BUF_ERROR; // all input taken, the stream not ended
+            break;
         }
-        const int produced = int(sizeof buffer - zs.avail_out);
-        if (quint64(out->size()) + quint64(produced) > expected) {
-            // More than the directory said (and never more than the limit): a damaged or hostile entry.
-            inflateEnd(&zs);
-            *error = QStringLiteral("part inflates past its stated size");
-            return false;
-        }
-        out->append(buffer, produced);
-        if (rc == Z_OK && produced == 0 && zs.avail_in == 0) {
-            inflateEnd(&zs);
-            *error = QStringLiteral("truncated compressed data");
-            return false;
-        }
+        if (rc != Z_OK && rc != Z_STREAM_END)
+            break;
     }
+    if (zs.total_out > expected) {
+        inflateEnd(&zs);
+        // More than the directory said (and never more than the limit): a damaged or hostile entry.
+        *error = QStringLiteral("part inflates past its stated size");
+        return false;
+    }
+    if (rc != Z_STREAM_END) {
+        inflateEnd(&zs);
+        *error = rc == Z_BUF_ERROR ? QStringLiteral("truncated compressed data") : QStringLiteral("damaged compressed data");
+        return false;
+    }
+    out->resize(int(zs.total_out));
     inflateEnd(&zs);
     return true;
 }
@@ -215,102 +222,6 @@ bool ZipPackage::read(const QString &name, QByteArray *data, QString *error) con
         return false;
     }
     return true;
-}
-
-PartDevice::PartDevice(const QString &name, const QByteArray &stored, bool deflated, quint32 crc, quint64 size)
-    : m_name(name)
-    , m_stored(stored)
-    , m_expectedCrc(crc)
-    , m_expectedSize(size)
-{
-    m_crc = quint32(crc32(0, nullptr, 0));
-    if (deflated) {
-        m_zs.reset(new z_stream{});
-        m_zs->next_in = reinterpret_cast<Bytef *>(const_cast<char *>(m_stored.constData()));
-        m_zs->avail_in = uInt(m_stored.size());
-        if (inflateInit2(m_zs.get(), -MAX_WBITS) != Z_OK) {
-            m_zs.reset();
-            fail(QStringLiteral("inflate init failed"));
-        }
-    }
-    open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-}
-
-PartDevice::~PartDevice()
-{
-    if (m_zs)
-        inflateEnd(m_zs.get());
-}
-
-qint64 PartDevice::fail(const QString &why)
-{
-    if (!m_failed) {
-        m_failed = true;
-        m_error = m_name + QStringLiteral(": ") + why;
-        setErrorString(m_error);
-    }
-    return -1;
-}
-
-qint64 PartDevice::readData(char *data, qint64 maxSize)
-{
-    if (m_failed)
-        return -1;
-    if (m_done || maxSize <= 0)
-        return 0;
-    qint64 produced = 0;
-    if (!m_zs) {
-        produced = qMin<qint64>(maxSize, m_stored.size() - qint64(m_produced));
-        memcpy(data, m_stored.constData() + m_produced, size_t(produced));
-        m_done = m_produced + quint64(produced) == quint64(m_stored.size());
-    } else {
-        m_zs->next_out = reinterpret_cast<Bytef *>(data);
-        m_zs->avail_out = uInt(qMin<qint64>(maxSize, 1 << 30));
-        const uInt room = m_zs->avail_out;
-        while (produced == 0 && !m_done) {
-            const int rc = inflate(m_zs.get(), Z_NO_FLUSH);
-            if (rc != Z_OK && rc != Z_STREAM_END)
-                return fail(QStringLiteral("damaged compressed data"));
-            produced = qint64(room - m_zs->avail_out);
-            m_done = rc == Z_STREAM_END;
-            if (rc == Z_OK && produced == 0 && m_zs->avail_in == 0)
-                return fail(QStringLiteral("truncated compressed data"));
-        }
-    }
-    if (m_zs && m_produced + quint64(produced) > m_expectedSize) {
-        // More than the directory said (and never more than the limit): a damaged or hostile entry.
-        return fail(QStringLiteral("part inflates past its stated size"));
-    }
-    m_crc = quint32(crc32(m_crc, reinterpret_cast<const Bytef *>(data), uInt(produced)));
-    m_produced += quint64(produced);
-    return produced;
-}
-
-bool PartDevice::finish(QString *error)
-{
-    char buffer[65536];
-    while (!m_done && !m_failed)
-        readData(buffer, sizeof buffer);
-    if (!m_failed && (m_crc != m_expectedCrc || m_produced != m_expectedSize))
-        fail(QStringLiteral("checksum mismatch"));
-    if (m_failed)
-        *error = m_error;
-    return !m_failed;
-}
-
-std::unique_ptr<PartDevice> ZipPackage::openPart(const QString &name, QString *error) const
-{
-    const int i = indexOf(name);
-    if (i < 0) {
-        *error = QStringLiteral("missing part %1").arg(name);
-        return nullptr;
-    }
-    const Entry &e = m_entries.at(i);
-    if (e.method != 0 && e.size > quint64(maxPartBytes)) {
-        *error = e.name + QStringLiteral(": part too large");
-        return nullptr;
-    }
-    return std::make_unique<PartDevice>(e.name, e.stored, e.method != 0, e.crc, e.size);
 }
 
 bool ZipPackage::write(QIODevice *device, const QVector<QPair<QString, QByteArray>> &changed,

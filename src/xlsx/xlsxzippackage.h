@@ -11,44 +11,7 @@
 #include <QStringList>
 #include <QVector>
 
-#include <memory>
-
-struct z_stream_s;
-
 namespace QXlsx {
-
-// A part read as a stream, inflated a piece at a time, so that a large part is never held whole.
-// The checks of ZipPackage::read() apply: a read fails on damaged data or on more bytes than the
-// entry states, and finish() reads what is left and compares size and checksum.
-class PartDevice : public QIODevice
-{
-public:
-    PartDevice(const QString &name, const QByteArray &stored, bool deflated, quint32 crc, quint64 size);
-    ~PartDevice() override;
-
-    bool isSequential() const override { return true; }
-    bool atEnd() const override { return m_done || m_failed; }
-    // True when the whole part was read intact; else false with an error text.
-    bool finish(QString *error);
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override;
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    qint64 fail(const QString &why);
-
-    QString m_name;
-    QByteArray m_stored;
-    std::unique_ptr<z_stream_s> m_zs; // null for a stored (not deflated) entry
-    quint32 m_expectedCrc;
-    quint64 m_expectedSize;
-    quint32 m_crc = 0;
-    quint64 m_produced = 0;
-    bool m_done = false;
-    bool m_failed = false;
-    QString m_error;
-};
 
 class ZipPackage
 {
@@ -66,10 +29,6 @@ public:
     // The inflated content of a part; false with an error text when it is missing, damaged or
     // larger than maxPartBytes.
     bool read(const QString &name, QByteArray *data, QString *error) const;
-    // The same part as a stream (opened for reading); null with an error text when it is missing
-    // or states a size past maxPartBytes.
-    std::unique_ptr<PartDevice> openPart(const QString &name, QString *error) const;
-
     // Writes the package with the given parts replaced or added (new ones at the end) and the
     // named parts left out; every other entry is copied as stored.
     bool write(QIODevice *device, const QVector<QPair<QString, QByteArray>> &changed,

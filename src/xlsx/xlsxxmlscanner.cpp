@@ -1,0 +1,736 @@
+#include "xlsx/xlsxxmlscanner.h"
+
+#include <cstring>
+
+namespace QXlsx {
+
+namespace {
+
+// Byte classes of text and attribute values.
+enum : unsigned char {
+    Plain,   // stands for itself
+    Less,    // '<'
+    Amp,     // '&'
+    Bracket, // ']' (text: "]]>" is not allowed)
+    Quote,   // '"' or '\'' (values: may end them)
+    Space,   // '\t', '\n', '\r' (attribute values normalise them; text only '\r')
+    Control, // not an XML character
+    High     // a byte of a multi-byte UTF-8 sequence
+};
+
+struct ByteClasses
+{
+    unsigned char of[256];
+    constexpr ByteClasses() : of()
+    {
+        for (int c = 0; c < 256; ++c)
+            of[c] = c >= 0x80 ? High : c < 0x20 ? Control : Plain;
+        of[int('\t')] = of[int('\n')] = of[int('\r')] = Space;
+        of[int('<')] = Less;
+        of[int('&')] = Amp;
+        of[int(']')] = Bracket;
+        of[int('"')] = of[int('\'')] = Quote;
+    }
+};
+constexpr ByteClasses classes;
+
+inline unsigned char classOf(char c)
+{
+    return classes.of[static_cast<unsigned char>(c)];
+}
+
+inline bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+inline bool isNameStart(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+inline bool isNameChar(char c)
+{
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// Equal bytes; short names compared in place rather than through a call of memcmp.
+inline bool sameBytes(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
+inline bool isXmlChar(unsigned long u)
+{
+    return u == 0x9 || u == 0xA || u == 0xD || (u >= 0x20 && u <= 0xD7FF) || (u >= 0xE000 && u <= 0xFFFD)
+           || (u >= 0x10000 && u <= 0x10FFFF);
+}
+
+void appendUtf8(unsigned long u, std::string *out)
+{
+    if (u < 0x80) {
+        out->push_back(char(u));
+    } else if (u < 0x800) {
+        out->push_back(char(0xC0 | (u >> 6)));
+        out->push_back(char(0x80 | (u & 0x3F)));
+    } else if (u < 0x10000) {
+        out->push_back(char(0xE0 | (u >> 12)));
+        out->push_back(char(0x80 | ((u >> 6) & 0x3F)));
+        out->push_back(char(0x80 | (u & 0x3F)));
+    } else {
+        out->push_back(char(0xF0 | (u >> 18)));
+        out->push_back(char(0x80 | ((u >> 12) & 0x3F)));
+        out->push_back(char(0x80 | ((u >> 6) & 0x3F)));
+        out->push_back(char(0x80 | (u & 0x3F)));
+    }
+}
+
+// Decodes a reference checked by scanReference (p on '&', end after its ';' or later); returns the
+// byte after its ';'.
+const char *decodeReference(const char *p, const char *end, std::string *out)
+{
+    ++p;
+    if (*p == '#') {
+        ++p;
+        const bool hex = *p == 'x';
+        if (hex)
+            ++p;
+        unsigned long u = 0;
+        for (; *p != ';'; ++p) {
+            const char c = *p;
+            const unsigned digit = c <= '9' ? unsigned(c - '0') : unsigned((c | 0x20) - 'a' + 10);
+            u = u * (hex ? 16 : 10) + digit;
+        }
+        appendUtf8(u, out);
+        return p + 1;
+    }
+    static const struct { const char *name; char c; } entities[] = {
+        {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
+    for (const auto &e : entities) {
+        const size_t n = std::strlen(e.name);
+        if (size_t(end - p) >= n && std::memcmp(p, e.name, n) == 0) {
+            out->push_back(e.c);
+            return p + n;
+        }
+    }
+    return p; // not reached for checked text
+}
+
+// prefix:name as written.
+std::string_view qualifiedName(const XmlScanner::Attribute &a)
+{
+    const char *start = a.prefix.empty() ? a.name.data() : a.prefix.data();
+    return std::string_view(start, size_t(a.name.data() + a.name.size() - start));
+}
+
+const std::string_view xmlNamespace("http://www.w3.org/XML/1998/namespace");
+const std::string_view xmlnsNamespace("http://www.w3.org/2000/xmlns/");
+
+} // namespace
+
+QString fromUtf8(std::string_view text)
+{
+    static const std::string_view bom("\xEF\xBB\xBF");
+    size_t marks = 0;
+    while (text.substr(marks * 3, 3) == bom)
+        ++marks;
+    const std::string_view rest = text.substr(marks * 3);
+    QString s = QString::fromUtf8(rest.data(), int(rest.size()));
+    if (marks > 0)
+        s.prepend(QString(int(marks), QChar(0xFEFF)));
+    return s;
+}
+
+XmlScanner::XmlScanner(const char *data, size_t size)
+    : m_p(data), m_end(data + size)
+{
+    if (size >= 3 && std::memcmp(m_p, "\xEF\xBB\xBF", 3) == 0)
+        m_p += 3;
+    if (m_end - m_p >= 6 && std::memcmp(m_p, "<?xml", 5) == 0 && isBlank(m_p[5]) && !scanDeclaration())
+        m_stopped = true;
+}
+
+XmlScanner::Token XmlScanner::unsure()
+{
+    m_stopped = true;
+    return m_last = Unsure;
+}
+
+// <?xml version="1.0" [encoding="UTF-8"] [standalone="yes|no"] ?>, in that order.
+bool XmlScanner::scanDeclaration()
+{
+    m_p += 5;
+    static const char *const names[] = {"version", "encoding", "standalone"};
+    int next = 0;
+    for (;;) {
+        const char *before = m_p;
+        skipBlanks();
+        if (m_end - m_p >= 2 && m_p[0] == '?' && m_p[1] == '>') {
+            m_p += 2;
+            return next > 0;
+        }
+        if (m_p == before)
+            return false;
+        int which = next;
+        while (which < 3 && !(size_t(m_end - m_p) > std::strlen(names[which])
+                              && std::memcmp(m_p, names[which], std::strlen(names[which])) == 0))
+            ++which;
+        if (which == 3 || (next == 0 && which != 0))
+            return false;
+        m_p += std::strlen(names[which]);
+        char quote = 0;
+        if (!scanEquals(&quote))
+            return false;
+        const char *value = m_p;
+        while (m_p < m_end && *m_p != quote)
+            ++m_p;
+        if (m_p == m_end)
+            return false;
+        const std::string_view v(value, size_t(m_p - value));
+        ++m_p;
+        bool ok = false;
+        if (which == 0) {
+            ok = v == "1.0";
+        } else if (which == 1) {
+            ok = v.size() == 5 && (v[0] | 0x20) == 'u' && (v[1] | 0x20) == 't' && (v[2] | 0x20) == 'f'
+                 && v[3] == '-' && v[4] == '8';
+        } else {
+            ok = v == "yes" || v == "no";
+        }
+        if (!ok)
+            return false;
+        next = which + 1;
+    }
+}
+
+inline void XmlScanner::skipBlanks()
+{
+    while (m_p < m_end && isBlank(*m_p))
+        ++m_p;
+}
+
+// Blanks, '=', blanks and the opening quote of a value.
+bool XmlScanner::scanEquals(char *quote)
+{
+    skipBlanks();
+    if (m_p == m_end || *m_p != '=')
+        return false;
+    ++m_p;
+    skipBlanks();
+    if (m_p == m_end || (*m_p != '"' && *m_p != '\''))
+        return false;
+    *quote = *m_p++;
+    return true;
+}
+
+bool XmlScanner::skipElement()
+{
+    for (int depth = 1; depth > 0;) {
+        switch (next()) {
+        case StartElement: ++depth; break;
+        case EndElement: --depth; break;
+        case Characters: break;
+        default: return false;
+        }
+    }
+    return true;
+}
+
+bool XmlScanner::scanName(std::string_view *prefix, std::string_view *local)
+{
+    const char *start = m_p;
+    if (m_p == m_end || !isNameStart(*m_p))
+        return false;
+    while (++m_p < m_end && isNameChar(*m_p)) {
+    }
+    *prefix = std::string_view();
+    if (m_p < m_end && *m_p == ':') {
+        *prefix = std::string_view(start, size_t(m_p - start));
+        const char *localStart = ++m_p;
+        if (m_p == m_end || !isNameStart(*m_p))
+            return false;
+        while (++m_p < m_end && isNameChar(*m_p)) {
+        }
+        *local = std::string_view(localStart, size_t(m_p - localStart));
+    } else {
+        *local = std::string_view(start, size_t(m_p - start));
+    }
+    return true;
+}
+
+bool XmlScanner::isDeclared(std::string_view prefix) const
+{
+    const auto it = m_declared.find(prefix);
+    return it != m_declared.end() && it->second > 0;
+}
+
+inline bool XmlScanner::scanStartTag()
+{
+    const char *tagStart = ++m_p;
+    std::string_view prefix, local;
+    if (!scanName(&prefix, &local))
+        return false;
+    const std::string_view qualified(tagStart, size_t(m_p - tagStart));
+    const size_t namespacesBefore = m_namespaces.size();
+    m_attributes.clear();
+    bool inNamespaces = false;
+    for (;;) {
+        const char *before = m_p;
+        skipBlanks();
+        if (m_p == m_end)
+            return false;
+        if (*m_p == '>') {
+            ++m_p;
+            break;
+        }
+        if (*m_p == '/') {
+            if (m_end - m_p < 2 || m_p[1] != '>')
+                return false;
+            m_p += 2;
+            m_pendingEnd = true;
+            break;
+        }
+        if (m_p == before)
+            return false; // attributes must be separated by blanks
+        m_attributes.emplace_back();
+        Attribute &a = m_attributes.back();
+        char quote = 0;
+        if (!scanName(&a.prefix, &a.name) || !scanEquals(&quote))
+            return false;
+        const char *valueStart = m_p;
+        if (!scanAttributeValue(quote, &a.plain))
+            return false;
+        a.value = std::string_view(valueStart, size_t(m_p - valueStart));
+        ++m_p; // the closing quote
+        const bool declaration = a.prefix == "xmlns" || (a.prefix.empty() && a.name == "xmlns");
+        a.prefixed = !a.prefix.empty() || declaration;
+        // The same name twice, or one local name in two namespaces that may be one: left to the
+        // general reader. Checked pairwise, or through sets when a tag has many attributes.
+        const bool inNamespace = !a.prefix.empty() && !declaration;
+        if (m_attributes.size() <= 16) {
+            for (auto other = m_attributes.begin(); &*other != &a; ++other) {
+                if (sameBytes(other->name, a.name)
+                    && (sameBytes(other->prefix, a.prefix)
+                        || (inNamespace && !other->prefix.empty() && other->prefix != "xmlns")))
+                    return false;
+            }
+        } else {
+            if (m_attributes.size() == 17) {
+                m_seenQualified.clear();
+                m_seenLocal.clear();
+                for (auto other = m_attributes.begin(); &*other != &a; ++other) {
+                    m_seenQualified.insert(qualifiedName(*other));
+                    if (!other->prefix.empty() && other->prefix != "xmlns")
+                        m_seenLocal.insert(other->name);
+                }
+            }
+            if (!m_seenQualified.insert(qualifiedName(a)).second || (inNamespace && !m_seenLocal.insert(a.name).second))
+                return false;
+        }
+        if (declaration) {
+            // Plain, non-empty, not rebinding the reserved ones.
+            if (!a.plain || a.value == xmlNamespace || a.value == xmlnsNamespace)
+                return false;
+            if (!a.prefix.empty()) {
+                if (a.value.empty() || a.name == "xml" || a.name == "xmlns")
+                    return false;
+                m_namespaces.push_back(a.name);
+                ++m_declared[a.name];
+            }
+        } else if (!a.prefix.empty() && a.prefix != "xml") {
+            inNamespaces = true;
+        }
+    }
+    // Prefixes may be declared anywhere in the tag.
+    if (!prefix.empty() && (prefix == "xml" || prefix == "xmlns" || !isDeclared(prefix)))
+        return false;
+    if (inNamespaces) {
+        for (const Attribute &a : m_attributes) {
+            if (!a.prefix.empty() && a.prefix != "xml" && a.prefix != "xmlns" && !isDeclared(a.prefix))
+                return false;
+        }
+    }
+    if (m_open.size() >= maxDepth)
+        return false;
+    m_open.emplace_back();
+    Open &open = m_open.back();
+    open.qualifiedName = qualified;
+    open.local = local;
+    open.namespaces = namespacesBefore;
+    m_name = local;
+    return true;
+}
+
+inline void XmlScanner::popElement()
+{
+    for (size_t i = m_open.back().namespaces; i < m_namespaces.size(); ++i)
+        --m_declared[m_namespaces[i]];
+    m_namespaces.resize(m_open.back().namespaces);
+    m_open.pop_back();
+    if (m_open.empty())
+        m_rootDone = true;
+}
+
+inline bool XmlScanner::scanEndTag()
+{
+    m_p += 2;
+    const std::string_view expected = m_open.back().qualifiedName;
+    if (size_t(m_end - m_p) < expected.size() || !sameBytes(std::string_view(m_p, expected.size()), expected))
+        return false;
+    m_p += expected.size();
+    if (m_p < m_end && isNameChar(*m_p))
+        return false;
+    skipBlanks();
+    if (m_p == m_end || *m_p != '>')
+        return false;
+    ++m_p;
+    m_name = m_open.back().local;
+    popElement();
+    return true;
+}
+
+// <!-- ... -->: "--" only at its end, and not "--->".
+bool XmlScanner::scanComment()
+{
+    if (m_end - m_p < 4 || std::memcmp(m_p, "<!--", 4) != 0)
+        return false;
+    m_p += 4;
+    while (m_p < m_end) {
+        const char c = *m_p;
+        if (c == '-') {
+            if (m_end - m_p >= 2 && m_p[1] == '-') {
+                if (m_end - m_p < 3 || m_p[2] != '>')
+                    return false;
+                m_p += 3;
+                return true;
+            }
+            ++m_p;
+        } else if (classOf(c) == High) {
+            if (!scanUtf8())
+                return false;
+        } else if (classOf(c) == Control) {
+            return false;
+        } else {
+            ++m_p;
+        }
+    }
+    return false;
+}
+
+bool XmlScanner::scanCData()
+{
+    static const char open[] = "<![CDATA[";
+    if (size_t(m_end - m_p) < sizeof open - 1 || std::memcmp(m_p, open, sizeof open - 1) != 0)
+        return false;
+    m_p += sizeof open - 1;
+    const char *start = m_p;
+    m_textPlain = true;
+    while (m_p < m_end) {
+        const char c = *m_p;
+        if (c == ']' && m_end - m_p >= 3 && m_p[1] == ']' && m_p[2] == '>') {
+            m_text = std::string_view(start, size_t(m_p - start));
+            m_textCData = true;
+            m_p += 3;
+            return true;
+        }
+        switch (classOf(c)) {
+        case High:
+            if (!scanUtf8())
+                return false;
+            break;
+        case Control:
+            return false;
+        case Space:
+            if (c == '\r')
+                m_textPlain = false;
+            ++m_p;
+            break;
+        default:
+            ++m_p;
+            break;
+        }
+    }
+    return false;
+}
+
+inline bool XmlScanner::scanText()
+{
+    const char *start = m_p;
+    m_textPlain = true;
+    m_textCData = false;
+    while (m_p < m_end) {
+        switch (classOf(*m_p)) {
+        case Plain:
+        case Quote:
+            ++m_p;
+            break;
+        case Less:
+            m_text = std::string_view(start, size_t(m_p - start));
+            return true;
+        case Amp:
+            m_textPlain = false;
+            if (!scanReference())
+                return false;
+            break;
+        case Bracket:
+            if (m_end - m_p >= 3 && m_p[1] == ']' && m_p[2] == '>')
+                return false;
+            ++m_p;
+            break;
+        case Space:
+            if (*m_p == '\r')
+                m_textPlain = false;
+            ++m_p;
+            break;
+        case High:
+            if (!scanUtf8())
+                return false;
+            break;
+        default:
+            return false;
+        }
+    }
+    return false; // the root element is not closed
+}
+
+bool XmlScanner::scanAttributeValue(char quote, bool *plain)
+{
+    *plain = true;
+    while (m_p < m_end) {
+        const char c = *m_p;
+        switch (classOf(c)) {
+        case Quote:
+            if (c == quote)
+                return true;
+            ++m_p;
+            break;
+        case Plain:
+        case Bracket:
+            ++m_p;
+            break;
+        case Space:
+            *plain = false;
+            ++m_p;
+            break;
+        case Amp:
+            *plain = false;
+            if (!scanReference())
+                return false;
+            break;
+        case High:
+            if (!scanUtf8())
+                return false;
+            break;
+        default:
+            return false; // '<' or a control character
+        }
+    }
+    return false;
+}
+
+// &name; of the five predefined entities, &#digits; or &#xhex; of an XML character.
+bool XmlScanner::scanReference()
+{
+    const char *p = m_p + 1;
+    if (p < m_end && *p == '#') {
+        ++p;
+        const bool hex = p < m_end && *p == 'x';
+        if (hex)
+            ++p;
+        unsigned long u = 0;
+        const char *digits = p;
+        for (; p < m_end && *p != ';'; ++p) {
+            const char c = *p;
+            unsigned digit;
+            if (c >= '0' && c <= '9')
+                digit = unsigned(c - '0');
+            else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+                digit = unsigned((c | 0x20) - 'a' + 10);
+            else
+                return false;
+            u = u * (hex ? 16 : 10) + digit;
+            if (u > 0x10FFFF)
+                return false;
+        }
+        if (p == m_end || p == digits || !isXmlChar(u))
+            return false;
+        m_p = p + 1;
+        return true;
+    }
+    static const char *const names[] = {"amp;", "lt;", "gt;", "quot;", "apos;"};
+    for (const char *name : names) {
+        const size_t n = std::strlen(name);
+        if (size_t(m_end - p) >= n && std::memcmp(p, name, n) == 0) {
+            m_p = p + n;
+            return true;
+        }
+    }
+    return false;
+}
+
+// One multi-byte UTF-8 sequence of an XML character (no overlong forms, surrogates, U+FFFE/U+FFFF
+// or code points past U+10FFFF).
+bool XmlScanner::scanUtf8()
+{
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(m_p);
+    const size_t left = size_t(m_end - m_p);
+    const unsigned c0 = p[0];
+    const auto cont = [&](size_t i) { return i < left && (p[i] & 0xC0) == 0x80; };
+    size_t n;
+    if (c0 >= 0xC2 && c0 <= 0xDF) {
+        n = 2;
+    } else if (c0 >= 0xE0 && c0 <= 0xEF) {
+        n = 3;
+        if (!cont(1))
+            return false;
+        if ((c0 == 0xE0 && p[1] < 0xA0) || (c0 == 0xED && p[1] > 0x9F))
+            return false;
+        if (c0 == 0xEF && p[1] == 0xBF && 2 < left && (p[2] == 0xBE || p[2] == 0xBF))
+            return false;
+    } else if (c0 >= 0xF0 && c0 <= 0xF4) {
+        n = 4;
+        if (!cont(1))
+            return false;
+        if ((c0 == 0xF0 && p[1] < 0x90) || (c0 == 0xF4 && p[1] > 0x8F))
+            return false;
+    } else {
+        return false;
+    }
+    for (size_t i = 1; i < n; ++i) {
+        if (!cont(i))
+            return false;
+    }
+    m_p += n;
+    return true;
+}
+
+const XmlScanner::Attribute *XmlScanner::attribute(std::string_view name) const
+{
+    for (const Attribute &a : m_attributes) {
+        if (!a.prefixed && a.name == name)
+            return &a;
+    }
+    return nullptr;
+}
+
+void XmlScanner::appendText(std::string *out) const
+{
+    if (m_textPlain) {
+        out->append(m_text.data(), m_text.size());
+        return;
+    }
+    const char *p = m_text.data();
+    const char *end = p + m_text.size();
+    while (p < end) {
+        const char c = *p;
+        if (c == '\r') {
+            if (p + 1 == end || p[1] != '\n')
+                out->push_back('\n');
+            ++p;
+        } else if (c == '&' && !m_textCData) {
+            p = decodeReference(p, end, out);
+        } else {
+            out->push_back(c);
+            ++p;
+        }
+    }
+}
+
+std::string_view XmlScanner::value(const Attribute *attribute, std::string *buffer)
+{
+    if (!attribute)
+        return std::string_view();
+    if (attribute->plain)
+        return attribute->value;
+    buffer->clear();
+    const char *p = attribute->value.data();
+    const char *end = p + attribute->value.size();
+    while (p < end) {
+        const char c = *p;
+        if (c == '\r') {
+            if (p + 1 == end || p[1] != '\n')
+                buffer->push_back(' ');
+            ++p;
+        } else if (c == '\t' || c == '\n') {
+            buffer->push_back(' ');
+            ++p;
+        } else if (c == '&') {
+            p = decodeReference(p, end, buffer);
+        } else {
+            buffer->push_back(c);
+            ++p;
+        }
+    }
+    return *buffer;
+}
+
+XmlScanner::Token XmlScanner::next()
+{
+    if (m_stopped)
+        return m_last == EndDocument ? EndDocument : unsure();
+    if (m_pendingEnd) {
+        m_pendingEnd = false;
+        m_name = m_open.back().local;
+        popElement();
+        return m_last = EndElement;
+    }
+    for (;;) {
+        if (m_open.empty()) {
+            skipBlanks();
+            if (m_p == m_end) {
+                if (!m_rootDone)
+                    return unsure();
+                m_stopped = true;
+                return m_last = EndDocument;
+            }
+            if (*m_p != '<' || m_end - m_p < 2)
+                return unsure();
+            if (m_p[1] == '!') {
+                if (!scanComment())
+                    return unsure();
+                continue;
+            }
+            if (m_rootDone || !scanStartTag())
+                return unsure();
+            return m_last = StartElement;
+        }
+        if (m_p == m_end)
+            return unsure();
+        if (*m_p != '<') {
+            if (!scanText())
+                return unsure();
+            return m_last = Characters;
+        }
+        if (m_end - m_p < 2)
+            return unsure();
+        switch (m_p[1]) {
+        case '/':
+            if (!scanEndTag())
+                return unsure();
+            return m_last = EndElement;
+        case '!':
+            if (m_end - m_p >= 4 && m_p[2] == '-' && m_p[3] == '-') {
+                if (!scanComment())
+                    return unsure();
+                continue;
+            }
+            if (!scanCData())
+                return unsure();
+            return m_last = Characters;
+        case '?':
+            return unsure();
+        default:
+            if (!scanStartTag())
+                return unsure();
+            return m_last = StartElement;
+        }
+    }
+}
+
+} // namespace QXlsx

@@ -1,0 +1,108 @@
+#pragma once
+// A pull scanner for the XML of the large parts (worksheets, the shared string table): it walks
+// UTF-8 bytes held whole and hands out names, attribute values and text as ranges of them, without
+// copying or decoding what nobody asks for.
+//
+// It accepts only the plain XML that spreadsheet programs write, and only where QXmlStreamReader
+// would accept it too: UTF-8, ASCII names with at most one declared prefix, the predefined entities
+// and character references, comments and CDATA sections. Everything else (another encoding, a DTD,
+// processing instructions, other names, and every error) stops it with Unsure: the caller then reads
+// the part the general way (Xml::plainCopy) and scans that copy. Elements nested deeper than
+// maxDepth stop it too, so that its memory stays bounded.
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace QXlsx {
+
+// Text the scanner handed out, as a QString. Unlike QString::fromUtf8 it keeps a leading U+FEFF:
+// inside a document that is a character of the text, not a byte order mark.
+QString fromUtf8(std::string_view text);
+
+class XmlScanner
+{
+public:
+    enum Token { StartElement, EndElement, Characters, EndDocument, Unsure };
+    static constexpr size_t maxDepth = 10000;
+
+    struct Attribute
+    {
+        std::string_view prefix;
+        std::string_view name;  // local name
+        std::string_view value; // as written between the quotes: see value()
+        bool prefixed;          // in a namespace (xml:space, x14ac:dyDescent, ...) or declaring one
+        bool plain;             // the value reads as written (no references, tabs or line ends)
+    };
+
+    XmlScanner(const char *data, size_t size);
+
+    // The next token; after EndDocument or Unsure it stays there.
+    Token next();
+
+    // Skips the rest of the element whose start tag was the last token; false when Unsure.
+    bool skipElement();
+
+    // Start and end element: the local name.
+    std::string_view name() const { return m_name; }
+    // Start element: its attributes.
+    const std::vector<Attribute> &attributes() const { return m_attributes; }
+    // The attribute without prefix of that name; null when there is none.
+    const Attribute *attribute(std::string_view name) const;
+
+    // Characters: appends the text as UTF-8, references resolved and line ends made "\n".
+    void appendText(std::string *out) const;
+    // An attribute's value as an XML reader reports it (references resolved, line ends and tabs
+    // made blanks): the raw bytes when they read as written, else decoded into buffer. Empty for
+    // no attribute.
+    static std::string_view value(const Attribute *attribute, std::string *buffer);
+
+private:
+    Token unsure();
+    bool scanDeclaration();
+    bool scanName(std::string_view *prefix, std::string_view *local);
+    bool scanEquals(char *quote);
+    bool scanStartTag();
+    bool scanEndTag();
+    bool scanComment();
+    bool scanCData();
+    bool scanText();
+    bool scanAttributeValue(char quote, bool *plain);
+    bool scanReference();
+    bool scanUtf8();
+    bool isDeclared(std::string_view prefix) const;
+    void skipBlanks();
+    void popElement();
+
+    const char *m_p;
+    const char *m_end;
+    bool m_pendingEnd = false; // an empty-element tag: its end comes next
+    bool m_rootDone = false;
+    bool m_stopped = false;
+    Token m_last = Unsure;
+
+    std::string_view m_name;
+    std::vector<Attribute> m_attributes;
+    std::string_view m_text;
+    bool m_textCData = false;
+    bool m_textPlain = true;
+
+    struct Open
+    {
+        std::string_view qualifiedName;
+        std::string_view local;
+        size_t namespaces; // size of m_namespaces before this element's declarations
+    };
+    std::vector<Open> m_open;
+    std::vector<std::string_view> m_namespaces; // declared prefixes in scope, in order
+    std::unordered_map<std::string_view, int> m_declared; // the same counted, for lookups
+    // Attribute names of a tag with many: qualified, and local names in namespaces.
+    std::unordered_set<std::string_view> m_seenQualified;
+    std::unordered_set<std::string_view> m_seenLocal;
+};
+
+} // namespace QXlsx

@@ -477,6 +477,7 @@ void TestReportBook::failuresReported()
     r = keli::otchet1xls(dir.path(), o.ds, o.r, kDate);
     QCOMPARE(r.status, keli::BookResult::SaveFailed);
     QVERIFY(r.message.contains(QStringLiteral("Otchet1.xlsx")));
+    QVERIFY(r.message.endsWith(QStringLiteral("На месте файла находится папка с тем же именем.")));
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Otchet1.xlsx"))).isDir());
 }
 

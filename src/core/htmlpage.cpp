@@ -1,5 +1,7 @@
 #include "core/htmlpage.h"
 
+#include "core/writefailure.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -116,9 +118,9 @@ bool writePageFile(const QString &path, const QStringList &lines, QString *error
         ok = file.write(bytes) == bytes.size() && file.commit();
     }
     if (!ok && error)
-        *error = QStringLiteral("Не удалось записать файл отчета \"%1\": %2")
+        *error = QStringLiteral("Не удалось записать файл отчета \"%1\". %2")
                      .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()),
-                          file.errorString());
+                          writeFailureReason(path, file.errorString()));
     return ok;
 }
 

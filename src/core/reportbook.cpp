@@ -2,6 +2,7 @@
 
 #include "core/com.h"
 #include "core/reporttext.h"
+#include "core/writefailure.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,11 +48,8 @@ void chistka(QXlsx::Document &book, int firstRow, int lastRow, int firstCol, int
 
 QString saveFailedMessage(const QString &path, const QString &reason)
 {
-    QString text = QStringLiteral("Не удалось сохранить файл \"%1\".")
-                       .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
-    if (!reason.isEmpty())
-        text += QLatin1Char(' ') + reason;
-    return text;
+    return QStringLiteral("Не удалось сохранить файл \"%1\". %2")
+        .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), writeFailureReason(path, reason));
 }
 
 QString installedTemplatesDir(const QString &programDir)

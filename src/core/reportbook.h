@@ -88,7 +88,8 @@ BookResult templateMissing(const QString &dir, const QString &bookName, const QS
 // Saves book atomically as path; a failure gives SaveFailed with a sentence naming the file.
 BookResult saveBook(QXlsx::Document &book, const QString &path);
 
-// Text of a failed save of the named file.
+// Text of a failed save of the named file; `reason` is the system's text, used only when the cause
+// cannot be named (see writeFailureReason).
 QString saveFailedMessage(const QString &path, const QString &reason = QString());
 
 // The period line of the workbooks: "Расчетный период: " and the period as the pages show it.

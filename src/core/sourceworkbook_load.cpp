@@ -150,9 +150,11 @@ WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace)
 
     QXlsx::Document doc(path);
     if (!doc.isLoadPackage()) {
-        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не удалось прочитать как книгу xlsx (%2). "
+        // The workbook layer's own reason is a technical English text: the user is told its gist.
+        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не удалось прочитать как книгу xlsx: он "
+                                      "поврежден, защищен паролем или сохранен в другом формате. "
                                       "Данные не загружены, файл не изменен.")
-                           .arg(path, doc.errorString()));
+                           .arg(path));
     }
     // The data sheet is "Лист1" when there is one, else the sheet that was active when saved.
     doc.selectSheet(QStringLiteral("Лист1"));

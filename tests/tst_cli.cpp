@@ -139,6 +139,12 @@ QMap<QString, QByteArray> tree(const QString &dir, const QStringList &skipped)
     return files;
 }
 
+// A number of the CSV: a decimal comma, never a point.
+double csvNumber(const QString &field)
+{
+    return field.contains(QLatin1Char('.')) ? qQNaN() : QString(field).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+}
+
 // The fields of a CSV line as the batch writes it (";" between fields, quotes doubled).
 QStringList csvFields(const QString &line)
 {
@@ -536,7 +542,7 @@ void TestCli::batchMatchesSingleRuns()
         QCOMPARE(row.value(4), QStringLiteral("рассчитан"));
         for (int f = 0; f < figures.size(); ++f)
             if (!figures[f].isEmpty())
-                QVERIFY2(row.value(7 + f).toDouble() == single.value(figures[f]).toDouble(), // to the last bit
+                QVERIFY2(csvNumber(row.value(7 + f)) == single.value(figures[f]).toDouble(), // to the last bit
                          qPrintable(figures[f] + ": " + row.value(7 + f)));
         const double imbalance = single.value("commercialLoss").toDouble();
         const bool inside = single.value("normativeWithLossesLower").toDouble() <= imbalance
@@ -577,7 +583,7 @@ void TestCli::batchMatchesSingleRuns()
             const QStringList book = lines[k].split(';'), text = csvFields(csv[k + 1]);
             for (int c = 7; c < text.size(); ++c)
                 if (c != 13 && c != 15)
-                    QVERIFY2(book.value(c).toDouble() == text[c].toDouble(), qPrintable(book.value(c)));
+                    QVERIFY2(book.value(c).toDouble() == csvNumber(text[c]), qPrintable(book.value(c)));
             QCOMPARE(book.value(13), text.value(13));
             // Rows tall enough for their wrapped texts; the out-of-range mark covers every row.
             QVERIFY(book.value(17).toDouble() >= (text.value(4).size() > 60 ? 40 : 15));

@@ -6,6 +6,7 @@
 
 #include "xlsx/xlsxdocument.h"
 
+#include <QLocale>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -94,10 +95,12 @@ QVector<QVariant> cells(int number, const SummaryRow &row)
     return c;
 }
 
+// Numbers as a Russian spreadsheet program reads them beside ";": a decimal comma, no exponent, and
+// the shortest digits that give back the same double, so that the figure is the JSON's to the bit.
 QString csvField(const QVariant &v)
 {
     if (v.userType() == QMetaType::Double)
-        return QString::number(v.toDouble(), 'g', 17);
+        return QString::number(v.toDouble(), 'f', QLocale::FloatingPointShortest).replace(QLatin1Char('.'), QLatin1Char(','));
     QString s = v.toString();
     if (s.contains(QLatin1Char(';')) || s.contains(QLatin1Char('"')) || s.contains(QLatin1Char('\n'))
         || s.contains(QLatin1Char('\r'))) {

@@ -4,6 +4,7 @@
 // is shared) and the peak memory of the batch for 100 and for all objects. Run from the build tree:
 //   bench/batch_bench [--objects N] [--runs R] [--keli-calc PATH] [--keep DIR (only write the objects)]
 
+#include "bench_child.h"
 #include "core/helpers.h"
 #include "core/sourceworkbook.h"
 
@@ -14,10 +15,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -74,46 +71,6 @@ Dataset object(int number, int points, unsigned seed)
         ds.ctRatedCurrent[i] = 3000;
     }
     return ds;
-}
-
-struct ChildRun
-{
-    int status = -1;
-    double wallMs = 0;
-    double cpuMs = 0; // user + system, every thread
-    long peakKiB = 0;
-};
-
-// Runs a program to its end with its output discarded: wall time, CPU time and peak memory.
-ChildRun runChild(const QStringList &command)
-{
-    std::vector<QByteArray> storage;
-    for (const QString &a : command)
-        storage.push_back(a.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &a : storage)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    ChildRun r;
-    QElapsedTimer t;
-    t.start();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    struct rusage usage = {};
-    if (spawned != 0 || wait4(pid, &status, 0, &usage) != pid)
-        return r;
-    r.wallMs = t.nsecsElapsed() / 1e6;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.peakKiB = usage.ru_maxrss;
-    r.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-              + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    return r;
 }
 
 struct Timing

@@ -4,6 +4,7 @@
 // process (wall time and peak memory) against both. Ratios in one run; run from the build tree:
 //   bench/keli_bench [--points N] [--no-python] [--keep COPY.xlsx]
 
+#include "bench_child.h"
 #include "bench_floor.h"
 #include "core/calculation.h"
 #include "core/helpers.h"
@@ -16,10 +17,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -97,67 +94,6 @@ double bestOf(int runs, const std::function<void()> &work)
         best = std::min(best, t.nsecsElapsed() / 1e6);
     }
     return best;
-}
-
-struct ChildRun
-{
-    bool ok = false;
-    int status = -1;
-    double wallMs = 0;
-    double cpuMs = 0;   // user + system
-    long peakKiB = 0;
-    QByteArray output;
-};
-
-// Runs a program to its end, with its standard output in a file: wall time and peak resident
-// memory of that process alone. The peak comes from /usr/bin/time when it is there (a small parent,
-// so the figure is the program's own); otherwise from wait4, whose figure may include pages of
-// this process shared with the child before its exec.
-ChildRun runChild(QStringList command, const QString &outputFile)
-{
-    ChildRun r;
-    const QString timeFile = outputFile + QStringLiteral(".time");
-    const bool viaTime = QFile::exists(QStringLiteral("/usr/bin/time"));
-    if (viaTime)
-        command = QStringList{QStringLiteral("/usr/bin/time"), QStringLiteral("-f"), QStringLiteral("%M"),
-                              QStringLiteral("-o"), timeFile} + command;
-    std::vector<QByteArray> storage;
-    for (const QString &a : command)
-        storage.push_back(a.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &a : storage)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const QByteArray out = outputFile.toLocal8Bit();
-    posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    QElapsedTimer t;
-    t.start();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return r;
-    int status = 0;
-    struct rusage usage = {};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        return r;
-    r.wallMs = t.nsecsElapsed() / 1e6;
-    r.ok = WIFEXITED(status);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.peakKiB = usage.ru_maxrss;
-    r.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-              + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    QFile times(timeFile);
-    if (viaTime && times.open(QIODevice::ReadOnly)) {
-        const QList<QByteArray> lines = times.readAll().trimmed().split('\n');
-        r.peakKiB = lines.last().trimmed().toLong();
-    }
-    QFile f(outputFile);
-    if (f.open(QIODevice::ReadOnly))
-        r.output = f.readAll();
-    return r;
 }
 
 } // namespace

@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+#include <cstring>
+
 using namespace keli;
 
 class TestHelpers : public QObject
@@ -38,6 +41,25 @@ private slots:
         QCOMPARE(rounds(0.1249, 2), QStringLiteral("0.12"));
         QCOMPARE(rounds(12, 3), QStringLiteral("12.000"));
         QCOMPARE(rounds(-0.004, 2), QStringLiteral("0.00")); // never a signed zero on a report
+    }
+
+    // The JSON's numbers: the same text as QString::number(v, 'g', 17), exact ties at the 17th
+    // digit (rounded away from zero there), signed zero and both exponent forms included.
+    void fullPrecisionTextAsQString()
+    {
+        QVector<double> values = {0.0, -0.0, 1, -2.5, 0.1, 1e-5, 1e16, 1e17, 1e21, 5e-324,
+                                  1.7976931348623157e308, 1316436775194682.25, -51954909484696.0625};
+        quint64 seed = 88172645463325252ull;
+        for (int k = 0; k < 200000; ++k) {
+            seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+            double v = 0;
+            std::memcpy(&v, &seed, sizeof v);
+            values << (std::isfinite(v) ? v : 0.0) << double(qint64(seed % 100000000000000000ull)) / 64
+                   << double(qint64(seed % 2000000001) - 1000000000) / 1000;
+        }
+        char text[32];
+        for (double v : values)
+            QCOMPARE(QLatin1String(text, fullPrecisionText(v, text)), QString::number(v, 'g', 17));
     }
 
     void yearsSinceVerification()

@@ -62,6 +62,30 @@ private slots:
             QCOMPARE(QLatin1String(text, fullPrecisionText(v, text)), QString::number(v, 'g', 17));
     }
 
+    // toReal reads plain decimals itself: the same doubles as QString::toDouble, and every other
+    // form still as that does.
+    void toRealAsQString()
+    {
+        QStringList texts = {"", "-", ".", "5.", ".5", "-0", "-0.0", "007.50", "1e3", " 1.5", "1.5 ", "+1",
+                             "1,5", "1.2.3", "123456789012345", "1234567890123456", "0.000000000000001",
+                             "99999999999999.9", "9007199254740993", "inf", "nan", "Р", "--1"};
+        quint64 seed = 42;
+        for (int k = 0; k < 100000; ++k) {
+            seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+            const QString digits = QString::number(seed >> 11);
+            const int point = int(seed % 19);
+            texts << (seed & 1 ? QStringLiteral("-") : QString()) + digits.left(point)
+                         + (point < digits.size() ? QStringLiteral(".") + digits.mid(point) : QString());
+        }
+        for (const QString &text : texts) {
+            bool ok = false;
+            const double expected = text.toDouble(&ok);
+            const double v = toReal(text);
+            QVERIFY2(v == (ok && std::isfinite(expected) ? expected : 0.0) && std::signbit(v) == (ok && std::signbit(expected)),
+                     qPrintable(text));
+        }
+    }
+
     void yearsSinceVerification()
     {
         QCOMPARE(kol_y(5.19, 12, 2023), 4.58);

@@ -157,6 +157,32 @@ int k_day(int month, int year)
 
 double toReal(const QString &text)
 {
+    // The common form, "-123.456" with at most 15 digits, directly: the digits and the power of ten
+    // are exact doubles, so one division rounds as QString::toDouble does.
+    const QChar *c = text.constData();
+    const QChar *const end = c + text.size();
+    const bool negative = c != end && *c == QLatin1Char('-');
+    if (negative)
+        ++c;
+    qint64 mantissa = 0;
+    int digits = 0, decimals = -1;
+    for (; c != end && digits <= 15; ++c) {
+        const ushort u = c->unicode();
+        if (u >= '0' && u <= '9') {
+            mantissa = mantissa * 10 + (u - '0');
+            ++digits;
+            if (decimals >= 0)
+                ++decimals;
+        } else if (u == '.' && decimals < 0 && digits > 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
+    }
+    if (c == end && digits > 0 && digits <= 15 && decimals != 0) {
+        const double v = double(mantissa) / powerOfTen(decimals < 0 ? 0 : decimals);
+        return negative ? -v : v;
+    }
     bool ok = false;
     const double v = text.toDouble(&ok);
     return ok && std::isfinite(v) ? v : 0.0;

@@ -39,19 +39,38 @@ inline unsigned char classOf(char c)
     return classes.of[static_cast<unsigned char>(c)];
 }
 
+// Bytes of names and blanks, looked up rather than compared one range after another.
+enum : unsigned char { NameStart = 1, NameChar = 2, Blank = 4 };
+
+struct NameClasses
+{
+    unsigned char of[256];
+    constexpr NameClasses() : of()
+    {
+        for (int c = 0; c < 256; ++c) {
+            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_')
+                of[c] = NameStart | NameChar;
+            else if ((c >= '0' && c <= '9') || c == '-' || c == '.')
+                of[c] = NameChar;
+        }
+        of[int(' ')] = of[int('\t')] = of[int('\n')] = of[int('\r')] = Blank;
+    }
+};
+constexpr NameClasses nameClasses;
+
 inline bool isBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    return nameClasses.of[static_cast<unsigned char>(c)] & Blank;
 }
 
 inline bool isNameStart(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    return nameClasses.of[static_cast<unsigned char>(c)] & NameStart;
 }
 
 inline bool isNameChar(char c)
 {
-    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    return nameClasses.of[static_cast<unsigned char>(c)] & NameChar;
 }
 
 // Equal bytes; short names compared in place rather than through a call of memcmp.
@@ -465,6 +484,10 @@ inline bool XmlScanner::scanText()
     m_textPlain = true;
     m_textCData = false;
     while (m_p < m_end) {
+        if (classOf(*m_p) == Plain) {
+            ++m_p;
+            continue;
+        }
         switch (classOf(*m_p)) {
         case Plain:
         case Quote:
@@ -504,6 +527,10 @@ bool XmlScanner::scanAttributeValue(char quote, bool *plain)
     *plain = true;
     while (m_p < m_end) {
         const char c = *m_p;
+        if (classOf(c) == Plain) {
+            ++m_p;
+            continue;
+        }
         switch (classOf(c)) {
         case Quote:
             if (c == quote)

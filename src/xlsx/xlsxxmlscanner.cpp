@@ -646,12 +646,8 @@ const XmlScanner::Attribute *XmlScanner::attribute(std::string_view name) const
     return nullptr;
 }
 
-void XmlScanner::appendText(std::string *out) const
+void XmlScanner::appendDecodedText(std::string *out) const
 {
-    if (m_textPlain) {
-        out->append(m_text.data(), m_text.size());
-        return;
-    }
     const char *p = m_text.data();
     const char *end = p + m_text.size();
     while (p < end) {
@@ -669,15 +665,11 @@ void XmlScanner::appendText(std::string *out) const
     }
 }
 
-std::string_view XmlScanner::value(const Attribute *attribute, std::string *buffer)
+std::string_view XmlScanner::decodedValue(const Attribute &attribute, std::string *buffer)
 {
-    if (!attribute)
-        return std::string_view();
-    if (attribute->plain)
-        return attribute->value;
     buffer->clear();
-    const char *p = attribute->value.data();
-    const char *end = p + attribute->value.size();
+    const char *p = attribute.value.data();
+    const char *end = p + attribute.value.size();
     while (p < end) {
         const char c = *p;
         if (c == '\r') {

@@ -55,13 +55,26 @@ public:
     const Attribute *attribute(std::string_view name) const;
 
     // Characters: appends the text as UTF-8, references resolved and line ends made "\n".
-    void appendText(std::string *out) const;
+    void appendText(std::string *out) const
+    {
+        if (m_textPlain)
+            out->append(m_text.data(), m_text.size());
+        else
+            appendDecodedText(out);
+    }
     // An attribute's value as an XML reader reports it (references resolved, line ends and tabs
     // made blanks): the raw bytes when they read as written, else decoded into buffer. Empty for
     // no attribute.
-    static std::string_view value(const Attribute *attribute, std::string *buffer);
+    static std::string_view value(const Attribute *attribute, std::string *buffer)
+    {
+        if (!attribute)
+            return std::string_view();
+        return attribute->plain ? attribute->value : decodedValue(*attribute, buffer);
+    }
 
 private:
+    void appendDecodedText(std::string *out) const;
+    static std::string_view decodedValue(const Attribute &attribute, std::string *buffer);
     Token unsure();
     bool scanDeclaration();
     bool scanName(std::string_view *prefix, std::string_view *local);

@@ -329,7 +329,13 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
             cell.column = column;
             text.clear();
             bool hasText = false;
-            for (;;) {
+            for (bool first = true;; first = false) {
+                std::string_view plainValue; // the common <v>digits</v> as the only child, taken whole
+                if (first && xml.takeTextElement("v", &plainValue)) {
+                    text.append(plainValue.data(), plainValue.size());
+                    hasText = true;
+                    continue;
+                }
                 const XmlScanner::Token ct = xml.next();
                 if (ct == XmlScanner::Unsure)
                     return Unreadable;

@@ -261,6 +261,41 @@ bool XmlScanner::skipElement()
     return true;
 }
 
+bool XmlScanner::takeTextElement(std::string_view name, std::string_view *text)
+{
+    if (m_stopped || m_pendingEnd || m_open.empty() || m_open.size() >= maxDepth)
+        return false;
+    const size_t tag = name.size() + 2; // <name>
+    const char *p = m_p;
+    if (size_t(m_end - p) < 2 * tag + 1 || p[0] != '<' || !sameBytes(std::string_view(p + 1, name.size()), name)
+        || p[tag - 1] != '>')
+        return false;
+    const char *start = p + tag;
+    const char *q = start;
+    for (;;) {
+        while (q < m_end && (classOf(*q) == Plain || classOf(*q) == Quote))
+            ++q;
+        if (q == m_end)
+            return false;
+        if (classOf(*q) == High) {
+            const size_t n = utf8Sequence(q, size_t(m_end - q));
+            if (n == 0)
+                return false;
+            q += n;
+        } else {
+            break;
+        }
+    }
+    if (size_t(m_end - q) < tag + 1 || q[0] != '<' || q[1] != '/'
+        || !sameBytes(std::string_view(q + 2, name.size()), name) || q[tag] != '>')
+        return false;
+    *text = std::string_view(start, size_t(q - start));
+    m_name = std::string_view(q + 2, name.size());
+    m_p = q + tag + 1;
+    m_last = EndElement;
+    return true;
+}
+
 bool XmlScanner::scanName(std::string_view *prefix, std::string_view *local)
 {
     const char *start = m_p;
@@ -601,12 +636,18 @@ bool XmlScanner::scanReference()
     return false;
 }
 
-// One multi-byte UTF-8 sequence of an XML character (no overlong forms, surrogates, U+FFFE/U+FFFF
-// or code points past U+10FFFF).
 bool XmlScanner::scanUtf8()
 {
-    const unsigned char *p = reinterpret_cast<const unsigned char *>(m_p);
-    const size_t left = size_t(m_end - m_p);
+    const size_t n = utf8Sequence(m_p, size_t(m_end - m_p));
+    m_p += n;
+    return n > 0;
+}
+
+// The length of the multi-byte UTF-8 sequence of an XML character at bytes (no overlong forms,
+// surrogates, U+FFFE/U+FFFF or code points past U+10FFFF); 0 when there is none.
+size_t XmlScanner::utf8Sequence(const char *bytes, size_t left)
+{
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(bytes);
     const unsigned c0 = p[0];
     const auto cont = [&](size_t i) { return i < left && (p[i] & 0xC0) == 0x80; };
     size_t n;
@@ -615,26 +656,25 @@ bool XmlScanner::scanUtf8()
     } else if (c0 >= 0xE0 && c0 <= 0xEF) {
         n = 3;
         if (!cont(1))
-            return false;
+            return 0;
         if ((c0 == 0xE0 && p[1] < 0xA0) || (c0 == 0xED && p[1] > 0x9F))
-            return false;
+            return 0;
         if (c0 == 0xEF && p[1] == 0xBF && 2 < left && (p[2] == 0xBE || p[2] == 0xBF))
-            return false;
+            return 0;
     } else if (c0 >= 0xF0 && c0 <= 0xF4) {
         n = 4;
         if (!cont(1))
-            return false;
+            return 0;
         if ((c0 == 0xF0 && p[1] < 0x90) || (c0 == 0xF4 && p[1] > 0x8F))
-            return false;
+            return 0;
     } else {
-        return false;
+        return 0;
     }
     for (size_t i = 1; i < n; ++i) {
         if (!cont(i))
-            return false;
+            return 0;
     }
-    m_p += n;
-    return true;
+    return n;
 }
 
 const XmlScanner::Attribute *XmlScanner::attribute(std::string_view name) const

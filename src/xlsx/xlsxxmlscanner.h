@@ -47,6 +47,12 @@ public:
     // Skips the rest of the element whose start tag was the last token; false when Unsure.
     bool skipElement();
 
+    // When the next bytes are <name>text</name> with nothing but plain characters in the text (no
+    // attributes, blanks in the tags, references or markup), takes that element whole and gives its
+    // text: what next() would give as its start, characters and end. False, and nothing taken,
+    // for anything else.
+    bool takeTextElement(std::string_view name, std::string_view *text);
+
     // Start and end element: the local name.
     std::string_view name() const { return m_name; }
     // Start element: its attributes.
@@ -87,6 +93,7 @@ private:
     bool scanAttributeValue(char quote, bool *plain);
     bool scanReference();
     bool scanUtf8();
+    static size_t utf8Sequence(const char *bytes, size_t left);
     bool isDeclared(std::string_view prefix) const;
     void skipBlanks();
     void popElement();

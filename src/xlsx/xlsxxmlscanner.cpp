@@ -235,8 +235,13 @@ inline void XmlScanner::skipBlanks()
 }
 
 // Blanks, '=', blanks and the opening quote of a value.
-bool XmlScanner::scanEquals(char *quote)
+inline bool XmlScanner::scanEquals(char *quote)
 {
+    if (m_end - m_p >= 2 && m_p[0] == '=' && (m_p[1] == '"' || m_p[1] == '\'')) {
+        *quote = m_p[1]; // the usual form, without blanks
+        m_p += 2;
+        return true;
+    }
     skipBlanks();
     if (m_p == m_end || *m_p != '=')
         return false;
@@ -296,7 +301,7 @@ bool XmlScanner::takeTextElement(std::string_view name, std::string_view *text)
     return true;
 }
 
-bool XmlScanner::scanName(std::string_view *prefix, std::string_view *local)
+inline bool XmlScanner::scanName(std::string_view *prefix, std::string_view *local)
 {
     const char *start = m_p;
     if (m_p == m_end || !isNameStart(*m_p))

@@ -328,14 +328,12 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
             }
             cell.column = column;
             text.clear();
-            bool hasText = false;
-            for (bool first = true;; first = false) {
-                std::string_view plainValue; // the common <v>digits</v> as the only child, taken whole
-                if (first && xml.takeTextElement("v", &plainValue)) {
-                    text.append(plainValue.data(), plainValue.size());
-                    hasText = true;
-                    continue;
-                }
+            // The common <v>digits</v> as the first child is taken whole; its text is used where it
+            // stands unless more text follows.
+            std::string_view firstValue;
+            bool inFirstValue = xml.takeTextElement("v", &firstValue);
+            bool hasText = inFirstValue;
+            for (;;) {
                 const XmlScanner::Token ct = xml.next();
                 if (ct == XmlScanner::Unsure)
                     return Unreadable;
@@ -345,6 +343,10 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
                     continue;
                 const std::string_view child = xml.name();
                 if (child == "v") {
+                    if (inFirstValue) {
+                        text.assign(firstValue.data(), firstValue.size());
+                        inFirstValue = false;
+                    }
                     // The value's text; pieces split by comments or CDATA are joined.
                     for (bool inValue = true; inValue;) {
                         switch (xml.next()) {
@@ -361,6 +363,7 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
                 } else if (child == "is") {
                     type = CellType::Text; // an inline string, whatever the type said
                     text.clear();
+                    inFirstValue = false;
                     if (!readStringItem(xml, &text))
                         return Unreadable;
                     hasText = true;
@@ -371,10 +374,11 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
                         return Unreadable;
                 }
             }
+            const std::string_view cellText = inFirstValue ? firstValue : std::string_view(text);
             if (hasText && type == CellType::Text)
-                cell.value = QVariant(recentTexts.get(text));
+                cell.value = QVariant(recentTexts.get(cellText));
             else if (hasText)
-                cell.value = cellValue(type, text, strings);
+                cell.value = cellValue(type, cellText, strings);
             if (cell.style != 0 || cell.formula || cell.value.isValid()) {
                 Row &row = m_rows.back();
                 if (!row.cells.empty() && row.cells.back().column >= column)

@@ -43,16 +43,24 @@ int fullPrecisionText(double v, char *out)
         return 1;
     }
     // 18 correctly rounded significant digits, rounded once more to 17: right unless the 18th is
-    // a 5, which may be an exact tie (QString::number rounds those away from zero, to_chars to
-    // even) or the rounding of one; those few take the general way.
+    // a 5, the rounding of a value just below, at or above the half. 31 digits tell those apart;
+    // an exact tie (QString::number rounds it away from zero, to_chars to even) or a value too
+    // close to tell takes the general way.
     char sci[32];
     const char *sciEnd = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific, 17).ptr;
     const bool negative = sci[0] == '-';
     const char *mantissa = sci + (negative ? 1 : 0); // d.ddddddddddddddddde±x
+    bool roundUp = mantissa[18] > '5';
     if (mantissa[18] == '5') {
-        const QByteArray text = QString::number(v, 'g', 17).toLatin1();
-        std::memcpy(out, text.constData(), size_t(text.size()));
-        return text.size();
+        char wide[48];
+        std::to_chars(wide, wide + sizeof wide, v, std::chars_format::scientific, 30);
+        const char *digits = wide + (negative ? 1 : 0); // the same 17 digits, then 14 more
+        roundUp = digits[18] == '5' && std::any_of(digits + 19, digits + 32, [](char c) { return c != '0'; });
+        if (digits[18] == '5' && !roundUp) {
+            const QByteArray text = QString::number(v, 'g', 17).toLatin1();
+            std::memcpy(out, text.constData(), size_t(text.size()));
+            return text.size();
+        }
     }
     char digits[18];
     digits[0] = '0'; // room for a carry out of the first digit
@@ -60,7 +68,7 @@ int fullPrecisionText(double v, char *out)
     std::memcpy(digits + 2, mantissa + 2, 16);
     int exponent = 0;
     std::from_chars(mantissa + 20 + (mantissa[20] == '+' ? 1 : 0), sciEnd, exponent);
-    if (mantissa[18] > '5') {
+    if (roundUp) {
         int i = 17;
         while (digits[i] == '9')
             digits[i--] = '0';

@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+#include <cstring>
+
 using namespace keli;
 
 class TestHelpers : public QObject
@@ -38,6 +41,49 @@ private slots:
         QCOMPARE(rounds(0.1249, 2), QStringLiteral("0.12"));
         QCOMPARE(rounds(12, 3), QStringLiteral("12.000"));
         QCOMPARE(rounds(-0.004, 2), QStringLiteral("0.00")); // never a signed zero on a report
+    }
+
+    // The JSON's numbers: the same text as QString::number(v, 'g', 17), exact ties at the 17th
+    // digit (rounded away from zero there), signed zero and both exponent forms included.
+    void fullPrecisionTextAsQString()
+    {
+        QVector<double> values = {0.0, -0.0, 1, -2.5, 0.1, 1e-5, 1e16, 1e17, 1e21, 5e-324,
+                                  1.7976931348623157e308, 1316436775194682.25, -51954909484696.0625};
+        quint64 seed = 88172645463325252ull;
+        for (int k = 0; k < 200000; ++k) {
+            seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+            double v = 0;
+            std::memcpy(&v, &seed, sizeof v);
+            values << (std::isfinite(v) ? v : 0.0) << double(qint64(seed % 100000000000000000ull)) / 64
+                   << double(qint64(seed % 2000000001) - 1000000000) / 1000;
+        }
+        char text[32];
+        for (double v : values)
+            QCOMPARE(QLatin1String(text, fullPrecisionText(v, text)), QString::number(v, 'g', 17));
+    }
+
+    // toReal reads plain decimals itself: the same doubles as QString::toDouble, and every other
+    // form still as that does.
+    void toRealAsQString()
+    {
+        QStringList texts = {"", "-", ".", "5.", ".5", "-0", "-0.0", "007.50", "1e3", " 1.5", "1.5 ", "+1",
+                             "1,5", "1.2.3", "123456789012345", "1234567890123456", "0.000000000000001",
+                             "99999999999999.9", "9007199254740993", "inf", "nan", "Р", "--1"};
+        quint64 seed = 42;
+        for (int k = 0; k < 100000; ++k) {
+            seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+            const QString digits = QString::number(seed >> 11);
+            const int point = int(seed % 19);
+            texts << (seed & 1 ? QStringLiteral("-") : QString()) + digits.left(point)
+                         + (point < digits.size() ? QStringLiteral(".") + digits.mid(point) : QString());
+        }
+        for (const QString &text : texts) {
+            bool ok = false;
+            const double expected = text.toDouble(&ok);
+            const double v = toReal(text);
+            QVERIFY2(v == (ok && std::isfinite(expected) ? expected : 0.0) && std::signbit(v) == (ok && std::signbit(expected)),
+                     qPrintable(text));
+        }
     }
 
     void yearsSinceVerification()

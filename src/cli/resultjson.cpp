@@ -1,6 +1,7 @@
 #include "resultjson.h"
 
 #include "core/calcmath.h"
+#include "core/helpers.h"
 
 #include <QStringList>
 
@@ -8,9 +9,20 @@
 
 namespace {
 
+// Rows of 10,000 metering points make these the bulk of the document: written without a
+// QString per number.
+void appendNumber(QString *out, double v)
+{
+    char digits[32];
+    const int n = keli::fullPrecisionText(keli::finiteOr0(v), digits);
+    out->append(QLatin1String(digits, n));
+}
+
 QString number(double v)
 {
-    return QString::number(keli::finiteOr0(v), 'g', 17);
+    QString out;
+    appendNumber(&out, v);
+    return out;
 }
 
 QString text(const QString &s)
@@ -36,10 +48,15 @@ QString text(const QString &s)
 template <typename Container>
 QString numberArray(const Container &values)
 {
-    QStringList items;
-    for (double v : values)
-        items << number(v);
-    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
+    QString out;
+    out.reserve(2 + 24 * int(values.size()));
+    out += QLatin1Char('[');
+    for (double v : values) {
+        if (out.size() > 1)
+            out += QLatin1Char(',');
+        appendNumber(&out, v);
+    }
+    return out + QLatin1Char(']');
 }
 
 QString member(const QString &name, const QString &value)

@@ -13,6 +13,10 @@ double round(double x, int n);
 // x rounded twice by round(), then fixed-point text with exactly n decimals, point, no grouping.
 QString rounds(double x, int n);
 
+// The text of a finite v as QString::number(v, 'g', 17) gives it, Latin-1 into out (32 bytes at
+// least), without the detour through QString; the number of bytes written.
+int fullPrecisionText(double v, char *out);
+
 // |x|
 double dabs(double x);
 

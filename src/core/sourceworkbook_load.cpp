@@ -59,6 +59,11 @@ QString cellText(const QVariant &v)
 // or an empty cell gives 0.
 double cellNumber(const QVariant &v)
 {
+    if (v.userType() == QMetaType::Double) {
+        // What the workbook layer gives for every number: read in place, not through a conversion.
+        const double d = *static_cast<const double *>(v.constData());
+        return std::isfinite(d) ? d : 0.0;
+    }
     if (isNumeric(v)) {
         const double d = v.toDouble();
         return std::isfinite(d) ? d : 0.0;

@@ -8,7 +8,12 @@ namespace QXlsx {
 bool readStringItem(XmlScanner &xml, std::string *text)
 {
     bool inText = false;
-    for (int depth = 1; depth > 0;) {
+    for (int depth = 1, tokens = 0; depth > 0; ++tokens) {
+        std::string_view plain; // the common single <t>text</t> of plain text, taken whole
+        if (tokens == 0 && xml.takeTextElement("t", &plain)) {
+            text->append(plain.data(), plain.size());
+            continue;
+        }
         switch (xml.next()) {
         case XmlScanner::StartElement:
             if (xml.name() == "rPh") {

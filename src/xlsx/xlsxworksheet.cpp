@@ -181,6 +181,39 @@ QVariant cellValue(CellType type, std::string_view text, const SharedStrings &st
     return QVariant(fromUtf8(text));
 }
 
+// Short inline texts repeat down a column (codes such as a meter type): the QString of the last
+// few is kept and shared, so each is decoded and allocated once.
+class RecentTexts
+{
+public:
+    QString get(std::string_view bytes)
+    {
+        if (bytes.size() > maxBytes)
+            return fromUtf8(bytes);
+        size_t hash = 2166136261u;
+        for (const char c : bytes)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        Slot &slot = m_slots[hash % slotCount];
+        if (!slot.used || slot.bytes != bytes) {
+            slot.bytes.assign(bytes.data(), bytes.size());
+            slot.text = fromUtf8(bytes);
+            slot.used = true;
+        }
+        return slot.text;
+    }
+
+private:
+    static constexpr size_t maxBytes = 15; // kept without an allocation of its own
+    static constexpr size_t slotCount = 64;
+    struct Slot
+    {
+        bool used = false;
+        std::string bytes;
+        QString text;
+    };
+    Slot m_slots[slotCount];
+};
+
 // Characters XML 1.0 cannot hold (control characters, unpaired surrogates) would make the part
 // unreadable to every program; they are replaced by U+FFFD.
 QString xmlSafe(QString text)
@@ -250,6 +283,7 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
     int lastColumn = 0;
     std::string text;
     std::string value;
+    RecentTexts recentTexts;
     for (;;) {
         const XmlScanner::Token t = xml.next();
         if (t == XmlScanner::EndDocument)
@@ -294,7 +328,11 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
             }
             cell.column = column;
             text.clear();
-            bool hasText = false;
+            // The common <v>digits</v> as the first child is taken whole; its text is used where it
+            // stands unless more text follows.
+            std::string_view firstValue;
+            bool inFirstValue = xml.takeTextElement("v", &firstValue);
+            bool hasText = inFirstValue;
             for (;;) {
                 const XmlScanner::Token ct = xml.next();
                 if (ct == XmlScanner::Unsure)
@@ -305,6 +343,10 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
                     continue;
                 const std::string_view child = xml.name();
                 if (child == "v") {
+                    if (inFirstValue) {
+                        text.assign(firstValue.data(), firstValue.size());
+                        inFirstValue = false;
+                    }
                     // The value's text; pieces split by comments or CDATA are joined.
                     for (bool inValue = true; inValue;) {
                         switch (xml.next()) {
@@ -321,6 +363,7 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
                 } else if (child == "is") {
                     type = CellType::Text; // an inline string, whatever the type said
                     text.clear();
+                    inFirstValue = false;
                     if (!readStringItem(xml, &text))
                         return Unreadable;
                     hasText = true;
@@ -331,10 +374,11 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
                         return Unreadable;
                 }
             }
+            const std::string_view cellText = inFirstValue ? firstValue : std::string_view(text);
             if (hasText && type == CellType::Text)
-                cell.value = QVariant(fromUtf8(text));
+                cell.value = QVariant(recentTexts.get(cellText));
             else if (hasText)
-                cell.value = cellValue(type, text, strings);
+                cell.value = cellValue(type, cellText, strings);
             if (cell.style != 0 || cell.formula || cell.value.isValid()) {
                 Row &row = m_rows.back();
                 if (!row.cells.empty() && row.cells.back().column >= column)

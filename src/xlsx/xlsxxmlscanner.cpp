@@ -39,19 +39,38 @@ inline unsigned char classOf(char c)
     return classes.of[static_cast<unsigned char>(c)];
 }
 
+// Bytes of names and blanks, looked up rather than compared one range after another.
+enum : unsigned char { NameStart = 1, NameChar = 2, Blank = 4 };
+
+struct NameClasses
+{
+    unsigned char of[256];
+    constexpr NameClasses() : of()
+    {
+        for (int c = 0; c < 256; ++c) {
+            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_')
+                of[c] = NameStart | NameChar;
+            else if ((c >= '0' && c <= '9') || c == '-' || c == '.')
+                of[c] = NameChar;
+        }
+        of[int(' ')] = of[int('\t')] = of[int('\n')] = of[int('\r')] = Blank;
+    }
+};
+constexpr NameClasses nameClasses;
+
 inline bool isBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    return nameClasses.of[static_cast<unsigned char>(c)] & Blank;
 }
 
 inline bool isNameStart(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    return nameClasses.of[static_cast<unsigned char>(c)] & NameStart;
 }
 
 inline bool isNameChar(char c)
 {
-    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    return nameClasses.of[static_cast<unsigned char>(c)] & NameChar;
 }
 
 // Equal bytes; short names compared in place rather than through a call of memcmp.
@@ -216,8 +235,13 @@ inline void XmlScanner::skipBlanks()
 }
 
 // Blanks, '=', blanks and the opening quote of a value.
-bool XmlScanner::scanEquals(char *quote)
+inline bool XmlScanner::scanEquals(char *quote)
 {
+    if (m_end - m_p >= 2 && m_p[0] == '=' && (m_p[1] == '"' || m_p[1] == '\'')) {
+        *quote = m_p[1]; // the usual form, without blanks
+        m_p += 2;
+        return true;
+    }
     skipBlanks();
     if (m_p == m_end || *m_p != '=')
         return false;
@@ -242,7 +266,42 @@ bool XmlScanner::skipElement()
     return true;
 }
 
-bool XmlScanner::scanName(std::string_view *prefix, std::string_view *local)
+bool XmlScanner::takeTextElement(std::string_view name, std::string_view *text)
+{
+    if (m_stopped || m_pendingEnd || m_open.empty() || m_open.size() >= maxDepth)
+        return false;
+    const size_t tag = name.size() + 2; // <name>
+    const char *p = m_p;
+    if (size_t(m_end - p) < 2 * tag + 1 || p[0] != '<' || !sameBytes(std::string_view(p + 1, name.size()), name)
+        || p[tag - 1] != '>')
+        return false;
+    const char *start = p + tag;
+    const char *q = start;
+    for (;;) {
+        while (q < m_end && (classOf(*q) == Plain || classOf(*q) == Quote))
+            ++q;
+        if (q == m_end)
+            return false;
+        if (classOf(*q) == High) {
+            const size_t n = utf8Sequence(q, size_t(m_end - q));
+            if (n == 0)
+                return false;
+            q += n;
+        } else {
+            break;
+        }
+    }
+    if (size_t(m_end - q) < tag + 1 || q[0] != '<' || q[1] != '/'
+        || !sameBytes(std::string_view(q + 2, name.size()), name) || q[tag] != '>')
+        return false;
+    *text = std::string_view(start, size_t(q - start));
+    m_name = std::string_view(q + 2, name.size());
+    m_p = q + tag + 1;
+    m_last = EndElement;
+    return true;
+}
+
+inline bool XmlScanner::scanName(std::string_view *prefix, std::string_view *local)
 {
     const char *start = m_p;
     if (m_p == m_end || !isNameStart(*m_p))
@@ -465,6 +524,10 @@ inline bool XmlScanner::scanText()
     m_textPlain = true;
     m_textCData = false;
     while (m_p < m_end) {
+        if (classOf(*m_p) == Plain) {
+            ++m_p;
+            continue;
+        }
         switch (classOf(*m_p)) {
         case Plain:
         case Quote:
@@ -504,6 +567,10 @@ bool XmlScanner::scanAttributeValue(char quote, bool *plain)
     *plain = true;
     while (m_p < m_end) {
         const char c = *m_p;
+        if (classOf(c) == Plain) {
+            ++m_p;
+            continue;
+        }
         switch (classOf(c)) {
         case Quote:
             if (c == quote)
@@ -574,12 +641,18 @@ bool XmlScanner::scanReference()
     return false;
 }
 
-// One multi-byte UTF-8 sequence of an XML character (no overlong forms, surrogates, U+FFFE/U+FFFF
-// or code points past U+10FFFF).
 bool XmlScanner::scanUtf8()
 {
-    const unsigned char *p = reinterpret_cast<const unsigned char *>(m_p);
-    const size_t left = size_t(m_end - m_p);
+    const size_t n = utf8Sequence(m_p, size_t(m_end - m_p));
+    m_p += n;
+    return n > 0;
+}
+
+// The length of the multi-byte UTF-8 sequence of an XML character at bytes (no overlong forms,
+// surrogates, U+FFFE/U+FFFF or code points past U+10FFFF); 0 when there is none.
+size_t XmlScanner::utf8Sequence(const char *bytes, size_t left)
+{
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(bytes);
     const unsigned c0 = p[0];
     const auto cont = [&](size_t i) { return i < left && (p[i] & 0xC0) == 0x80; };
     size_t n;
@@ -588,26 +661,25 @@ bool XmlScanner::scanUtf8()
     } else if (c0 >= 0xE0 && c0 <= 0xEF) {
         n = 3;
         if (!cont(1))
-            return false;
+            return 0;
         if ((c0 == 0xE0 && p[1] < 0xA0) || (c0 == 0xED && p[1] > 0x9F))
-            return false;
+            return 0;
         if (c0 == 0xEF && p[1] == 0xBF && 2 < left && (p[2] == 0xBE || p[2] == 0xBF))
-            return false;
+            return 0;
     } else if (c0 >= 0xF0 && c0 <= 0xF4) {
         n = 4;
         if (!cont(1))
-            return false;
+            return 0;
         if ((c0 == 0xF0 && p[1] < 0x90) || (c0 == 0xF4 && p[1] > 0x8F))
-            return false;
+            return 0;
     } else {
-        return false;
+        return 0;
     }
     for (size_t i = 1; i < n; ++i) {
         if (!cont(i))
-            return false;
+            return 0;
     }
-    m_p += n;
-    return true;
+    return n;
 }
 
 const XmlScanner::Attribute *XmlScanner::attribute(std::string_view name) const
@@ -619,12 +691,8 @@ const XmlScanner::Attribute *XmlScanner::attribute(std::string_view name) const
     return nullptr;
 }
 
-void XmlScanner::appendText(std::string *out) const
+void XmlScanner::appendDecodedText(std::string *out) const
 {
-    if (m_textPlain) {
-        out->append(m_text.data(), m_text.size());
-        return;
-    }
     const char *p = m_text.data();
     const char *end = p + m_text.size();
     while (p < end) {
@@ -642,15 +710,11 @@ void XmlScanner::appendText(std::string *out) const
     }
 }
 
-std::string_view XmlScanner::value(const Attribute *attribute, std::string *buffer)
+std::string_view XmlScanner::decodedValue(const Attribute &attribute, std::string *buffer)
 {
-    if (!attribute)
-        return std::string_view();
-    if (attribute->plain)
-        return attribute->value;
     buffer->clear();
-    const char *p = attribute->value.data();
-    const char *end = p + attribute->value.size();
+    const char *p = attribute.value.data();
+    const char *end = p + attribute.value.size();
     while (p < end) {
         const char c = *p;
         if (c == '\r') {

@@ -47,6 +47,12 @@ public:
     // Skips the rest of the element whose start tag was the last token; false when Unsure.
     bool skipElement();
 
+    // When the next bytes are <name>text</name> with nothing but plain characters in the text (no
+    // attributes, blanks in the tags, references or markup), takes that element whole and gives its
+    // text: what next() would give as its start, characters and end. False, and nothing taken,
+    // for anything else.
+    bool takeTextElement(std::string_view name, std::string_view *text);
+
     // Start and end element: the local name.
     std::string_view name() const { return m_name; }
     // Start element: its attributes.
@@ -55,13 +61,26 @@ public:
     const Attribute *attribute(std::string_view name) const;
 
     // Characters: appends the text as UTF-8, references resolved and line ends made "\n".
-    void appendText(std::string *out) const;
+    void appendText(std::string *out) const
+    {
+        if (m_textPlain)
+            out->append(m_text.data(), m_text.size());
+        else
+            appendDecodedText(out);
+    }
     // An attribute's value as an XML reader reports it (references resolved, line ends and tabs
     // made blanks): the raw bytes when they read as written, else decoded into buffer. Empty for
     // no attribute.
-    static std::string_view value(const Attribute *attribute, std::string *buffer);
+    static std::string_view value(const Attribute *attribute, std::string *buffer)
+    {
+        if (!attribute)
+            return std::string_view();
+        return attribute->plain ? attribute->value : decodedValue(*attribute, buffer);
+    }
 
 private:
+    void appendDecodedText(std::string *out) const;
+    static std::string_view decodedValue(const Attribute &attribute, std::string *buffer);
     Token unsure();
     bool scanDeclaration();
     bool scanName(std::string_view *prefix, std::string_view *local);
@@ -74,6 +93,7 @@ private:
     bool scanAttributeValue(char quote, bool *plain);
     bool scanReference();
     bool scanUtf8();
+    static size_t utf8Sequence(const char *bytes, size_t left);
     bool isDeclared(std::string_view prefix) const;
     void skipBlanks();
     void popElement();

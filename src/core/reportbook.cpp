@@ -87,10 +87,9 @@ void ReportTemplates::load(const QString &dir, const QString &installedDir, cons
     for (const QString &name : templateNames) {
         const QString from = QFileInfo::exists(QDir(dir).filePath(name)) || installedDir.isEmpty() ? dir : installedDir;
         std::shared_ptr<const QXlsx::Document> book = openReportTemplate(from, name);
-        QFile file(QDir(from).filePath(name));
-        if (book && file.open(QIODevice::ReadOnly)) {
+        if (book) {
             m_books.insert(name, book);
-            m_bytes.insert(name, file.readAll());
+            m_folders.insert(name, from);
         }
     }
 }

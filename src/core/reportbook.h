@@ -5,7 +5,6 @@
 #include "xlsx/xlsxdocument.h"
 #include "xlsx/xlsxformat.h"
 
-#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -69,12 +68,12 @@ public:
     bool contains(const QString &templateName) const { return m_books.contains(templateName); }
     // A copy of the loaded template with "Лист1" selected; null when it was not loaded.
     std::unique_ptr<QXlsx::Document> open(const QString &templateName) const;
-    // The template file as read (empty when it was not loaded).
-    QByteArray bytes(const QString &templateName) const { return m_bytes.value(templateName); }
+    // The folder the template was loaded from (empty when it was not loaded).
+    QString folder(const QString &templateName) const { return m_folders.value(templateName); }
 
 private:
     QHash<QString, std::shared_ptr<const QXlsx::Document>> m_books;
-    QHash<QString, QByteArray> m_bytes;
+    QHash<QString, QString> m_folders;
 };
 
 // As above, a copy from templates when they hold templateName, else from dir.

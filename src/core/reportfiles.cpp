@@ -7,22 +7,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 namespace keli {
-
-namespace {
-
-// A copy of a template held in memory; on failure the writer that follows makes do without it.
-void copyTemplate(const QByteArray &bytes, const QString &path)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
-        file.commit();
-}
-
-} // namespace
 
 QString reportDateText(const QDate &date)
 {
@@ -90,11 +76,13 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
         break;
     case Outcome::Blocked:
         page(errorReportPage(outcome.stopList, ds.fileMonth, year));
-        // The stop-list workbook is filled in place: a folder without one gets the template first.
-        if (options.templates && options.templates->contains(stopListBookName)
-            && !QFileInfo::exists(QDir(dir).filePath(stopListBookName)))
-            copyTemplate(options.templates->bytes(stopListBookName), QDir(dir).filePath(stopListBookName));
-        provide(stopListBookName);
+        // The stop-list workbook is filled in place: a folder without one gets the template first,
+        // from where a batch loaded it, else from the installed ones.
+        provideTemplate(dir,
+                        options.templates && options.templates->contains(stopListBookName)
+                            ? options.templates->folder(stopListBookName)
+                            : options.installedTemplates,
+                        stopListBookName);
         book(otchet_errxls(QDir(dir).filePath(stopListBookName), outcome.stopList,
                            stopListSubject(ds.objectName, ds.fileMonth, year)),
              stopListBookName);

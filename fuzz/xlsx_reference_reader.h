@@ -2,11 +2,15 @@
 // The reader of worksheets and shared strings that the byte scanner replaced, kept as the
 // reference of the differential fuzz target and of the test that replays its corpus: the same
 // code over QXmlStreamReader, reading into plain structures. Not part of the program.
+// The same check also reads each input as it arrives in small pieces, as from a part being
+// inflated, and compares that with reading it whole.
 
 #include "xlsx/xlsxcellreference.h"
+#include "xlsx/xlsxpartstream.h"
 #include "xlsx/xlsxsharedstrings.h"
 #include "xlsx/xlsxworksheet.h"
 #include "xlsx/xlsxxml.h"
+#include "xlsx/xlsxxmlscanner.h"
 
 #include <QBuffer>
 #include <QHash>
@@ -20,6 +24,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -35,7 +40,13 @@ struct ReferenceStrings
 
 struct ReferenceSheet
 {
-    using Cell = Worksheet::Cell;
+    struct Cell
+    {
+        int column = 0;
+        int style = 0;
+        bool formula = false;
+        QVariant value;
+    };
     struct Row
     {
         int row = 0;
@@ -387,6 +398,96 @@ inline QString ReferenceSheet::describe() const
 // Bytes as the XML of a worksheet and (after a line "--") of the shared string table, read by
 // both readers: true when they agree (the same strings and cells, or both refuse); else false
 // with the difference.
+// Bytes that come in pieces of 1 to 61 bytes, sizes drawn from the bytes and a seed.
+class PiecewisePart : public PartStream
+{
+public:
+    PiecewisePart(const QByteArray &bytes, uint32_t seed) : m_bytes(bytes), m_seed(uint32_t(qHash(bytes, seed))) {}
+    const char *data() const override { return m_bytes.constData(); }
+    size_t waitFor(size_t want, bool *complete) override
+    {
+        const size_t size = size_t(m_bytes.size());
+        while (m_there < want && m_there < size) {
+            m_seed = m_seed * 1103515245u + 12345u;
+            m_there = std::min(size, m_there + 1 + (m_seed >> 16) % 61);
+        }
+        *complete = m_there == size;
+        return m_there;
+    }
+
+private:
+    const QByteArray &m_bytes;
+    uint32_t m_seed;
+    size_t m_there = 0;
+};
+
+// Every token the scanner gives, to its end or refusal.
+inline std::string scannedTokens(XmlScanner &&xml)
+{
+    std::string out, buffer;
+    for (int tokens = 0; tokens < 1000000; ++tokens) {
+        const XmlScanner::Token t = xml.next();
+        out += char('0' + t);
+        if (t == XmlScanner::EndDocument || t == XmlScanner::Unsure)
+            break;
+        if (t == XmlScanner::Characters)
+            xml.appendText(&out);
+        else
+            out.append(xml.name());
+        if (t == XmlScanner::StartElement) {
+            for (const XmlScanner::Attribute &a : xml.attributes())
+                out.append(" ").append(a.prefix).append(":").append(a.name).append("=").append(XmlScanner::value(&a, &buffer));
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+// A sheet and its shared strings read whole and in pieces give the same tokens, and the same
+// cells or refusals.
+inline bool piecewiseReadingAgrees(const QByteArray &sheetXml, const QByteArray *stringsXml, QString *difference)
+{
+    for (const QByteArray *xml : {&sheetXml, stringsXml}) {
+        if (!xml)
+            continue;
+        const std::string whole = scannedTokens(XmlScanner(xml->constData(), size_t(xml->size())));
+        for (uint32_t seed = 0; seed < 8; ++seed) {
+            PiecewisePart piecewise(*xml, seed);
+            if (scannedTokens(XmlScanner(piecewise)) != whole) {
+                *difference = QStringLiteral("tokens in pieces (seed %1) differ").arg(seed);
+                return false;
+            }
+        }
+    }
+    QString error;
+    SharedStrings strings, piecewiseStrings;
+    if (stringsXml) {
+        PiecewisePart piecewise(*stringsXml, 0);
+        const bool ok = strings.parse(*stringsXml, QStringLiteral("part"), &error);
+        if (ok != piecewiseStrings.parse(piecewise, QStringLiteral("part"), &error)) {
+            *difference = QStringLiteral("shared strings in pieces: whole %1").arg(ok);
+            return false;
+        }
+        for (int i = 0; i < strings.size() || i < piecewiseStrings.size(); ++i) {
+            if (strings.at(i) != piecewiseStrings.at(i) || strings.at(i).isNull() != piecewiseStrings.at(i).isNull()) {
+                *difference = QStringLiteral("shared string %1 in pieces: [%2] against [%3]").arg(i).arg(piecewiseStrings.at(i), strings.at(i));
+                return false;
+            }
+        }
+    }
+    Worksheet sheet, piecewiseSheet;
+    PiecewisePart piecewise(sheetXml, 0);
+    const bool ok = sheet.load(sheetXml, strings, QStringLiteral("part"), &error);
+    QString piecewiseError;
+    if (ok != piecewiseSheet.load(piecewise, strings, QStringLiteral("part"), &piecewiseError)
+        || (!ok && error != piecewiseError) || sheet.describe() != piecewiseSheet.describe()) {
+        *difference = QStringLiteral("sheet in pieces: whole %1 (%2), in pieces (%3):\n%4\nagainst\n%5")
+                          .arg(ok).arg(error, piecewiseError, piecewiseSheet.describe(), sheet.describe());
+        return false;
+    }
+    return true;
+}
+
 inline bool xlsxReadersAgree(const uint8_t *data, size_t size, QString *difference)
 {
     using namespace Reference;
@@ -396,6 +497,8 @@ inline bool xlsxReadersAgree(const uint8_t *data, size_t size, QString *differen
     const QByteArray stringsXml = split < 0 ? QByteArray() : input.mid(split + 4);
     const QString part = QStringLiteral("part");
     QString error;
+    if (!piecewiseReadingAgrees(sheetXml, split < 0 ? nullptr : &stringsXml, difference))
+        return false;
 
     SharedStrings strings;
     ReferenceStrings referenceStrings;

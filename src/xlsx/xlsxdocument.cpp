@@ -3,6 +3,7 @@
 #include "xlsx/xlsxcellreference.h"
 #include "xlsx/xlsxcontenttypes.h"
 #include "xlsx/xlsxnewpackage.h"
+#include "xlsx/xlsxpartinflater.h"
 #include "xlsx/xlsxrelationships.h"
 #include "xlsx/xlsxsharedstrings.h"
 #include "xlsx/xlsxstyles.h"
@@ -15,6 +16,8 @@
 #include <QSaveFile>
 
 #include <cmath>
+#include <functional>
+#include <memory>
 
 namespace QXlsx {
 
@@ -35,6 +38,7 @@ class DocumentPrivate
 public:
     bool load();
     bool readPart(const QString &part, QByteArray *data);
+    bool readAndParse(const QString &part, const std::function<bool(PartStream &)> &parse);
     bool ensureStyles();
     bool build(QByteArray *zip);
 
@@ -63,6 +67,21 @@ bool DocumentPrivate::readPart(const QString &part, QByteArray *data)
     return package.read(part, data, &error);
 }
 
+// A large part is parsed as it is inflated; a damaged one is reported as such, whatever its
+// parser made of it.
+bool DocumentPrivate::readAndParse(const QString &part, const std::function<bool(PartStream &)> &parse)
+{
+    if (const std::unique_ptr<PartInflater> inflater = package.inflating(part)) {
+        const bool parsed = parse(*inflater);
+        return inflater->finish(&error) && parsed;
+    }
+    QByteArray data;
+    if (!readPart(part, &data))
+        return false;
+    WholePart whole(data);
+    return parse(whole);
+}
+
 bool DocumentPrivate::load()
 {
     QByteArray data;
@@ -87,7 +106,7 @@ bool DocumentPrivate::load()
     }
     if (const Relationship *r = workbookRels.byKind(QStringLiteral("sharedStrings"))) {
         const QString part = Relationships::resolve(workbookPart, r->target);
-        if (!readPart(part, &data) || !sharedStrings.parse(data, part, &error))
+        if (!readAndParse(part, [&](PartStream &xml) { return sharedStrings.parse(xml, part, &error); }))
             return false;
     }
     if (const Relationship *r = workbookRels.byKind(QStringLiteral("styles"))) {
@@ -120,7 +139,7 @@ bool DocumentPrivate::load()
                 return false;
             }
         }
-        if (!readPart(sheet.part, &data) || !sheet.worksheet.load(data, sharedStrings, sheet.part, &error))
+        if (!readAndParse(sheet.part, [&](PartStream &xml) { return sheet.worksheet.load(xml, sharedStrings, sheet.part, &error); }))
             return false;
     }
     current = workbook.activeTab;
@@ -258,8 +277,7 @@ QVariant Document::read(int row, int column) const
 {
     if (d->sheets.empty() || !CellReference::isValid(row, column))
         return QVariant();
-    const Worksheet::Cell *c = d->sheets[size_t(d->current)].worksheet.cell(row, column);
-    return c ? c->value : QVariant();
+    return d->sheets[size_t(d->current)].worksheet.read(row, column);
 }
 
 int Document::lastRow() const

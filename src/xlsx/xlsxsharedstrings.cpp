@@ -1,5 +1,6 @@
 #include "xlsx/xlsxsharedstrings.h"
 
+#include "xlsx/xlsxpartstream.h"
 #include "xlsx/xlsxxml.h"
 #include "xlsx/xlsxxmlscanner.h"
 
@@ -66,10 +67,19 @@ bool SharedStrings::scan(XmlScanner &xml)
 
 bool SharedStrings::parse(const QByteArray &xml, const QString &part, QString *error)
 {
-    XmlScanner scanner(xml.constData(), size_t(xml.size()));
-    if (scan(scanner))
-        return true;
+    WholePart whole(xml);
+    return parse(whole, part, error);
+}
+
+bool SharedStrings::parse(PartStream &stream, const QString &part, QString *error)
+{
+    {
+        XmlScanner scanner(stream);
+        if (scan(scanner))
+            return true;
+    }
     // Beyond the plain XML the scanner reads: read by the general reader, then scanned.
+    const QByteArray xml = wholePart(stream);
     QByteArray copy;
     if (!Xml::plainCopy(xml, &copy, part, error)) {
         m_strings.clear();

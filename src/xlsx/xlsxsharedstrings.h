@@ -10,13 +10,15 @@
 
 namespace QXlsx {
 
+class PartStream;
 class XmlScanner;
 
 class SharedStrings
 {
 public:
-    // Reads the table from its XML as stored.
+    // Reads the table from its XML as stored, held whole or as it arrives.
     bool parse(const QByteArray &xml, const QString &part, QString *error);
+    bool parse(PartStream &xml, const QString &part, QString *error);
     int size() const { return m_strings.size(); }
     // The string at index; a null QString when out of range.
     QString at(int index) const { return index >= 0 && index < m_strings.size() ? m_strings[index] : QString(); }

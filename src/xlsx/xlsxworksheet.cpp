@@ -1,6 +1,7 @@
 #include "xlsx/xlsxworksheet.h"
 
 #include "xlsx/xlsxcellreference.h"
+#include "xlsx/xlsxpartstream.h"
 #include "xlsx/xlsxsharedstrings.h"
 #include "xlsx/xlsxxml.h"
 #include "xlsx/xlsxxmlscanner.h"
@@ -181,36 +182,44 @@ QVariant cellValue(CellType type, std::string_view text, const SharedStrings &st
     return QVariant(fromUtf8(text));
 }
 
-// Short inline texts repeat down a column (codes such as a meter type): the QString of the last
-// few is kept and shared, so each is decoded and allocated once.
+// Short inline texts repeat down a column (codes such as a meter type): the index of the last
+// few is kept, so that each is decoded and held once.
 class RecentTexts
 {
 public:
-    QString get(std::string_view bytes)
+    explicit RecentTexts(std::vector<QString> &texts) : m_texts(texts) {}
+
+    // The index of the text in texts, added when it is not one of the recent ones.
+    int get(std::string_view bytes)
     {
         if (bytes.size() > maxBytes)
-            return fromUtf8(bytes);
+            return add(fromUtf8(bytes));
         size_t hash = 2166136261u;
         for (const char c : bytes)
             hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
         Slot &slot = m_slots[hash % slotCount];
-        if (!slot.used || slot.bytes != bytes) {
+        if (slot.index < 0 || slot.bytes != bytes) {
             slot.bytes.assign(bytes.data(), bytes.size());
-            slot.text = fromUtf8(bytes);
-            slot.used = true;
+            slot.index = add(fromUtf8(bytes));
         }
-        return slot.text;
+        return slot.index;
     }
 
 private:
+    int add(const QString &text)
+    {
+        m_texts.push_back(text);
+        return int(m_texts.size() - 1);
+    }
+
     static constexpr size_t maxBytes = 15; // kept without an allocation of its own
     static constexpr size_t slotCount = 64;
     struct Slot
     {
-        bool used = false;
+        int index = -1;
         std::string bytes;
-        QString text;
     };
+    std::vector<QString> &m_texts;
     Slot m_slots[slotCount];
 };
 
@@ -240,14 +249,21 @@ QString Worksheet::numberText(double value)
 
 bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const QString &part, QString *error)
 {
+    WholePart whole(xml);
+    return load(whole, strings, part, error);
+}
+
+bool Worksheet::load(PartStream &stream, const SharedStrings &strings, const QString &part, QString *error)
+{
     QString badReference;
     LoadResult result = Unreadable;
     {
-        XmlScanner scanner(xml.constData(), size_t(xml.size()));
+        XmlScanner scanner(stream);
         result = scan(scanner, strings, &badReference);
     }
     if (result == Unreadable) {
         // Beyond the plain XML the scanner reads: read by the general reader, then scanned.
+        const QByteArray xml = wholePart(stream);
         QByteArray copy;
         if (!Xml::plainCopy(xml, &copy, part, error)) {
             m_rows.clear();
@@ -272,6 +288,7 @@ bool Worksheet::load(const QByteArray &xml, const SharedStrings &strings, const 
 Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &strings, QString *badReference)
 {
     m_rows.clear();
+    m_texts.clear();
     m_columnStyles.clear();
     m_rowStyles.clear();
     m_edits.clear();
@@ -283,7 +300,7 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
     int lastColumn = 0;
     std::string text;
     std::string value;
-    RecentTexts recentTexts;
+    RecentTexts recentTexts(m_texts);
     for (;;) {
         const XmlScanner::Token t = xml.next();
         if (t == XmlScanner::EndDocument)
@@ -326,7 +343,7 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
                 *badReference = CellReference::format(rowNumber, column);
                 return BadReference;
             }
-            cell.column = column;
+            cell.column = quint16(column);
             text.clear();
             // The common <v>digits</v> as the first child is taken whole; its text is used where it
             // stands unless more text follows.
@@ -375,11 +392,17 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
                 }
             }
             const std::string_view cellText = inFirstValue ? firstValue : std::string_view(text);
-            if (hasText && type == CellType::Text)
-                cell.value = QVariant(recentTexts.get(cellText));
-            else if (hasText)
-                cell.value = cellValue(type, cellText, strings);
-            if (cell.style != 0 || cell.formula || cell.value.isValid()) {
+            if (hasText && type == CellType::Text) {
+                cell.kind = Cell::Text;
+                cell.text = recentTexts.get(cellText);
+            } else if (type == CellType::Number && hasText) {
+                bool ok = false;
+                cell.number = toNumber(cellText, &ok);
+                cell.kind = ok ? Cell::Number : Cell::Empty;
+            } else if (hasText) {
+                setValue(&cell, cellValue(type, cellText, strings));
+            }
+            if (cell.style != 0 || cell.formula || cell.kind != Cell::Empty) {
                 Row &row = m_rows.back();
                 if (!row.cells.empty() && row.cells.back().column >= column)
                     rowsSorted = false;
@@ -428,10 +451,12 @@ QString Worksheet::describe() const
     QString out;
     for (const Row &row : m_rows) {
         out += QStringLiteral("row %1:").arg(row.row);
-        for (const Cell &c : row.cells)
+        for (const Cell &c : row.cells) {
+            const QVariant v = value(c);
             out += QStringLiteral(" %1/%2%3=%4:%5").arg(c.column).arg(c.style).arg(c.formula ? "f" : "")
-                       .arg(QLatin1String(c.value.typeName())).arg(c.value.userType() == QMetaType::Double
-                           ? QString::number(c.value.toDouble(), 'g', 17) : c.value.toString());
+                       .arg(QLatin1String(v.typeName())).arg(v.userType() == QMetaType::Double
+                           ? QString::number(v.toDouble(), 'g', 17) : v.toString());
+        }
         out += QLatin1Char('\n');
     }
     QList<int> styled = m_rowStyles.keys();
@@ -495,6 +520,45 @@ const Worksheet::Cell *Worksheet::cell(int row, int column) const
     return c != cells.end() && c->column == column ? &*c : nullptr;
 }
 
+QVariant Worksheet::value(const Cell &cell) const
+{
+    switch (cell.kind) {
+    case Cell::Number: return QVariant(cell.number);
+    case Cell::Boolean: return QVariant(cell.boolean);
+    case Cell::Text: return QVariant(m_texts[size_t(cell.text)]);
+    case Cell::Empty: break;
+    }
+    return QVariant();
+}
+
+void Worksheet::setValue(Cell *cell, const QVariant &value)
+{
+    switch (value.userType()) {
+    case QMetaType::Double:
+        cell->kind = Cell::Number;
+        cell->number = value.toDouble();
+        break;
+    case QMetaType::Bool:
+        cell->kind = Cell::Boolean;
+        cell->boolean = value.toBool();
+        break;
+    case QMetaType::QString:
+        cell->kind = Cell::Text;
+        m_texts.push_back(value.toString());
+        cell->text = int(m_texts.size() - 1);
+        break;
+    default:
+        cell->kind = Cell::Empty; // what Document::write stores is one of the three or nothing
+        break;
+    }
+}
+
+QVariant Worksheet::read(int row, int column) const
+{
+    const Cell *c = cell(row, column);
+    return c ? value(*c) : QVariant();
+}
+
 Worksheet::Cell *Worksheet::findCell(int row, int column)
 {
     auto r = std::lower_bound(m_rows.begin(), m_rows.end(), row, [](const Row &a, int n) { return a.row < n; });
@@ -504,7 +568,7 @@ Worksheet::Cell *Worksheet::findCell(int row, int column)
                               [](const Cell &a, int n) { return a.column < n; });
     if (c == r->cells.end() || c->column != column) {
         Cell fresh;
-        fresh.column = column;
+        fresh.column = quint16(column);
         fresh.style = styleOf(row, column);
         c = r->cells.insert(c, fresh);
     }
@@ -530,7 +594,7 @@ bool Worksheet::set(int row, int column, const QVariant &value, int style)
     Cell *c = findCell(row, column);
     const bool hadFormula = c->formula;
     c->formula = false;
-    c->value = value;
+    setValue(c, value);
     c->style = style;
     m_edits[row][column] = Edit{value, style};
     return hadFormula;

@@ -12,24 +12,19 @@
 
 namespace QXlsx {
 
+class PartStream;
 class SharedStrings;
 class XmlScanner;
 
 class Worksheet
 {
 public:
-    struct Cell
-    {
-        int column = 0;
-        int style = 0;
-        bool formula = false;
-        QVariant value;
-    };
-
-    // Reads the part (its XML as stored).
+    // Reads the part (its XML as stored), held whole or as it arrives.
     bool load(const QByteArray &xml, const SharedStrings &strings, const QString &part, QString *error);
+    bool load(PartStream &xml, const SharedStrings &strings, const QString &part, QString *error);
 
-    const Cell *cell(int row, int column) const;
+    // The value of a cell: QString, double or bool; an invalid QVariant when it has none.
+    QVariant read(int row, int column) const;
     // The last row with an entry, 0 when there is none.
     int lastRow() const { return m_rows.empty() ? 0 : m_rows.back().row; }
     // The style a cell has, or would get when written: its own, else its row's, else its column's.
@@ -53,6 +48,21 @@ public:
     static QString numberText(double value);
 
 private:
+    // A stored cell in 16 bytes (a large sheet holds hundreds of thousands): a number, a boolean
+    // or the index of a text in m_texts.
+    struct Cell
+    {
+        enum Kind : quint8 { Empty, Number, Boolean, Text };
+        quint16 column = 0; // 1..16384
+        Kind kind = Empty;
+        bool formula = false;
+        int style = 0;
+        union {
+            double number = 0;
+            bool boolean;
+            int text;
+        };
+    };
     struct Row
     {
         int row = 0;
@@ -72,10 +82,14 @@ private:
     enum LoadResult { Loaded, BadReference, Unreadable };
 
     LoadResult scan(XmlScanner &xml, const SharedStrings &strings, QString *badReference);
+    const Cell *cell(int row, int column) const;
     Cell *findCell(int row, int column);
+    void setValue(Cell *cell, const QVariant &value);
+    QVariant value(const Cell &cell) const;
     void normalize(bool rowsSorted);
 
     std::vector<Row> m_rows; // by row number; cells by column
+    std::vector<QString> m_texts; // of text cells; a text repeated down a column is held once
     std::vector<ColumnStyle> m_columnStyles;
     QHash<int, int> m_rowStyles;
     std::map<int, RowEdits> m_edits;

@@ -1,5 +1,8 @@
 #include "xlsx/xlsxxmlscanner.h"
 
+#include "xlsx/xlsxpartstream.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace QXlsx {
@@ -167,9 +170,29 @@ QString fromUtf8(std::string_view text)
 }
 
 XmlScanner::XmlScanner(const char *data, size_t size)
-    : m_p(data), m_end(data + size)
+    : m_begin(data), m_p(data), m_end(data + size)
 {
-    if (size >= 3 && std::memcmp(m_p, "\xEF\xBB\xBF", 3) == 0)
+    start();
+}
+
+XmlScanner::XmlScanner(PartStream &stream)
+    : m_begin(stream.data()), m_p(m_begin), m_stream(&stream)
+{
+    // Enough for the byte order mark and the start of a declaration; a declaration cut off is read
+    // once the whole part is there.
+    m_end = m_begin + stream.waitFor(9, &m_complete);
+    start();
+    if (m_stopped && !m_complete) {
+        m_end = m_begin + stream.waitFor(size_t(-1), &m_complete);
+        m_p = m_begin;
+        m_stopped = false;
+        start();
+    }
+}
+
+void XmlScanner::start()
+{
+    if (m_end - m_p >= 3 && std::memcmp(m_p, "\xEF\xBB\xBF", 3) == 0)
         m_p += 3;
     if (m_end - m_p >= 6 && std::memcmp(m_p, "<?xml", 5) == 0 && isBlank(m_p[5]) && !scanDeclaration())
         m_stopped = true;
@@ -735,6 +758,39 @@ std::string_view XmlScanner::decodedValue(const Attribute &attribute, std::strin
 }
 
 XmlScanner::Token XmlScanner::next()
+{
+    if (m_complete || m_stopped || m_pendingEnd)
+        return scanToken();
+    // Bytes may still be coming. A token cut off where they end so far reads as unsure (or, past
+    // the root element, as the end of the document) and nothing else: a token read whole depends
+    // on no byte after it. So such a token is read again, from its start, once more have come.
+    const char *tokenStart = m_p;
+    const size_t namespaces = m_namespaces.size();
+    const Token last = m_last;
+    for (;;) {
+        const Token t = scanToken();
+        if ((t != Unsure && t != EndDocument) || m_complete)
+            return t;
+        m_p = tokenStart;
+        m_stopped = false;
+        m_pendingEnd = false;
+        m_last = last;
+        for (; m_namespaces.size() > namespaces; m_namespaces.pop_back())
+            --m_declared[m_namespaces.back()];
+        waitForMore(tokenStart);
+    }
+}
+
+// Waits until the bytes from the token's start on are at least twice as many as now, so that a
+// long token is read again only a few times.
+void XmlScanner::waitForMore(const char *tokenStart)
+{
+    const size_t have = size_t(m_end - m_begin);
+    const size_t want = have + std::max<size_t>(size_t(m_end - tokenStart), 1);
+    m_end = m_begin + m_stream->waitFor(want, &m_complete);
+}
+
+XmlScanner::Token XmlScanner::scanToken()
 {
     if (m_stopped)
         return m_last == EndDocument ? EndDocument : unsure();

@@ -9,6 +9,9 @@
 // processing instructions, other names, and every error) stops it with Unsure: the caller then reads
 // the part the general way (Xml::plainCopy) and scans that copy. Elements nested deeper than
 // maxDepth stop it too, so that its memory stays bounded.
+//
+// It also reads a part that is still arriving (PartStream): a token that runs past the bytes there
+// so far is read again once more have come, so the tokens are those of the whole part.
 
 #include <QString>
 
@@ -23,6 +26,8 @@ namespace QXlsx {
 // Text the scanner handed out, as a QString. Unlike QString::fromUtf8 it keeps a leading U+FEFF:
 // inside a document that is a character of the text, not a byte order mark.
 QString fromUtf8(std::string_view text);
+
+class PartStream;
 
 class XmlScanner
 {
@@ -40,6 +45,8 @@ public:
     };
 
     XmlScanner(const char *data, size_t size);
+    // The bytes of the stream, waited for as they are needed.
+    explicit XmlScanner(PartStream &stream);
 
     // The next token; after EndDocument or Unsure it stays there.
     Token next();
@@ -79,6 +86,9 @@ public:
     }
 
 private:
+    void start();
+    Token scanToken();
+    void waitForMore(const char *tokenStart);
     void appendDecodedText(std::string *out) const;
     static std::string_view decodedValue(const Attribute &attribute, std::string *buffer);
     Token unsure();
@@ -98,8 +108,11 @@ private:
     void skipBlanks();
     void popElement();
 
+    const char *m_begin;
     const char *m_p;
     const char *m_end;
+    PartStream *m_stream = nullptr;
+    bool m_complete = true; // no more bytes will come
     bool m_pendingEnd = false; // an empty-element tag: its end comes next
     bool m_rootDone = false;
     bool m_stopped = false;

@@ -1,5 +1,7 @@
 #include "xlsx/xlsxzippackage.h"
 
+#include "xlsx/xlsxpartinflater.h"
+
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 #include <quazip/quazipfileinfo.h>
@@ -11,6 +13,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <system_error>
 
 namespace QXlsx {
 
@@ -20,57 +23,6 @@ namespace {
 QDateTime newPartTime()
 {
     return QDateTime(QDate(1980, 1, 1), QTime(0, 0));
-}
-
-bool inflateRaw(const QByteArray &in, quint64 expected, QByteArray *out, QString *error)
-{
-    if (expected > quint64(ZipPackage::maxPartBytes)) {
-        *error = QStringLiteral("part too large");
-        return false;
-    }
-    z_stream zs{};
-    if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
-        *error = QStringLiteral("inflate init failed");
-        return false;
-    }
-    // Inflated in place into a block of the stated size (pages never written are never taken);
-    // a byte more than stated goes to a spare byte and fails the entry.
-    out->resize(int(expected));
-    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
-    zs.avail_in = uInt(in.size());
-    zs.next_out = reinterpret_cast<Bytef *>(out->data());
-    zs.avail_out = uInt(expected);
-    char spare = 0;
-    bool inSpare = false;
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END && zs.total_out <= expected) {
-        if (zs.avail_out == 0 && !inSpare) {
-            zs.next_out = reinterpret_cast<Bytef *>(&spare);
-            zs.avail_out = 1;
-            inSpare = true;
-        }
-        rc = inflate(&zs, Z_NO_FLUSH);
-        if (rc == Z_OK && zs.avail_in == 0 && zs.avail_out > 0) {
-            rc = Z_BUF_ERROR; // all input taken, the stream not ended
-            break;
-        }
-        if (rc != Z_OK && rc != Z_STREAM_END)
-            break;
-    }
-    if (zs.total_out > expected) {
-        inflateEnd(&zs);
-        // More than the directory said (and never more than the limit): a damaged or hostile entry.
-        *error = QStringLiteral("part inflates past its stated size");
-        return false;
-    }
-    if (rc != Z_STREAM_END) {
-        inflateEnd(&zs);
-        *error = rc == Z_BUF_ERROR ? QStringLiteral("truncated compressed data") : QStringLiteral("damaged compressed data");
-        return false;
-    }
-    out->resize(int(zs.total_out));
-    inflateEnd(&zs);
-    return true;
 }
 
 } // namespace
@@ -212,9 +164,19 @@ bool ZipPackage::read(const QString &name, QByteArray *data, QString *error) con
     const Entry &e = m_entries.at(i);
     if (e.method == 0) {
         *data = e.stored;
-    } else if (!inflateRaw(e.stored, e.size, data, error)) {
-        *error = e.name + QStringLiteral(": ") + *error;
-        return false;
+    } else {
+        if (e.size > quint64(maxPartBytes)) {
+            *error = e.name + QStringLiteral(": part too large");
+            return false;
+        }
+        // Inflated in place into a block of the stated size (pages never written are never taken).
+        data->resize(int(e.size));
+        quint64 inflated = 0;
+        if (!inflateRaw(e.stored, data->data(), e.size, &inflated, {}, error)) {
+            *error = e.name + QStringLiteral(": ") + *error;
+            return false;
+        }
+        data->resize(int(inflated));
     }
     const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data->constData()), uInt(data->size())));
     if (crc != e.crc || quint64(data->size()) != e.size) {
@@ -222,6 +184,21 @@ bool ZipPackage::read(const QString &name, QByteArray *data, QString *error) con
         return false;
     }
     return true;
+}
+
+std::unique_ptr<PartInflater> ZipPackage::inflating(const QString &name) const
+{
+    const int i = indexOf(name);
+    if (i < 0)
+        return nullptr;
+    const Entry &e = m_entries.at(i);
+    if (e.method == 0 || e.size < quint64(inflatingPartBytes) || e.size > quint64(maxPartBytes))
+        return nullptr;
+    try {
+        return std::make_unique<PartInflater>(e.name, e.stored, e.size, e.crc);
+    } catch (const std::system_error &) {
+        return nullptr; // no thread to be had: read whole
+    }
 }
 
 bool ZipPackage::write(QIODevice *device, const QVector<QPair<QString, QByteArray>> &changed,

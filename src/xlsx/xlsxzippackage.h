@@ -11,7 +11,11 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
 namespace QXlsx {
+
+class PartInflater;
 
 class ZipPackage
 {
@@ -29,6 +33,11 @@ public:
     // The inflated content of a part; false with an error text when it is missing, damaged or
     // larger than maxPartBytes.
     bool read(const QString &name, QByteArray *data, QString *error) const;
+    // A deflated part of at least inflatingPartBytes, inflated on a thread of its own to be read
+    // as it arrives (its finish() then says whether it was whole); null for every other part and
+    // when no thread can be started: those are read().
+    static constexpr qint64 inflatingPartBytes = 512 * 1024;
+    std::unique_ptr<PartInflater> inflating(const QString &name) const;
     // Writes the package with the given parts replaced or added (new ones at the end) and the
     // named parts left out; every other entry is copied as stored.
     bool write(QIODevice *device, const QVector<QPair<QString, QByteArray>> &changed,

@@ -15,8 +15,9 @@ bool inflateRaw(const QByteArray &in, char *out, quint64 expected, quint64 *infl
         *error = QStringLiteral("inflate init failed");
         return false;
     }
-    // A reader waiting for the bytes gets them in pieces; otherwise they come in one go.
-    const quint64 piece = progress ? 256 * 1024 : expected;
+    // A reader waiting for the bytes gets them in pieces (small enough for it to start at once);
+    // otherwise they come in one go.
+    const quint64 piece = progress ? 64 * 1024 : expected;
     zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
     zs.avail_in = uInt(in.size());
     zs.avail_out = 0;
@@ -77,20 +78,11 @@ PartInflater::~PartInflater()
 
 void PartInflater::run()
 {
-    uLong crc = crc32(0, nullptr, 0);
-    quint64 checked = 0;
-    const auto progress = [&](quint64 bytes) {
-        // The checksum is taken here, on this thread, piece by piece.
-        crc = crc32_z(crc, reinterpret_cast<const Bytef *>(m_out + checked), size_t(bytes - checked));
-        checked = bytes;
-        arrived(bytes, false, QString());
-    };
+    const auto progress = [this](quint64 bytes) { arrived(bytes, false, QString()); };
     quint64 inflated = 0;
     QString error;
     if (!inflateRaw(m_stored, m_out, m_size, &inflated, progress, &error))
         error = m_name + QStringLiteral(": ") + error;
-    else if (quint32(crc) != m_crc || inflated != m_size)
-        error = QStringLiteral("%1: checksum mismatch").arg(m_name);
     arrived(inflated, true, error);
 }
 
@@ -105,22 +97,41 @@ void PartInflater::arrived(quint64 bytes, bool done, const QString &error)
     m_arrived.notify_all();
 }
 
+// The checksum is taken by the reader, of the bytes as they come: the inflating thread is the
+// slower of the two.
+void PartInflater::check(size_t available)
+{
+    m_checksum = crc32_z(m_checksum, reinterpret_cast<const Bytef *>(m_out + m_checked), available - m_checked);
+    m_checked = available;
+}
+
 size_t PartInflater::waitFor(size_t want, bool *complete)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_arrived.wait(lock, [&] { return m_done || m_available >= want; });
-    *complete = m_done;
-    return m_available;
+    size_t available = 0;
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_arrived.wait(lock, [&] { return m_done || m_available >= want; });
+        *complete = m_done;
+        available = m_available;
+    }
+    check(available);
+    return available;
 }
 
 bool PartInflater::finish(QString *error)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_arrived.wait(lock, [&] { return m_done; });
-    if (m_error.isEmpty())
-        return true;
-    *error = m_error;
-    return false;
+    bool complete = false;
+    const size_t available = waitFor(size_t(-1), &complete);
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_error.isEmpty()) {
+        *error = m_error;
+        return false;
+    }
+    if (quint32(m_checksum) != m_crc || available != m_size) {
+        *error = QStringLiteral("%1: checksum mismatch").arg(m_name);
+        return false;
+    }
+    return true;
 }
 
 } // namespace QXlsx

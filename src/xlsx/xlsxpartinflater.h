@@ -31,12 +31,14 @@ public:
     const char *data() const override { return m_out; }
     size_t waitFor(size_t want, bool *complete) override;
     // Waits for the whole part: false with an error text as ZipPackage::read gives it when it is
-    // damaged, shorter or longer than stated, or fails its checksum.
+    // damaged, shorter or longer than stated, or fails its checksum. On the reader's thread, as
+    // waitFor().
     bool finish(QString *error);
 
 private:
     void run();
     void arrived(quint64 bytes, bool done, const QString &error);
+    void check(size_t available);
 
     const QString m_name;
     const QByteArray m_stored;
@@ -51,6 +53,8 @@ private:
     bool m_done = false;
     QString m_error;
     std::thread m_thread;
+    unsigned long m_checksum = 0; // CRC-32 of the first m_checked bytes, kept by the reader
+    size_t m_checked = 0;
 };
 
 } // namespace QXlsx

@@ -301,7 +301,122 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
     std::string text;
     std::string value;
     RecentTexts recentTexts(m_texts);
+    // A cell's value from its text, and the cell kept when it has a value, a style or a formula.
+    const auto storeCell = [&](Cell &cell, CellType type, int column, bool hasText, std::string_view cellText) {
+        if (hasText && type == CellType::Text) {
+            cell.kind = Cell::Text;
+            cell.text = recentTexts.get(cellText);
+        } else if (type == CellType::Number && hasText) {
+            bool ok = false;
+            cell.number = toNumber(cellText, &ok);
+            cell.kind = ok ? Cell::Number : Cell::Empty;
+        } else if (hasText) {
+            setValue(&cell, cellValue(type, cellText, strings));
+        }
+        if (cell.style != 0 || cell.formula || cell.kind != Cell::Empty) {
+            Row &row = m_rows.back();
+            if (!row.cells.empty() && row.cells.back().column >= column)
+                rowsSorted = false;
+            row.cells.push_back(cell);
+        }
+        lastColumn = column;
+    };
+    // A cell whose start tag was the last token, or one taken whole in the given form (-1: empty).
+    const auto readCell = [&](bool whole, int form, std::string_view wholeText) -> LoadResult {
+        Cell cell;
+        CellType type = CellType::Number;
+        int column = lastColumn + 1;
+        for (const XmlScanner::Attribute &a : xml.attributes()) {
+            if (a.name.size() != 1 || a.prefixed)
+                continue;
+            const std::string_view v = XmlScanner::value(&a, &value);
+            if (a.name[0] == 'r') {
+                int r = 0;
+                if (v.empty())
+                    break; // read as no reference; the attributes after it are not read
+                if (!parseReference(v, &r, &column)) {
+                    *badReference = fromUtf8(v);
+                    return BadReference;
+                }
+            } else if (a.name[0] == 't') {
+                type = cellType(v);
+            } else if (a.name[0] == 's') {
+                cell.style = toInt(v);
+            }
+        }
+        if (column > CellReference::maxColumns) {
+            *badReference = CellReference::format(rowNumber, column);
+            return BadReference;
+        }
+        cell.column = quint16(column);
+        if (whole) {
+            if (form == 1)
+                type = CellType::Text; // an inline string, whatever the type said
+            storeCell(cell, type, column, form >= 0, wholeText);
+            return Loaded;
+        }
+        text.clear();
+        // The common <v>digits</v> as the first child is taken whole; its text is used where it
+        // stands unless more text follows.
+        std::string_view firstValue;
+        bool inFirstValue = xml.takeTextElement("v", &firstValue);
+        bool hasText = inFirstValue;
+        for (;;) {
+            const XmlScanner::Token ct = xml.next();
+            if (ct == XmlScanner::Unsure)
+                return Unreadable;
+            if (ct == XmlScanner::EndElement || ct == XmlScanner::EndDocument)
+                break; // end of the cell
+            if (ct != XmlScanner::StartElement)
+                continue;
+            const std::string_view child = xml.name();
+            if (child == "v") {
+                if (inFirstValue) {
+                    text.assign(firstValue.data(), firstValue.size());
+                    inFirstValue = false;
+                }
+                // The value's text; pieces split by comments or CDATA are joined.
+                for (bool inValue = true; inValue;) {
+                    switch (xml.next()) {
+                    case XmlScanner::Characters: xml.appendText(&text); break;
+                    case XmlScanner::StartElement:
+                        if (!xml.skipElement())
+                            return Unreadable;
+                        break;
+                    case XmlScanner::Unsure: return Unreadable;
+                    default: inValue = false; break;
+                    }
+                }
+                hasText = true;
+            } else if (child == "is") {
+                type = CellType::Text; // an inline string, whatever the type said
+                text.clear();
+                inFirstValue = false;
+                if (!readStringItem(xml, &text))
+                    return Unreadable;
+                hasText = true;
+            } else {
+                if (child == "f")
+                    cell.formula = true;
+                if (!xml.skipElement())
+                    return Unreadable;
+            }
+        }
+        storeCell(cell, type, column, hasText, inFirstValue ? firstValue : std::string_view(text));
+        return Loaded;
+    };
+
+    // Most cells are <c .../>, <c ...><v>text</v></c> or <c ...><is><t>text</t></is></c>: taken whole.
+    static const XmlScanner::TextForm cellForms[] = {{std::string_view(), "v"}, {"is", "t"}};
     for (;;) {
+        int form = -1;
+        std::string_view wholeText;
+        if (inRow && xml.takeSimpleElement("c", cellForms, 2, &form, &wholeText)) {
+            const LoadResult result = readCell(true, form, wholeText);
+            if (result != Loaded)
+                return result;
+            continue;
+        }
         const XmlScanner::Token t = xml.next();
         if (t == XmlScanner::EndDocument)
             break;
@@ -318,97 +433,9 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
             continue;
         const std::string_view name = xml.name();
         if (inRow && name == "c") {
-            Cell cell;
-            CellType type = CellType::Number;
-            int column = lastColumn + 1;
-            for (const XmlScanner::Attribute &a : xml.attributes()) {
-                if (a.name.size() != 1 || a.prefixed)
-                    continue;
-                const std::string_view v = XmlScanner::value(&a, &value);
-                if (a.name[0] == 'r') {
-                    int r = 0;
-                    if (v.empty())
-                        break; // read as no reference; the attributes after it are not read
-                    if (!parseReference(v, &r, &column)) {
-                        *badReference = fromUtf8(v);
-                        return BadReference;
-                    }
-                } else if (a.name[0] == 't') {
-                    type = cellType(v);
-                } else if (a.name[0] == 's') {
-                    cell.style = toInt(v);
-                }
-            }
-            if (column > CellReference::maxColumns) {
-                *badReference = CellReference::format(rowNumber, column);
-                return BadReference;
-            }
-            cell.column = quint16(column);
-            text.clear();
-            // The common <v>digits</v> as the first child is taken whole; its text is used where it
-            // stands unless more text follows.
-            std::string_view firstValue;
-            bool inFirstValue = xml.takeTextElement("v", &firstValue);
-            bool hasText = inFirstValue;
-            for (;;) {
-                const XmlScanner::Token ct = xml.next();
-                if (ct == XmlScanner::Unsure)
-                    return Unreadable;
-                if (ct == XmlScanner::EndElement || ct == XmlScanner::EndDocument)
-                    break; // end of the cell
-                if (ct != XmlScanner::StartElement)
-                    continue;
-                const std::string_view child = xml.name();
-                if (child == "v") {
-                    if (inFirstValue) {
-                        text.assign(firstValue.data(), firstValue.size());
-                        inFirstValue = false;
-                    }
-                    // The value's text; pieces split by comments or CDATA are joined.
-                    for (bool inValue = true; inValue;) {
-                        switch (xml.next()) {
-                        case XmlScanner::Characters: xml.appendText(&text); break;
-                        case XmlScanner::StartElement:
-                            if (!xml.skipElement())
-                                return Unreadable;
-                            break;
-                        case XmlScanner::Unsure: return Unreadable;
-                        default: inValue = false; break;
-                        }
-                    }
-                    hasText = true;
-                } else if (child == "is") {
-                    type = CellType::Text; // an inline string, whatever the type said
-                    text.clear();
-                    inFirstValue = false;
-                    if (!readStringItem(xml, &text))
-                        return Unreadable;
-                    hasText = true;
-                } else {
-                    if (child == "f")
-                        cell.formula = true;
-                    if (!xml.skipElement())
-                        return Unreadable;
-                }
-            }
-            const std::string_view cellText = inFirstValue ? firstValue : std::string_view(text);
-            if (hasText && type == CellType::Text) {
-                cell.kind = Cell::Text;
-                cell.text = recentTexts.get(cellText);
-            } else if (type == CellType::Number && hasText) {
-                bool ok = false;
-                cell.number = toNumber(cellText, &ok);
-                cell.kind = ok ? Cell::Number : Cell::Empty;
-            } else if (hasText) {
-                setValue(&cell, cellValue(type, cellText, strings));
-            }
-            if (cell.style != 0 || cell.formula || cell.kind != Cell::Empty) {
-                Row &row = m_rows.back();
-                if (!row.cells.empty() && row.cells.back().column >= column)
-                    rowsSorted = false;
-                row.cells.push_back(std::move(cell));
-            }
-            lastColumn = column;
+            const LoadResult result = readCell(false, -1, std::string_view());
+            if (result != Loaded)
+                return result;
         } else if (inSheetData && name == "row") {
             const std::string_view r = XmlScanner::value(xml.attribute("r"), &value);
             const int number = r.empty() ? rowNumber + 1 : toInt(r);

@@ -60,6 +60,21 @@ public:
     // for anything else.
     bool takeTextElement(std::string_view name, std::string_view *text);
 
+    // An element of one of the forms most cells of a sheet have, for takeSimpleElement:
+    // <name attributes>[<outer>]<inner>text</inner>[</outer>]</name>; outer may be empty.
+    struct TextForm
+    {
+        std::string_view outer;
+        std::string_view inner;
+    };
+    // When the next bytes are <name attributes/>, or one of the forms with text as takeTextElement
+    // takes it, and the attributes are plain (unprefixed names, values without references, blanks
+    // other than spaces or quotes, no name twice), takes the element whole: what next() would give
+    // up to its end. attributes() then gives its attributes, *form the form (-1 for none) and
+    // *text the text. False, and nothing taken, for anything else.
+    bool takeSimpleElement(std::string_view name, const TextForm *forms, int formCount, int *form,
+                           std::string_view *text);
+
     // Start and end element: the local name.
     std::string_view name() const { return m_name; }
     // Start element: its attributes.
@@ -105,6 +120,9 @@ private:
     bool scanUtf8();
     static size_t utf8Sequence(const char *bytes, size_t left);
     bool isDeclared(std::string_view prefix) const;
+    const char *plainStartTag(const char *p, std::string_view name, bool *empty);
+    const char *plainText(const char *p, std::string_view *text) const;
+    const char *tag(const char *p, std::string_view name, bool end) const;
     void skipBlanks();
     void popElement();
 
@@ -120,6 +138,7 @@ private:
 
     std::string_view m_name;
     std::vector<Attribute> m_attributes;
+    std::vector<Attribute> m_simpleAttributes; // those of a simple element being taken
     std::string_view m_text;
     bool m_textCData = false;
     bool m_textPlain = true;

@@ -36,7 +36,11 @@ public:
     // A deflated part of at least inflatingPartBytes, inflated on a thread of its own to be read
     // as it arrives (its finish() then says whether it was whole); null for every other part and
     // when no thread can be started: those are read().
+#ifdef KELI_INFLATING_PART_BYTES
+    static constexpr qint64 inflatingPartBytes = KELI_INFLATING_PART_BYTES; // the fuzz build: small parts too
+#else
     static constexpr qint64 inflatingPartBytes = 512 * 1024;
+#endif
     std::unique_ptr<PartInflater> inflating(const QString &name) const;
     // Writes the package with the given parts replaced or added (new ones at the end) and the
     // named parts left out; every other entry is copied as stored.

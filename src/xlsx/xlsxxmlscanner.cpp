@@ -289,41 +289,6 @@ bool XmlScanner::skipElement()
     return true;
 }
 
-bool XmlScanner::takeTextElement(std::string_view name, std::string_view *text)
-{
-    if (m_stopped || m_pendingEnd || m_open.empty() || m_open.size() >= maxDepth)
-        return false;
-    const size_t tag = name.size() + 2; // <name>
-    const char *p = m_p;
-    if (size_t(m_end - p) < 2 * tag + 1 || p[0] != '<' || !sameBytes(std::string_view(p + 1, name.size()), name)
-        || p[tag - 1] != '>')
-        return false;
-    const char *start = p + tag;
-    const char *q = start;
-    for (;;) {
-        while (q < m_end && (classOf(*q) == Plain || classOf(*q) == Quote))
-            ++q;
-        if (q == m_end)
-            return false;
-        if (classOf(*q) == High) {
-            const size_t n = utf8Sequence(q, size_t(m_end - q));
-            if (n == 0)
-                return false;
-            q += n;
-        } else {
-            break;
-        }
-    }
-    if (size_t(m_end - q) < tag + 1 || q[0] != '<' || q[1] != '/'
-        || !sameBytes(std::string_view(q + 2, name.size()), name) || q[tag] != '>')
-        return false;
-    *text = std::string_view(start, size_t(q - start));
-    m_name = std::string_view(q + 2, name.size());
-    m_p = q + tag + 1;
-    m_last = EndElement;
-    return true;
-}
-
 // The bytes of plain text up to the next '<' (what takeTextElement takes); null when there are others.
 inline const char *XmlScanner::plainText(const char *p, std::string_view *text) const
 {
@@ -452,6 +417,23 @@ bool XmlScanner::takeSimpleElement(std::string_view name, const TextForm *forms,
     m_p = p;
     m_attributes.swap(m_simpleAttributes);
     m_name = name;
+    m_last = EndElement;
+    return true;
+}
+
+bool XmlScanner::takeTextElement(std::string_view name, std::string_view *text)
+{
+    if (m_stopped || m_pendingEnd || m_open.empty() || m_open.size() >= maxDepth)
+        return false;
+    const char *p = tag(m_p, name, false);
+    if (p)
+        p = plainText(p, text);
+    if (p)
+        p = tag(p, name, true);
+    if (!p)
+        return false;
+    m_name = std::string_view(p - name.size() - 1, name.size());
+    m_p = p;
     m_last = EndElement;
     return true;
 }

@@ -188,6 +188,7 @@ private slots:
     void badInput();
     void damagedDeflatedSheetIsRefused();
     void millionEmptyRowsReadQuickly();
+    void largePartsReadWhileInflated();
     void failedSaveKeepsOldFile();
     void libreOfficeOpensWhatWeWrite();
     void sheetXmlReadsAsBefore_data();
@@ -828,6 +829,40 @@ void TestXlsx::millionEmptyRowsReadQuickly()
     QVERIFY(doc.write(2, 2, 2));
     QVERIFY(doc.save());
     QCOMPARE(Document(path).read(2, 2), QVariant(2.0));
+}
+
+void TestXlsx::largePartsReadWhileInflated()
+{
+    // A deflated sheet and string table large enough to be read on their way out of zlib, in the
+    // cell forms producers write; then the same with an instruction near the end of the sheet,
+    // which only the general reader takes, over the whole part.
+    constexpr int rows = 20000;
+    QByteArray sheet, strings;
+    for (int r = 1; r <= rows; ++r) {
+        const QByteArray n = QByteArray::number(r);
+        sheet += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"s\"><v>" + QByteArray::number(r - 1) + "</v></c><c r=\"B"
+                 + n + "\" s=\"0\"><v>" + QByteArray::number(r * 0.25) + "</v></c><c t=\"inlineStr\"><is><t>Точка " + n
+                 + "</t></is></c></row>";
+        strings += "<si><t>Фидер " + n + "</t></si>";
+    }
+    QTemporaryDir dir;
+    for (const QByteArray &tail : {QByteArray(), QByteArray("<?keep this?>")}) {
+        const QString path = dir.filePath(tail.isEmpty() ? "plain.xlsx" : "instruction.xlsx");
+        QFile file(path);
+        QString error;
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(QXlsx::ZipPackage().write(&file, oneSheetPackage(sheet + tail, strings), {}, &error)); // all deflated
+        file.close();
+        QVERIFY(entries(path).value("xl/strings.xml").size() > QXlsx::ZipPackage::inflatingPartBytes);
+        Document doc(path);
+        QVERIFY2(doc.isLoadPackage(), qPrintable(doc.errorString()));
+        QCOMPARE(doc.lastRow(), rows);
+        for (int r = 1; r <= rows; ++r) {
+            if (doc.read(r, 1) != QVariant(QStringLiteral("Фидер %1").arg(r)) || doc.read(r, 2) != QVariant(r * 0.25)
+                || doc.read(r, 3) != QVariant(QStringLiteral("Точка %1").arg(r)))
+                QFAIL(qPrintable(QStringLiteral("row %1 of %2").arg(r).arg(path)));
+        }
+    }
 }
 
 void TestXlsx::failedSaveKeepsOldFile()

@@ -14,6 +14,11 @@
 
 #include <cstring>
 #include <system_error>
+#include <thread>
+
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace QXlsx {
 
@@ -23,6 +28,18 @@ namespace {
 QDateTime newPartTime()
 {
     return QDateTime(QDate(1980, 1, 1), QTime(0, 0));
+}
+
+// Whether this process may run on more than one CPU: on one, a thread inflating beside the reader
+// only adds work.
+bool mayRunOnTwoCpus()
+{
+#ifdef __linux__
+    cpu_set_t cpus;
+    if (sched_getaffinity(0, sizeof cpus, &cpus) == 0)
+        return CPU_COUNT(&cpus) > 1;
+#endif
+    return std::thread::hardware_concurrency() > 1;
 }
 
 } // namespace
@@ -192,7 +209,7 @@ std::unique_ptr<PartInflater> ZipPackage::inflating(const QString &name) const
     if (i < 0)
         return nullptr;
     const Entry &e = m_entries.at(i);
-    if (e.method == 0 || e.size < quint64(inflatingPartBytes) || e.size > quint64(maxPartBytes))
+    if (e.method == 0 || e.size < quint64(inflatingPartBytes) || e.size > quint64(maxPartBytes) || !mayRunOnTwoCpus())
         return nullptr;
     try {
         return std::make_unique<PartInflater>(e.name, e.stored, e.size, e.crc);

@@ -158,28 +158,14 @@ bool parseReference(std::string_view text, int *row, int *column)
     return CellReference::parse(fromUtf8(text), row, column);
 }
 
-// The value of a number, shared string or boolean cell from the text of its v element.
-QVariant cellValue(CellType type, std::string_view text, const SharedStrings &strings)
+// The index a shared string cell's text names; -1 for one that names none.
+int sharedIndex(std::string_view text)
 {
+    if (isSmallNumber(text))
+        return smallNumber(text);
     bool ok = false;
-    switch (type) {
-    case CellType::Number: {
-        const double d = toNumber(text, &ok);
-        return ok ? QVariant(d) : QVariant();
-    }
-    case CellType::Shared: {
-        const int index = isSmallNumber(text) ? (ok = true, smallNumber(text)) : fromUtf8(text).trimmed().toInt(&ok);
-        const QString s = ok ? strings.at(index) : QString();
-        return s.isNull() ? QVariant() : QVariant(s);
-    }
-    case CellType::Boolean: {
-        const QString t = fromUtf8(text).trimmed();
-        return QVariant(t == QLatin1String("1") || t == QLatin1String("true"));
-    }
-    case CellType::Text:
-        break;
-    }
-    return QVariant(fromUtf8(text));
+    const int index = fromUtf8(text).trimmed().toInt(&ok);
+    return ok ? index : -1;
 }
 
 // Short inline texts repeat down a column (codes such as a meter type): the index of the last
@@ -205,12 +191,14 @@ public:
         return slot.index;
     }
 
-private:
+    // The index of a text added to texts, not kept among the recent ones.
     int add(const QString &text)
     {
         m_texts.push_back(text);
         return int(m_texts.size() - 1);
     }
+
+private:
 
     static constexpr size_t maxBytes = 15; // kept without an allocation of its own
     static constexpr size_t slotCount = 64;
@@ -303,15 +291,33 @@ Worksheet::LoadResult Worksheet::scan(XmlScanner &xml, const SharedStrings &stri
     RecentTexts recentTexts(m_texts);
     // A cell's value from its text, and the cell kept when it has a value, a style or a formula.
     const auto storeCell = [&](Cell &cell, CellType type, int column, bool hasText, std::string_view cellText) {
-        if (hasText && type == CellType::Text) {
-            cell.kind = Cell::Text;
-            cell.text = recentTexts.get(cellText);
-        } else if (type == CellType::Number && hasText) {
-            bool ok = false;
-            cell.number = toNumber(cellText, &ok);
-            cell.kind = ok ? Cell::Number : Cell::Empty;
-        } else if (hasText) {
-            setValue(&cell, cellValue(type, cellText, strings));
+        if (hasText) {
+            switch (type) {
+            case CellType::Number: {
+                bool ok = false;
+                cell.number = toNumber(cellText, &ok);
+                cell.kind = ok ? Cell::Number : Cell::Empty;
+                break;
+            }
+            case CellType::Shared: {
+                const QString text = strings.at(sharedIndex(cellText));
+                if (!text.isNull()) {
+                    cell.kind = Cell::Text;
+                    cell.text = recentTexts.add(text);
+                }
+                break;
+            }
+            case CellType::Boolean: {
+                const QString t = fromUtf8(cellText).trimmed();
+                cell.kind = Cell::Boolean;
+                cell.boolean = t == QLatin1String("1") || t == QLatin1String("true");
+                break;
+            }
+            case CellType::Text:
+                cell.kind = Cell::Text;
+                cell.text = recentTexts.get(cellText);
+                break;
+            }
         }
         if (cell.style != 0 || cell.formula || cell.kind != Cell::Empty) {
             Row &row = m_rows.back();

@@ -275,7 +275,7 @@ void TestCli::fillFactorZeroAndAllZero()
     QCOMPARE(r.exitCode, 1);
     QJsonObject o = readJson(tmp.filePath(QStringLiteral("kz0.json")));
     QCOMPARE(o.value("outcome").toString(), QStringLiteral("fillFactorZero"));
-    QCOMPARE(o.value("message").toString(), QStringLiteral("КЗ равно  0 в строkе 4 группы 3 - 1"));
+    QCOMPARE(o.value("message").toString(), QStringLiteral("КЗ равно  0 в строке 4 группы 3 - 1"));
 
     ds = smallObject();
     for (double &w : ds.energy)

@@ -52,6 +52,18 @@ void Settings::setNetworkRelease(int i, const QString &text)
     s.sync();
 }
 
+QString Settings::lastFolder() const
+{
+    return QSettings(m_path, QSettings::IniFormat).value(QStringLiteral("folder")).toString();
+}
+
+void Settings::setLastFolder(const QString &folder)
+{
+    QSettings s(m_path, QSettings::IniFormat);
+    s.setValue(QStringLiteral("folder"), folder);
+    s.sync();
+}
+
 QString zapToTochka(const QString &text)
 {
     if (text.contains(QLatin1Char(',')))

@@ -4,10 +4,10 @@
 #include "core/com.h"
 #include "core/reportbook.h"
 
+#include "io/checkedwrite.h"
 #include "xlsx/xlsxdocument.h"
 
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringList>
 
 using namespace keli;
@@ -112,10 +112,10 @@ QString csvField(const QVariant &v)
 
 bool saveText(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    QString reason;
+    if (writeFileChecked(path, bytes, &reason))
         return true;
-    *error = saveFailedMessage(path, file.errorString());
+    *error = saveFailedMessage(path, reason);
     return false;
 }
 

@@ -229,7 +229,7 @@ void TestCli::examplesGiveFiniteResults()
         QCOMPARE(o.value("rowRandomError").toArray().size(), rows);
         QVERIFY(o.value("stopList").isArray());
         QVERIFY(!o.value("maxIntakePointName").toString().isEmpty());
-        QVERIFY(r.out.contains(QStringLiteral("Outcome: calculated")));
+        QVERIFY(r.out.contains(QStringLiteral("Итог: расчет выполнен")));
     }
 }
 
@@ -275,7 +275,7 @@ void TestCli::fillFactorZeroAndAllZero()
     QCOMPARE(r.exitCode, 1);
     QJsonObject o = readJson(tmp.filePath(QStringLiteral("kz0.json")));
     QCOMPARE(o.value("outcome").toString(), QStringLiteral("fillFactorZero"));
-    QCOMPARE(o.value("message").toString(), QStringLiteral("КЗ равно  0 в строkе 4 группы 3 - 1"));
+    QCOMPARE(o.value("message").toString(), QStringLiteral("КЗ равно  0 в строке 4 группы 3 - 1"));
 
     ds = smallObject();
     for (double &w : ds.energy)
@@ -321,7 +321,25 @@ void TestCli::usageErrors()
     for (const QStringList &args : bad) {
         const Run r = run(args, tmp.path());
         QVERIFY2(r.exitCode == 2, qPrintable(args.join(' ') + " -> " + QString::number(r.exitCode)));
-        QVERIFY2(!r.err.isEmpty(), qPrintable(args.join(' ')));
+        // The message is Russian: no Latin word left once the options, values and paths are out.
+        const QString said = QRegularExpression(QStringLiteral("^keli-calc: .*$"), QRegularExpression::MultilineOption)
+                                 .match(r.err).captured();
+        QString message = QString(said).remove(QStringLiteral("keli-calc"));
+        for (const QString &a : args)
+            message.remove(a);
+        message.remove(QRegularExpression(QStringLiteral("--[a-z-]+|\\S*/\\S*|\\bnone\\b|xlsx")));
+        QVERIFY2(message.contains(QRegularExpression(QStringLiteral("[а-я]{3}")))
+                     && !message.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3}"))),
+                 qPrintable(args.join(' ') + " -> " + r.err));
+    }
+    // An unknown option is named as such wherever it stands, and takes no argument as its value.
+    for (const QStringList &args : {QStringList{QStringLiteral("--frobnicate")},
+                                    QStringList{QStringLiteral("--frobnicate"), source},
+                                    QStringList{source, QStringLiteral("--frobnicate=1")},
+                                    QStringList{QStringLiteral("--frobnicate"), QStringLiteral("--help")}}) {
+        const Run r = run(args, tmp.path());
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.startsWith(QStringLiteral("keli-calc: неизвестный параметр --frobnicate ")), qPrintable(r.err));
     }
     QCOMPARE(fileHash(junk.fileName()), QCryptographicHash::hash("not a workbook", QCryptographicHash::Sha256));
 
@@ -333,7 +351,17 @@ void TestCli::usageErrors()
     QCOMPARE(run({undated}, tmp.path()).exitCode, 2);
     QCOMPARE(run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--month"),
                   QStringLiteral("3"), undated}, tmp.path()).exitCode, 0);
-    QCOMPARE(run({QStringLiteral("--help")}, tmp.path()).exitCode, 0);
+    const Run help = run({QStringLiteral("--help")}, tmp.path());
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.out.startsWith(QStringLiteral("Запуск: keli-calc")));
+    QFile cmake(testutil::sourcePath(QStringLiteral("CMakeLists.txt")));
+    QVERIFY(cmake.open(QIODevice::ReadOnly));
+    const QString version = QRegularExpression(QStringLiteral("project\\(keli VERSION (\\S+)"))
+                                .match(QString::fromUtf8(cmake.readAll())).captured(1);
+    QVERIFY(!version.isEmpty());
+    const Run shown = run({QStringLiteral("--version"), source}, tmp.path());
+    QCOMPARE(shown.exitCode, 0);
+    QCOMPARE(shown.out, QStringLiteral("keli-calc %1\n").arg(version));
 }
 
 void TestCli::optionsChangeTheCalculation()
@@ -394,7 +422,7 @@ void TestCli::reportsNoneAndNoStopList()
                  QStringLiteral("--workdir"), QStringLiteral("quiet"), source},
                 tmp.path());
     QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.contains(QStringLiteral("0 errors, 1 warnings")));
+    QVERIFY(r.out.contains(QStringLiteral("ошибок 0, предупреждений 1")));
     QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList());
 
     // Without --no-stoplist the error page follows the (absent) reports.

@@ -23,6 +23,7 @@ struct CliOptions
     QString outDir;           // absolute, empty = one object
     int jobs = 0;             // 0 = the number of cores
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments (without the program name). Relative paths are taken from startDir.

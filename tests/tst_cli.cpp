@@ -388,6 +388,28 @@ void TestCli::optionsChangeTheCalculation()
     QCOMPARE(o.value("orderReleaseShares").toArray().at(2).toDouble(), 0.75);
     // February 2024 has 29 days: a higher load factor than in March, so a different CT error.
     QVERIFY(o.value("actualUpper").toDouble() != plain.value("actualUpper").toDouble());
+
+    // keli.ini of the working folder gives what the options do not; a value no field takes counts
+    // as absent; the options stand over it.
+    const QString iniDir = tmp.filePath(QStringLiteral("ini"));
+    QVERIFY(QDir().mkpath(iniDir));
+    QFile ini(QDir(iniDir).filePath(QStringLiteral("keli.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[General]\notp1=1.5\notp3=2\ncorrection1=1.10\ncorrection2=12\ncorrection3=\"2,00\"\n");
+    ini.close();
+    const QList<QPair<QStringList, QVector<double>>> runs = {
+        {{}, {1100, 400, 1000, 3.5}},
+        {{QStringLiteral("--correction=1,1,1")}, {1000, 400, 500, 3.5}},
+        {{QStringLiteral("--releases=0,0,0.5,0")}, {1100, 400, 1000, 0.5}}};
+    for (const auto &given : runs) {
+        r = run(given.first + QStringList{QStringLiteral("--reports=none"), QStringLiteral("--workdir=ini"),
+                                          QStringLiteral("--json=ini.json"), source}, tmp.path());
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject i = readJson(tmp.filePath(QStringLiteral("ini.json")));
+        const QVector<double> got = {i.value("intakeEnergy").toDouble(), i.value("externalReleaseEnergy").toDouble(),
+                                     i.value("ownReleaseEnergy").toDouble(), i.value("orderReleaseTotal").toDouble()};
+        QCOMPARE(got, given.second);
+    }
 }
 
 void TestCli::saveKeepsEnergiesAsEntered()

@@ -1,6 +1,7 @@
 #include "cliopts.h"
 
 #include "core/dialogfields.h"
+#include "core/settings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,6 +40,16 @@ bool parseWhole(const QString &text, int low, int high, int *out)
         return false;
     *out = v;
     return true;
+}
+
+// The correction factors and releases not given, from the working folder's keli.ini.
+void takeSettingsDefaults(CliOptions *o)
+{
+    const keli::Settings settings(QDir(o->workDir).filePath(QStringLiteral("keli.ini")));
+    for (int t = 0; t < 3 && !o->correctionGiven; ++t)
+        o->correction[t] = settings.correctionFactor(t + 1);
+    for (int k = 0; k < 4 && !o->releasesGiven; ++k)
+        o->releases[k] = settings.networkRelease(k + 1);
 }
 
 // The options that take a value.
@@ -148,12 +159,14 @@ bool parseCliOptions(const QStringList &args, const QString &startDir, CliOption
             }
             for (int t = 0; t < 3; ++t)
                 o->correction[t] = keli::correctionFactorText(k3[t]);
+            o->correctionGiven = true;
         } else if (name == QLatin1String("--releases")) {
             if (!parseNumbers(value, 4, keli::networkReleaseField, o->releases)) {
                 *error = QStringLiteral("--releases: нужны четыре числа 0..9999 через запятую, не более "
                                         "двух знаков после точки, а не \"%1\"").arg(value);
                 return false;
             }
+            o->releasesGiven = true;
         } else if (name == QLatin1String("--reports")) {
             const QString v = value.trimmed();
             if (v == QLatin1String("none")) {
@@ -185,6 +198,7 @@ bool parseCliOptions(const QStringList &args, const QString &startDir, CliOption
             }
         }
     }
+    takeSettingsDefaults(o);
     if (!o->outDir.isEmpty()) {
         if (sources.isEmpty()) {
             *error = QStringLiteral("не указан исходный файл");

@@ -15,7 +15,6 @@
 #include "print/reportprint.h"
 
 #include <QGuiApplication>
-#include <QTextDocument>
 #include <QDir>
 #include <QFileInfo>
 
@@ -64,8 +63,7 @@ bool writePagePdf(const QString &dir, const QString &name, const QString &object
         *error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
         return false;
     }
-    QTextDocument page;
-    page.setHtml(QString::fromUtf8(file.readAll()));
+    const PrintDoc page = parsePrintDoc(QString::fromUtf8(file.readAll()));
     const QString title = QFileInfo(name).completeBaseName();
     *pdfPath = QDir(dir).filePath(title + QStringLiteral(".pdf"));
     return writeReportPdf(page, *pdfPath, reportFooter(objectName, title), error);

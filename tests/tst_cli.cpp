@@ -456,7 +456,7 @@ void TestCli::saveKeepsEnergiesAsEntered()
     back.workbookPath = tmp.filePath(QStringLiteral("saved.xlsx")); // ".xlsx" appended
     back.calcMonth = 13;
     back.calcYear = 2024;
-    QVERIFY(readXLSwriteDB(back, false).ok);
+    QVERIFY(readXLSwriteDB(back).ok);
     QString difference;
     QVERIFY2(sameStoredContent(original, back, &difference), qPrintable(difference));
     QCOMPARE(back.energy, original.energy);

@@ -5,11 +5,11 @@
 #include "core/helpers.h"
 #include "core/reportbook.h"
 
+#include "io/checkedwrite.h"
 #include "xlsx/xlsxdocument.h"
 
 #include <QHash>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringList>
 
 using namespace keli;
@@ -130,10 +130,10 @@ QString csvField(const QVariant &v)
 
 bool saveText(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    QString reason;
+    if (writeFileChecked(path, bytes, &reason))
         return true;
-    *error = saveFailedMessage(path, file.errorString());
+    *error = saveFailedMessage(path, reason);
     return false;
 }
 

@@ -229,7 +229,7 @@ void TestCli::examplesGiveFiniteResults()
         QCOMPARE(o.value("rowRandomError").toArray().size(), rows);
         QVERIFY(o.value("stopList").isArray());
         QVERIFY(!o.value("maxIntakePointName").toString().isEmpty());
-        QVERIFY(r.out.contains(QStringLiteral("Outcome: calculated")));
+        QVERIFY(r.out.contains(QStringLiteral("Итог: расчет выполнен")));
     }
 }
 
@@ -275,7 +275,7 @@ void TestCli::fillFactorZeroAndAllZero()
     QCOMPARE(r.exitCode, 1);
     QJsonObject o = readJson(tmp.filePath(QStringLiteral("kz0.json")));
     QCOMPARE(o.value("outcome").toString(), QStringLiteral("fillFactorZero"));
-    QCOMPARE(o.value("message").toString(), QStringLiteral("КЗ равно  0 в строkе 4 группы 3 - 1"));
+    QCOMPARE(o.value("message").toString(), QStringLiteral("КЗ равно  0 в строке 4 группы 3 - 1"));
 
     ds = smallObject();
     for (double &w : ds.energy)
@@ -321,7 +321,25 @@ void TestCli::usageErrors()
     for (const QStringList &args : bad) {
         const Run r = run(args, tmp.path());
         QVERIFY2(r.exitCode == 2, qPrintable(args.join(' ') + " -> " + QString::number(r.exitCode)));
-        QVERIFY2(!r.err.isEmpty(), qPrintable(args.join(' ')));
+        // The message is Russian: no Latin word left once the options, values and paths are out.
+        const QString said = QRegularExpression(QStringLiteral("^keli-calc: .*$"), QRegularExpression::MultilineOption)
+                                 .match(r.err).captured();
+        QString message = QString(said).remove(QStringLiteral("keli-calc"));
+        for (const QString &a : args)
+            message.remove(a);
+        message.remove(QRegularExpression(QStringLiteral("--[a-z-]+|\\S*/\\S*|\\bnone\\b|xlsx")));
+        QVERIFY2(message.contains(QRegularExpression(QStringLiteral("[а-я]{3}")))
+                     && !message.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3}"))),
+                 qPrintable(args.join(' ') + " -> " + r.err));
+    }
+    // An unknown option is named as such wherever it stands, and takes no argument as its value.
+    for (const QStringList &args : {QStringList{QStringLiteral("--frobnicate")},
+                                    QStringList{QStringLiteral("--frobnicate"), source},
+                                    QStringList{source, QStringLiteral("--frobnicate=1")},
+                                    QStringList{QStringLiteral("--frobnicate"), QStringLiteral("--help")}}) {
+        const Run r = run(args, tmp.path());
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.startsWith(QStringLiteral("keli-calc: неизвестный параметр --frobnicate ")), qPrintable(r.err));
     }
     QCOMPARE(fileHash(junk.fileName()), QCryptographicHash::hash("not a workbook", QCryptographicHash::Sha256));
 
@@ -333,7 +351,17 @@ void TestCli::usageErrors()
     QCOMPARE(run({undated}, tmp.path()).exitCode, 2);
     QCOMPARE(run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--month"),
                   QStringLiteral("3"), undated}, tmp.path()).exitCode, 0);
-    QCOMPARE(run({QStringLiteral("--help")}, tmp.path()).exitCode, 0);
+    const Run help = run({QStringLiteral("--help")}, tmp.path());
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.out.startsWith(QStringLiteral("Запуск: keli-calc")));
+    QFile cmake(testutil::sourcePath(QStringLiteral("CMakeLists.txt")));
+    QVERIFY(cmake.open(QIODevice::ReadOnly));
+    const QString version = QRegularExpression(QStringLiteral("project\\(keli VERSION (\\S+)"))
+                                .match(QString::fromUtf8(cmake.readAll())).captured(1);
+    QVERIFY(!version.isEmpty());
+    const Run shown = run({QStringLiteral("--version"), source}, tmp.path());
+    QCOMPARE(shown.exitCode, 0);
+    QCOMPARE(shown.out, QStringLiteral("keli-calc %1\n").arg(version));
 }
 
 void TestCli::optionsChangeTheCalculation()
@@ -360,6 +388,28 @@ void TestCli::optionsChangeTheCalculation()
     QCOMPARE(o.value("orderReleaseShares").toArray().at(2).toDouble(), 0.75);
     // February 2024 has 29 days: a higher load factor than in March, so a different CT error.
     QVERIFY(o.value("actualUpper").toDouble() != plain.value("actualUpper").toDouble());
+
+    // keli.ini of the working folder gives what the options do not; a value no field takes counts
+    // as absent; the options stand over it.
+    const QString iniDir = tmp.filePath(QStringLiteral("ini"));
+    QVERIFY(QDir().mkpath(iniDir));
+    QFile ini(QDir(iniDir).filePath(QStringLiteral("keli.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[General]\notp1=1.5\notp3=2\ncorrection1=1.10\ncorrection2=12\ncorrection3=\"2,00\"\n");
+    ini.close();
+    const QList<QPair<QStringList, QVector<double>>> runs = {
+        {{}, {1100, 400, 1000, 3.5}},
+        {{QStringLiteral("--correction=1,1,1")}, {1000, 400, 500, 3.5}},
+        {{QStringLiteral("--releases=0,0,0.5,0")}, {1100, 400, 1000, 0.5}}};
+    for (const auto &given : runs) {
+        r = run(given.first + QStringList{QStringLiteral("--reports=none"), QStringLiteral("--workdir=ini"),
+                                          QStringLiteral("--json=ini.json"), source}, tmp.path());
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject i = readJson(tmp.filePath(QStringLiteral("ini.json")));
+        const QVector<double> got = {i.value("intakeEnergy").toDouble(), i.value("externalReleaseEnergy").toDouble(),
+                                     i.value("ownReleaseEnergy").toDouble(), i.value("orderReleaseTotal").toDouble()};
+        QCOMPARE(got, given.second);
+    }
 }
 
 void TestCli::saveKeepsEnergiesAsEntered()
@@ -394,7 +444,7 @@ void TestCli::reportsNoneAndNoStopList()
                  QStringLiteral("--workdir"), QStringLiteral("quiet"), source},
                 tmp.path());
     QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.contains(QStringLiteral("0 errors, 1 warnings")));
+    QVERIFY(r.out.contains(QStringLiteral("ошибок 0, предупреждений 1")));
     QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList());
 
     // Without --no-stoplist the error page follows the (absent) reports.

@@ -267,7 +267,7 @@ private slots:
         QCOMPARE(about->programLine(), QStringLiteral("Программа КЕЛИ (Версия V2.01.26)"));
         QVERIFY(about->windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(about->pos(), QPoint(500, 220));
-        QCOMPARE(about->windowTitle(), QStringLiteral("О прогамме ДИМЕ"));
+        QCOMPARE(about->windowTitle(), QStringLiteral("О программе ДИМЕ"));
         QCOMPARE(about->size(), QSize(545, 369));
         auto *line = about->findChild<QLineEdit *>("LineInfo");
         QVERIFY(line->isReadOnly());
@@ -329,7 +329,7 @@ private slots:
         QVERIFY(QDir().mkpath(workPath("locked_1.xlsx/inside")));
         QString shown;
         QCOMPARE(open(w, answers, workPath("locked.xlsx"), &shown), 1);
-        QCOMPARE(answers.informed, QStringList{QStringLiteral("Резервная исходного копия файла не создана")});
+        QCOMPARE(answers.informed, QStringList{QStringLiteral("Резервная копия исходного файла не создана")});
         QCOMPARE(shown, QStringLiteral("Закрытая"));
     }
 

@@ -171,11 +171,11 @@ int runBatch(const CliOptions &opt, const QString &startDir)
 {
     const QVector<BatchObject> objects = batchObjects(opt.sources, startDir);
     if (objects.isEmpty()) {
-        say(stderr, QStringLiteral("keli-calc: no source workbook in %1").arg(opt.sources.join(QLatin1Char(' '))));
+        say(stderr, QStringLiteral("keli-calc: в %1 нет исходных файлов").arg(opt.sources.join(QLatin1Char(' '))));
         return 2;
     }
     if (!QDir().mkpath(opt.outDir)) {
-        say(stderr, QStringLiteral("keli-calc: cannot create %1").arg(opt.outDir));
+        say(stderr, QStringLiteral("keli-calc: не удалось создать папку %1").arg(QDir::toNativeSeparators(opt.outDir)));
         return 2;
     }
     // Loaded once; every thread fills copies of them.
@@ -227,7 +227,7 @@ int runBatch(const CliOptions &opt, const QString &startDir)
     const QDir out(opt.outDir);
     const auto report = [&](bool ok, const QString &path) {
         if (ok) {
-            say(stdout, QStringLiteral("Written: %1").arg(path));
+            say(stdout, QStringLiteral("Записан: %1").arg(path));
         } else {
             say(stderr, QStringLiteral("keli-calc: %1").arg(error));
             written = false;
@@ -243,7 +243,7 @@ int runBatch(const CliOptions &opt, const QString &startDir)
             error = saveFailedMessage(opt.jsonPath, json.errorString());
         report(ok, opt.jsonPath);
     }
-    say(stdout, QStringLiteral("Objects: %1, calculated: %2, not calculated or not written: %3")
+    say(stdout, QStringLiteral("Объектов: %1, рассчитано: %2, не рассчитано или не записано: %3")
                     .arg(count).arg(count - failed).arg(failed));
     return failed == 0 && written ? 0 : 1;
 }

@@ -183,7 +183,7 @@ bool writeSummaryBook(const QString &path, QXlsx::Document *filled, const QVecto
                       const QString &dateText, QString *error)
 {
     if (!filled) {
-        *error = QStringLiteral("%1 not written: the template %2 is missing or no workbook")
+        *error = QStringLiteral("%1 не записан: шаблона %2 нет или он не читается")
                      .arg(summaryBookName, summaryTemplateName);
         return false;
     }

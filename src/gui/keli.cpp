@@ -75,7 +75,7 @@ void Keli::on_opnf_clicked()
     if (!held.isEmpty() && !m_prompts.askYesNo(QStringLiteral("КЕЛИ-ст"), held))
         return;
     if (!keli::makeOpeningBackup(path))
-        m_prompts.inform(QStringLiteral(" "), QStringLiteral("Резервная исходного копия файла не создана"));
+        m_prompts.inform(QStringLiteral(" "), QStringLiteral("Резервная копия исходного файла не создана"));
 
     FVid dialog(month, year, spreadsheetCommand, path);
     dialog.setPrompts(m_prompts);

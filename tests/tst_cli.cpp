@@ -14,6 +14,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <csignal>
+
 using namespace keli;
 
 namespace {
@@ -164,6 +166,32 @@ QStringList csvFields(const QString &line)
     return fields;
 }
 
+// The lines of a summary CSV without its byte order mark, the heading first.
+QStringList csvLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).remove(QChar(0xFEFF)).split("\r\n", Qt::SkipEmptyParts);
+}
+
+// Starts keli-calc, sends it the signal once it has reported `objects` objects done on stderr,
+// and returns its exit code (-1 if it did not end by itself).
+int signalledRun(const QStringList &args, const QString &dir, int objects, int signal)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.setReadChannel(QProcess::StandardError);
+    p.start(keliCalc(), args);
+    QByteArray err;
+    while (err.count("\n[") + err.startsWith('[') < objects && p.waitForReadyRead(60000))
+        err += p.readAllStandardError();
+    ::kill(pid_t(p.processId()), signal);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return p.exitCode();
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -181,6 +209,7 @@ private slots:
     void reportsNoneAndNoStopList();
     void pdfPagesAsPrinted();
     void batchMatchesSingleRuns();
+    void batchInterruptedKeepsOnlyThisRun();
 
 private:
     QTemporaryDir tmp;
@@ -652,6 +681,63 @@ void TestCli::batchMatchesSingleRuns()
         QVERIFY2(p.exitCode() == 0 && !log.contains(QStringLiteral("Error"), Qt::CaseInsensitive), qPrintable(log));
         QVERIFY2(QFile::exists(profile.filePath(QStringLiteral("csv/Сводка.csv"))), qPrintable(log));
     }
+}
+
+// A second run into the same DIR, over objects of which one became unreadable and with report 1
+// only, interrupted after its third object: every folder holds this run's files or none, the summary
+// lists every object with "прерван" on those not done, and the exit status names the signal.
+void TestCli::batchInterruptedKeepsOnlyThisRun()
+{
+    const QDir root(tmp.filePath(QStringLiteral("interrupt")));
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("src"))));
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    const QString example = examples.filePath(examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files).first());
+    Dataset formula = smallObject();
+    formula.objectName = QStringLiteral("=HYPERLINK(\"x\";\"y\")");
+    QVERIFY(!saveDataset(formula, root.filePath(QStringLiteral("src/a-formula.xlsx"))).isEmpty());
+    QVERIFY(QFile::copy(example, root.filePath(QStringLiteral("src/a-gone.xlsx"))));
+    const int count = 18;
+    for (int k = 1; k <= count - 2; ++k)
+        QVERIFY(QFile::copy(example, root.filePath(QStringLiteral("src/b%1.xlsx").arg(k, 2, 10, QLatin1Char('0')))));
+    const QStringList common = {QStringLiteral("--workdir"), workDir, QStringLiteral("--jobs"), QStringLiteral("1"),
+                                QStringLiteral("--json"), QStringLiteral("all.json"), QStringLiteral("--out"),
+                                QStringLiteral("out"), QStringLiteral("src")};
+    QCOMPARE(run(common, root.path()).exitCode, 0);
+    QFile gone(root.filePath(QStringLiteral("src/a-gone.xlsx")));
+    QVERIFY(gone.open(QIODevice::WriteOnly | QIODevice::Truncate) && gone.write("gone") == 4);
+    gone.close();
+
+    QCOMPARE(signalledRun(QStringList{QStringLiteral("--reports"), QStringLiteral("1")} + common, root.path(), 3, SIGINT),
+             130);
+    const QStringList csv = csvLines(root.filePath(QStringLiteral("out/Сводка.csv")));
+    const QJsonArray entries = readJson(root.filePath(QStringLiteral("all.json"))).value("objects").toArray();
+    QCOMPARE(csv.size(), count + 1);
+    QCOMPARE(entries.size(), count);
+    // A formula kept as text, the ";" and quotes of the name quoted.
+    QCOMPARE(csvFields(csv[1]).value(2), QStringLiteral("'") + formula.objectName);
+    QVERIFY(csv[1].contains(QStringLiteral(";\"'=HYPERLINK(\"\"x\"\";\"\"y\"\")\";")));
+    QVERIFY(csvFields(csv[2]).value(4).startsWith(QStringLiteral("не прочитан")));
+    int done = 0;
+    for (int k = 0; k < count; ++k) {
+        const QStringList row = csvFields(csv[k + 1]);
+        const QString outcome = entries.at(k).toObject().value("outcome").toString();
+        const QDir folder(root.filePath(QStringLiteral("out/") + QFileInfo(row.value(1)).completeBaseName()));
+        if (row.value(4) == QStringLiteral("прерван")) {
+            QCOMPARE(outcome, QStringLiteral("interrupted"));
+            QVERIFY2(!folder.exists(), qPrintable(folder.path())); // the last run's files are gone
+            continue;
+        }
+        QCOMPARE(done++, k); // nothing done after the first one interrupted
+        QVERIFY(outcome != QStringLiteral("interrupted"));
+        QCOMPARE(folder.exists(), k != 1); // the unreadable object keeps no old report files
+        if (k != 1)
+            QCOMPARE(folder.entryList({QStringLiteral("*.xlsx")}, QDir::Files), QStringList{QStringLiteral("Otchet1.xlsx")});
+    }
+    QVERIFY2(done >= 3 && done < count, qPrintable(QString::number(done)));
+
+    // SIGTERM alike, with its own status.
+    QCOMPARE(signalledRun(common, root.path(), 1, SIGTERM), 143);
+    QVERIFY(csvLines(root.filePath(QStringLiteral("out/Сводка.csv"))).last().endsWith(QStringLiteral(";прерван;;;;;;;;;;;;")));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

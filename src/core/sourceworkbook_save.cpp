@@ -6,6 +6,7 @@
 #include "core/sourceworkbook.h"
 
 #include "core/helpers.h"
+#include "core/writefailure.h"
 #include "xlsx/xlsxdocument.h"
 
 #include <QFileInfo>
@@ -185,10 +186,8 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
                           .arg(path, w.failedCell()));
     }
     if (!doc.saveAs(path)) {
-        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен: запись не удалась (нет места, нет "
-                                     "прав или файл открыт другой программой). Прежний файл не "
-                                     "изменен.")
-                          .arg(path));
+        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен. %2 Прежний файл не изменен.")
+                                           .arg(path, writeFailureReason(path, doc.errorString())));
     }
     return WorkbookResult();
 }

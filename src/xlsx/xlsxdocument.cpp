@@ -11,9 +11,10 @@
 #include "xlsx/xlsxworksheet.h"
 #include "xlsx/xlsxzippackage.h"
 
+#include "io/checkedwrite.h"
+
 #include <QBuffer>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 #include <functional>
@@ -365,6 +366,11 @@ bool Document::save()
 
 bool Document::saveAs(const QString &name)
 {
+    return saveAs(name, nullptr);
+}
+
+bool Document::saveAs(const QString &name, const std::function<QString(const QString &writtenPath)> &check)
+{
     if (name.isEmpty()) {
         d->error = QStringLiteral("no file name");
         return false;
@@ -372,17 +378,7 @@ bool Document::saveAs(const QString &name)
     QByteArray zip;
     if (!d->build(&zip))
         return false;
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(zip) != zip.size()) {
-        d->error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        d->error = file.errorString();
-        return false;
-    }
-    return true;
+    return keli::writeFileChecked(name, zip, &d->error, check);
 }
 
 } // namespace QXlsx

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 namespace QXlsx {
@@ -60,9 +61,12 @@ public:
     void setRowHeight(int row, double points);
 
     // Saves atomically to the file named at construction / to name. False on failure; the old
-    // file then stays as it was.
+    // file then stays as it was, and errorString() says why in Russian.
     bool save();
     bool saveAs(const QString &name);
+    // As saveAs(name); check reads the complete new file (under its temporary name) before it
+    // replaces name, and a non-empty answer stops the save with that text as the error.
+    bool saveAs(const QString &name, const std::function<QString(const QString &writtenPath)> &check);
 
 private:
     std::unique_ptr<DocumentPrivate> d;

@@ -128,6 +128,10 @@ void writeRow(SheetWriter &w, int r, const Dataset &ds, int i, int periodDays)
     w.number(r, 18, periodDays);
     w.number(r, 19, ds.calcMonth);
     w.number(r, 20, ds.calcYear);
+    // A number cell that holds something else keeps its text.
+    const QMap<int, QString> notNumbers = ds.nonNumericText.value(i);
+    for (auto it = notNumbers.cbegin(); it != notNumbers.cend(); ++it)
+        w.text(r, it.key(), it.value());
 }
 
 } // namespace

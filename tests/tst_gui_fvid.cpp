@@ -299,12 +299,24 @@ private slots:
         QCOMPARE(value(again, "Otp3"), 42.0);
     }
 
-    // "Отмена" on the real question (Russian buttons whatever the locale; Esc is "Отмена"), a failed
-    // save and a cancelled file dialog all return to the dialog with the edits as they were, and
-    // keli.ini is untouched.
-    void backToTheDialog()
+    // The real question (Russian buttons whatever the locale): Enter is "Да" and saves, Esc is
+    // "Отмена" and returns to the dialog with the edits, "Нет" closes without saving.
+    void realSaveQuestion_data()
     {
+        QTest::addColumn<int>("key"); // 0: "Нет" clicked
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("fileDialogs");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << true << 1;
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << false << 0;
+        QTest::newRow("Нет") << 0 << true << 0;
+    }
+    void realSaveQuestion()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, closed);
+        QFETCH(int, fileDialogs);
         Answers answers;
+        answers.fileName = workPath("asked.xlsx");
         keli::Prompts real = answers.prompts();
         real.askSave = keli::Prompts::standard().askSave;
         FVid d(6, 2024, "EXCEL");
@@ -316,15 +328,36 @@ private slots:
         QStringList buttons;
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            for (QAbstractButton *b : box ? box->buttons() : QList<QAbstractButton *>())
+            QVERIFY(box);
+            for (QAbstractButton *b : box->buttons())
                 buttons << b->text();
-            QTest::keyClick(box, Qt::Key_Escape);
+            if (key)
+                QTest::keyClick(box, Qt::Key(key));
+            else
+                box->button(QMessageBox::No)->click();
         });
         QTest::keyClick(&d, Qt::Key_Escape);
         buttons.sort();
         QCOMPARE(buttons, (QStringList{"Да", "Нет", "Отмена"}));
-        QVERIFY(d.isVisible());
+        QCOMPARE(d.isVisible(), !closed);
+        QCOMPARE(answers.fileDialogs, fileDialogs);
+        QCOMPARE(QFile::exists(workPath("asked.xlsx")), fileDialogs == 1);
+        QCOMPARE(QFile::exists("keli.ini"), fileDialogs == 1);
+        QCOMPARE(text(d, "leNob"), QStringLiteral("ПС Правка"));
+        QCOMPARE(value(d, "Otp1"), 3.0);
+    }
+
+    // A failed save and a cancelled file dialog return to the dialog with the edits as they were,
+    // and keli.ini is untouched.
+    void backToTheDialog()
+    {
+        Answers answers;
+        FVid d(6, 2024, "EXCEL");
         d.setPrompts(answers.prompts());
+        d.readXLS();
+        field<QLineEdit>(d, "leNob")->setText(QStringLiteral("ПС Правка"));
+        field<QDoubleSpinBox>(d, "Otp1")->setValue(3);
+        d.show();
         for (const QString &name : {workPath("missing-folder/book"), QString()}) {
             answers.fileName = name;
             d.close();

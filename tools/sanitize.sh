@@ -28,7 +28,7 @@ build() { # kind
 options() { # kind logdir
     case $1 in
     asan)
-        export ASAN_OPTIONS="log_path=$2/asan:detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1"
+        export ASAN_OPTIONS="log_path=$2/asan:detect_leaks=1:detect_stack_use_after_return=1"
         export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
         export UBSAN_OPTIONS="log_path=$2/ubsan:print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp"
         ;;
@@ -38,19 +38,23 @@ options() { # kind logdir
     esac
 }
 
+# The workbook tests, the command-line tests, and a batch of every example on two threads in a
+# working folder holding the templates (the examples are all calculable).
+checks() { # kind logdir tmp
+    local dir=$root/build-$1
+    options "$1" "$2"
+    export QT_QPA_PLATFORM=offscreen LANG=C.UTF-8
+    (cd "$dir" && ctest -R '^tst_(xlsx|cli)$' --output-on-failure -j"$jobs") || return 1
+    mkdir -p "$3/work" && cp "$root"/templates/*.xlsx "$3/work/" || return 1
+    (cd "$3/work" && "$dir/src/cli/keli-calc" --jobs 2 --out "$3/out" "$root"/examples/*.xlsx) || return 1
+    test -s "$3/out/Сводка.csv" && test -s "$3/out/Сводка.xlsx"
+}
+
 run() { # kind
-    local dir=$root/build-$1 logs tmp status=0
+    local logs tmp status=0
     logs=$(mktemp -d "${TMPDIR:-/tmp}/keli-$1-logs.XXXXXX")
     tmp=$(mktemp -d "${TMPDIR:-/tmp}/keli-$1-batch.XXXXXX")
-    (
-        options "$1" "$logs"
-        export QT_QPA_PLATFORM=offscreen LANG=C.UTF-8
-        cd "$dir"
-        ctest -R '^tst_(xlsx|cli)$' --output-on-failure -j"$jobs"
-        # The batch: every example object on two threads; the examples are all calculable.
-        "$dir/src/cli/keli-calc" --jobs 2 --out "$tmp/out" "$root"/examples/*.xlsx
-        test -s "$tmp/out/Сводка.csv" && test -s "$tmp/out/Сводка.xlsx"
-    ) || status=$?
+    (checks "$1" "$logs" "$tmp") || status=1
     if compgen -G "$logs/*" >/dev/null; then
         echo "== $1: sanitizer reports" >&2
         for f in "$logs"/*; do

@@ -338,7 +338,7 @@ def report2(path):
     ws.row_dimensions[40].height = 24
 
     # Voltage levels: columns 2..7, rows 44..50 (written); column 6 of rows 49 and 50 stays empty.
-    label(ws, "A42", "Недоучет электроэнергии в сетях различных напряжений, кВт", CAPTION,
+    label(ws, "A42", "Недоучет электроэнергии в сетях различных напряжений, тыс.кВт.ч", CAPTION,
           Alignment(horizontal="center"))
     ws.merge_cells("A42:G42")
     ws.row_dimensions[42].height = 18

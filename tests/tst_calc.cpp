@@ -259,10 +259,10 @@ void TestCalc::fillFactorBounds()
     row.fill = 0.05;
     o = evaluate(oneRow(row));
     QCOMPARE(findings(o), QStringList{finding(QStringLiteral("Кз"), 0.05,
-                                              QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), kError)});
+                                              QStringLiteral("Кз д.быть в пределах от 0.1 до 1.0"), kError)});
     row.energy = 1000;
     row.fill = 1.01;
-    QCOMPARE(messages(evaluate(oneRow(row))), QStringList{QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0")});
+    QCOMPARE(messages(evaluate(oneRow(row))), QStringList{QStringLiteral("Кз д.быть в пределах от 0.1 до 1.0")});
 }
 
 void TestCalc::fillFactorZeroEndsAtOnce()
@@ -273,7 +273,7 @@ void TestCalc::fillFactorZeroEndsAtOnce()
     bad.date = 13.05;
     CalcOutcome o = evaluate(makeDataset({good, zero, bad}));
     QCOMPARE(o.outcome, Outcome::FillFactorZero);
-    QCOMPARE(o.message, QStringLiteral("КЗ равно  0 в строkе 3 группы 1 - 2"));
+    QCOMPARE(o.message, QStringLiteral("КЗ равно  0 в строке 3 группы 1 - 2"));
     // The fill-factor error of that row is listed; the rows after it are never walked.
     QCOMPARE(o.stopList.size(), 1);
     QCOMPARE(o.stopList[0].name, QStringLiteral("Б"));
@@ -284,7 +284,7 @@ void TestCalc::fillFactorZeroEndsAtOnce()
 
     // Positions count over the three tables.
     o = evaluate(makeDataset({good, good}, {good}, {zero}));
-    QCOMPARE(o.message, QStringLiteral("КЗ равно  0 в строkе 5 группы 3 - 1"));
+    QCOMPARE(o.message, QStringLiteral("КЗ равно  0 в строке 5 группы 3 - 1"));
 }
 
 void TestCalc::zeroEnergyRowNotChecked()
@@ -339,7 +339,7 @@ void TestCalc::ctRowWithoutVtAboveOneKilovolt()
     QCOMPARE(findings(o), (QStringList{
         finding(QStringLiteral("Iном ТТ. не соответствует стандартной шкале"), 6,
                 QStringLiteral("Iном. ТТ должен соответствовать стандартной шкале"), kError),
-        finding(QStringLiteral("ТН, Inom"), 6, QStringLiteral("Если нет ТН, unomТТ должно быть меньше 1000 В"), kError)}));
+        finding(QStringLiteral("ТН, Inom"), 6, QStringLiteral("Если нет ТН, Uном ТТ должно быть меньше 1000 В"), kError)}));
     QCOMPARE(o.errorCount, 2);
 
     // 1.5 kV: outside the scale and above 1 kV gives one entry; its whole part 1 is not above 1.
@@ -368,7 +368,7 @@ void TestCalc::ratedCurrentScale()
     row.energy = 500;
     const CalcOutcome o = evaluate(oneRow(row));
     QCOMPARE(findings(o), QStringList{finding(QStringLiteral("Iном не соответствует стандартной шкале"), 125,
-                                              QStringLiteral("Iном необходимо привести в сооветствие"), kWarning)});
+                                              QStringLiteral("Iном необходимо привести в соответствие"), kWarning)});
     QCOMPARE(o.outcome, Outcome::Calculated);
 }
 
@@ -405,9 +405,9 @@ void TestCalc::directlyConnectedRows()
     row = directRow();
     row.date = 1.08; // 17 years before January 2025
     o = evaluate(oneRow(row));
-    QCOMPARE(findings(o), QStringList{finding(QStringLiteral("Cрок поверки 1-фазных сч."), 1.08,
+    QCOMPARE(findings(o), QStringList{finding(QStringLiteral("Срок поверки 1-фазных сч."), 1.08,
                                               QStringLiteral("Срок поверки  д.быть менее 16 лет"), kWarning)});
-    QVERIFY(o.stopList[0].parameter.startsWith(QLatin1Char('C'))); // Latin C
+    QCOMPARE(o.stopList[0].parameter.at(0), QChar(0x421)); // Cyrillic С, found by a search for "Срок"
     row.date = 1.09; // exactly 16 years
     QCOMPARE(messages(evaluate(oneRow(row))), QStringList());
 
@@ -449,7 +449,7 @@ void TestCalc::ctLoadBounds()
     o = evaluate(oneRow(row));
     QCOMPARE(findings(o), QStringList{finding(
         QStringLiteral("Коэффициент максимальной токовой загрузки ТТ"), 0.03,
-        QStringLiteral("Коэффициент максимальной токовой загрузки ТТ д.быть больше 0.05.Увеличте энергию ТУ."), kWarning)});
+        QStringLiteral("Коэффициент максимальной токовой загрузки ТТ д.быть больше 0.05.Увеличьте энергию ТУ."), kWarning)});
     row.energy = 150; // β = 0.05, load 0.075
     QCOMPARE(messages(evaluate(oneRow(row))), QStringList());
 }
@@ -466,14 +466,14 @@ void TestCalc::energyPerDayWithoutVt()
     row.energy = 10 * 2417;
     row.ratedCurrent = 300;
     CalcOutcome o = evaluate(oneRow(row));
-    const StopListEntry *e = findParameter(o, QStringLiteral("Энергия  3-х фазных счетчиков без ТН в сетях 0.4кв превышает  1000 кВт/день"));
+    const StopListEntry *e = findParameter(o, QStringLiteral("Энергия  3-х фазных счетчиков без ТН в сетях 0.4 кВ превышает  1000 кВт.ч/день"));
     QVERIFY(e);
     QCOMPARE(e->message, QStringLiteral("Необходимо уменьшить потребление энергии"));
     QCOMPARE(e->value, 24170.0);
     QCOMPARE(e->kind, kWarning);
     row.energy = 10 * 2416;
     o = evaluate(oneRow(row));
-    QVERIFY(!findParameter(o, QStringLiteral("Энергия  3-х фазных счетчиков без ТН в сетях 0.4кв превышает  1000 кВт/день")));
+    QVERIFY(!findParameter(o, QStringLiteral("Энергия  3-х фазных счетчиков без ТН в сетях 0.4 кВ превышает  1000 кВт.ч/день")));
 }
 
 void TestCalc::ctRowWithoutLoadFactorValue()
@@ -548,7 +548,7 @@ void TestCalc::scalesInSinglePrecision()
 
 void TestCalc::ctLossOfRow()
 {
-    // P × 24 × 31 days × β² × (2Kз + 1)/(3Kз) / 10⁶ with β = 0.5, Kз = 0.5: P × 0.000248.
+    // P × 24 × 31 days × β² × (2Кз + 1)/(3Кз) / 10⁶ with β = 0.5, Кз = 0.5: P × 0.000248.
     QVERIFY(qFuzzyCompare(ctLoss(1.0, 10, 400, 31, 1, 0.5, 0.5), (30 + 104) * 0.000248));
     QVERIFY(qFuzzyCompare(ctLoss(1.0, 10, 2000, 31, 1, 0.5, 0.5), (60 + 104) * 0.000248));
     QVERIFY(qFuzzyCompare(ctLoss(1.0, 35, 400, 31, 1, 0.5, 0.5), (60 + 104) * 0.000248));
@@ -880,7 +880,7 @@ void TestCalc::correctionFactorBetweenCalculations()
 
 void TestCalc::noNanFromZeroDivisors()
 {
-    // A zero-energy row is not validated, so 2Kз + 1 may be 0: its load is 0, not NaN.
+    // A zero-energy row is not validated, so 2Кз + 1 may be 0: its load is 0, not NaN.
     Row odd;
     odd.energy = 0;
     odd.fill = -0.5;

@@ -14,6 +14,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <csignal>
+
 using namespace keli;
 
 namespace {
@@ -164,6 +166,32 @@ QStringList csvFields(const QString &line)
     return fields;
 }
 
+// The lines of a summary CSV without its byte order mark, the heading first.
+QStringList csvLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).remove(QChar(0xFEFF)).split("\r\n", Qt::SkipEmptyParts);
+}
+
+// Starts keli-calc, sends it the signal once it has reported `objects` objects done on stderr,
+// and returns its exit code (-1 if it did not end by itself).
+int signalledRun(const QStringList &args, const QString &dir, int objects, int signal)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.setReadChannel(QProcess::StandardError);
+    p.start(keliCalc(), args);
+    QByteArray err;
+    while (err.count("\n[") + err.startsWith('[') < objects && p.waitForReadyRead(60000))
+        err += p.readAllStandardError();
+    ::kill(pid_t(p.processId()), signal);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return p.exitCode();
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -181,6 +209,7 @@ private slots:
     void reportsNoneAndNoStopList();
     void pdfPagesAsPrinted();
     void batchMatchesSingleRuns();
+    void batchInterruptedKeepsOnlyThisRun();
 
 private:
     QTemporaryDir tmp;
@@ -229,7 +258,7 @@ void TestCli::examplesGiveFiniteResults()
         QCOMPARE(o.value("rowRandomError").toArray().size(), rows);
         QVERIFY(o.value("stopList").isArray());
         QVERIFY(!o.value("maxIntakePointName").toString().isEmpty());
-        QVERIFY(r.out.contains(QStringLiteral("Outcome: calculated")));
+        QVERIFY(r.out.contains(QStringLiteral("Итог: расчет выполнен")));
     }
 }
 
@@ -275,7 +304,7 @@ void TestCli::fillFactorZeroAndAllZero()
     QCOMPARE(r.exitCode, 1);
     QJsonObject o = readJson(tmp.filePath(QStringLiteral("kz0.json")));
     QCOMPARE(o.value("outcome").toString(), QStringLiteral("fillFactorZero"));
-    QCOMPARE(o.value("message").toString(), QStringLiteral("КЗ равно  0 в строkе 4 группы 3 - 1"));
+    QCOMPARE(o.value("message").toString(), QStringLiteral("КЗ равно  0 в строке 4 группы 3 - 1"));
 
     ds = smallObject();
     for (double &w : ds.energy)
@@ -321,7 +350,25 @@ void TestCli::usageErrors()
     for (const QStringList &args : bad) {
         const Run r = run(args, tmp.path());
         QVERIFY2(r.exitCode == 2, qPrintable(args.join(' ') + " -> " + QString::number(r.exitCode)));
-        QVERIFY2(!r.err.isEmpty(), qPrintable(args.join(' ')));
+        // The message is Russian: no Latin word left once the options, values and paths are out.
+        const QString said = QRegularExpression(QStringLiteral("^keli-calc: .*$"), QRegularExpression::MultilineOption)
+                                 .match(r.err).captured();
+        QString message = QString(said).remove(QStringLiteral("keli-calc"));
+        for (const QString &a : args)
+            message.remove(a);
+        message.remove(QRegularExpression(QStringLiteral("--[a-z-]+|\\S*/\\S*|\\bnone\\b|xlsx")));
+        QVERIFY2(message.contains(QRegularExpression(QStringLiteral("[а-я]{3}")))
+                     && !message.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3}"))),
+                 qPrintable(args.join(' ') + " -> " + r.err));
+    }
+    // An unknown option is named as such wherever it stands, and takes no argument as its value.
+    for (const QStringList &args : {QStringList{QStringLiteral("--frobnicate")},
+                                    QStringList{QStringLiteral("--frobnicate"), source},
+                                    QStringList{source, QStringLiteral("--frobnicate=1")},
+                                    QStringList{QStringLiteral("--frobnicate"), QStringLiteral("--help")}}) {
+        const Run r = run(args, tmp.path());
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.startsWith(QStringLiteral("keli-calc: неизвестный параметр --frobnicate ")), qPrintable(r.err));
     }
     QCOMPARE(fileHash(junk.fileName()), QCryptographicHash::hash("not a workbook", QCryptographicHash::Sha256));
 
@@ -333,7 +380,17 @@ void TestCli::usageErrors()
     QCOMPARE(run({undated}, tmp.path()).exitCode, 2);
     QCOMPARE(run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--month"),
                   QStringLiteral("3"), undated}, tmp.path()).exitCode, 0);
-    QCOMPARE(run({QStringLiteral("--help")}, tmp.path()).exitCode, 0);
+    const Run help = run({QStringLiteral("--help")}, tmp.path());
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.out.startsWith(QStringLiteral("Запуск: keli-calc")));
+    QFile cmake(testutil::sourcePath(QStringLiteral("CMakeLists.txt")));
+    QVERIFY(cmake.open(QIODevice::ReadOnly));
+    const QString version = QRegularExpression(QStringLiteral("project\\(keli VERSION (\\S+)"))
+                                .match(QString::fromUtf8(cmake.readAll())).captured(1);
+    QVERIFY(!version.isEmpty());
+    const Run shown = run({QStringLiteral("--version"), source}, tmp.path());
+    QCOMPARE(shown.exitCode, 0);
+    QCOMPARE(shown.out, QStringLiteral("keli-calc %1\n").arg(version));
 }
 
 void TestCli::optionsChangeTheCalculation()
@@ -360,6 +417,28 @@ void TestCli::optionsChangeTheCalculation()
     QCOMPARE(o.value("orderReleaseShares").toArray().at(2).toDouble(), 0.75);
     // February 2024 has 29 days: a higher load factor than in March, so a different CT error.
     QVERIFY(o.value("actualUpper").toDouble() != plain.value("actualUpper").toDouble());
+
+    // keli.ini of the working folder gives what the options do not; a value no field takes counts
+    // as absent; the options stand over it.
+    const QString iniDir = tmp.filePath(QStringLiteral("ini"));
+    QVERIFY(QDir().mkpath(iniDir));
+    QFile ini(QDir(iniDir).filePath(QStringLiteral("keli.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[General]\notp1=1.5\notp3=2\ncorrection1=1.10\ncorrection2=12\ncorrection3=\"2,00\"\n");
+    ini.close();
+    const QList<QPair<QStringList, QVector<double>>> runs = {
+        {{}, {1100, 400, 1000, 3.5}},
+        {{QStringLiteral("--correction=1,1,1")}, {1000, 400, 500, 3.5}},
+        {{QStringLiteral("--releases=0,0,0.5,0")}, {1100, 400, 1000, 0.5}}};
+    for (const auto &given : runs) {
+        r = run(given.first + QStringList{QStringLiteral("--reports=none"), QStringLiteral("--workdir=ini"),
+                                          QStringLiteral("--json=ini.json"), source}, tmp.path());
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject i = readJson(tmp.filePath(QStringLiteral("ini.json")));
+        const QVector<double> got = {i.value("intakeEnergy").toDouble(), i.value("externalReleaseEnergy").toDouble(),
+                                     i.value("ownReleaseEnergy").toDouble(), i.value("orderReleaseTotal").toDouble()};
+        QCOMPARE(got, given.second);
+    }
 }
 
 void TestCli::saveKeepsEnergiesAsEntered()
@@ -394,7 +473,7 @@ void TestCli::reportsNoneAndNoStopList()
                  QStringLiteral("--workdir"), QStringLiteral("quiet"), source},
                 tmp.path());
     QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.contains(QStringLiteral("0 errors, 1 warnings")));
+    QVERIFY(r.out.contains(QStringLiteral("ошибок 0, предупреждений 1")));
     QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList());
 
     // Without --no-stoplist the error page follows the (absent) reports.
@@ -602,6 +681,63 @@ void TestCli::batchMatchesSingleRuns()
         QVERIFY2(p.exitCode() == 0 && !log.contains(QStringLiteral("Error"), Qt::CaseInsensitive), qPrintable(log));
         QVERIFY2(QFile::exists(profile.filePath(QStringLiteral("csv/Сводка.csv"))), qPrintable(log));
     }
+}
+
+// A second run into the same DIR, over objects of which one became unreadable and with report 1
+// only, interrupted after its third object: every folder holds this run's files or none, the summary
+// lists every object with "прерван" on those not done, and the exit status names the signal.
+void TestCli::batchInterruptedKeepsOnlyThisRun()
+{
+    const QDir root(tmp.filePath(QStringLiteral("interrupt")));
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("src"))));
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    const QString example = examples.filePath(examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files).first());
+    Dataset formula = smallObject();
+    formula.objectName = QStringLiteral("=HYPERLINK(\"x\";\"y\")");
+    QVERIFY(!saveDataset(formula, root.filePath(QStringLiteral("src/a-formula.xlsx"))).isEmpty());
+    QVERIFY(QFile::copy(example, root.filePath(QStringLiteral("src/a-gone.xlsx"))));
+    const int count = 18;
+    for (int k = 1; k <= count - 2; ++k)
+        QVERIFY(QFile::copy(example, root.filePath(QStringLiteral("src/b%1.xlsx").arg(k, 2, 10, QLatin1Char('0')))));
+    const QStringList common = {QStringLiteral("--workdir"), workDir, QStringLiteral("--jobs"), QStringLiteral("1"),
+                                QStringLiteral("--json"), QStringLiteral("all.json"), QStringLiteral("--out"),
+                                QStringLiteral("out"), QStringLiteral("src")};
+    QCOMPARE(run(common, root.path()).exitCode, 0);
+    QFile gone(root.filePath(QStringLiteral("src/a-gone.xlsx")));
+    QVERIFY(gone.open(QIODevice::WriteOnly | QIODevice::Truncate) && gone.write("gone") == 4);
+    gone.close();
+
+    QCOMPARE(signalledRun(QStringList{QStringLiteral("--reports"), QStringLiteral("1")} + common, root.path(), 3, SIGINT),
+             130);
+    const QStringList csv = csvLines(root.filePath(QStringLiteral("out/Сводка.csv")));
+    const QJsonArray entries = readJson(root.filePath(QStringLiteral("all.json"))).value("objects").toArray();
+    QCOMPARE(csv.size(), count + 1);
+    QCOMPARE(entries.size(), count);
+    // A formula kept as text, the ";" and quotes of the name quoted.
+    QCOMPARE(csvFields(csv[1]).value(2), QStringLiteral("'") + formula.objectName);
+    QVERIFY(csv[1].contains(QStringLiteral(";\"'=HYPERLINK(\"\"x\"\";\"\"y\"\")\";")));
+    QVERIFY(csvFields(csv[2]).value(4).startsWith(QStringLiteral("не прочитан")));
+    int done = 0;
+    for (int k = 0; k < count; ++k) {
+        const QStringList row = csvFields(csv[k + 1]);
+        const QString outcome = entries.at(k).toObject().value("outcome").toString();
+        const QDir folder(root.filePath(QStringLiteral("out/") + QFileInfo(row.value(1)).completeBaseName()));
+        if (row.value(4) == QStringLiteral("прерван")) {
+            QCOMPARE(outcome, QStringLiteral("interrupted"));
+            QVERIFY2(!folder.exists(), qPrintable(folder.path())); // the last run's files are gone
+            continue;
+        }
+        QCOMPARE(done++, k); // nothing done after the first one interrupted
+        QVERIFY(outcome != QStringLiteral("interrupted"));
+        QCOMPARE(folder.exists(), k != 1); // the unreadable object keeps no old report files
+        if (k != 1)
+            QCOMPARE(folder.entryList({QStringLiteral("*.xlsx")}, QDir::Files), QStringList{QStringLiteral("Otchet1.xlsx")});
+    }
+    QVERIFY2(done >= 3 && done < count, qPrintable(QString::number(done)));
+
+    // SIGTERM alike, with its own status.
+    QCOMPARE(signalledRun(common, root.path(), 1, SIGTERM), 143);
+    QVERIFY(csvLines(root.filePath(QStringLiteral("out/Сводка.csv"))).last().endsWith(QStringLiteral(";прерван;;;;;;;;;;;;")));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

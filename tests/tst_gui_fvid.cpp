@@ -49,7 +49,8 @@ struct Answers
         p.anyFileName = [this](QWidget *parent, const QString &caption, const QString &dir, const QString &filter) {
             ++fileDialogs;
             proposed = dir;
-            if (!qobject_cast<FVid *>(parent) || !caption.isEmpty() || filter != "*.xlsx")
+            if (!qobject_cast<FVid *>(parent) || caption != QStringLiteral("Сохранить исходный файл")
+                || !filter.endsWith(QLatin1String("(*.xlsx)")))
                 return QString();
             return fileName;
         };
@@ -108,13 +109,13 @@ private slots:
             {"lbPost", "Поступление электроэнергии"},
             {"lbOtp", "Отпуск электроэнергии внешним потребителям"},
             {"lbOtps", "Отпуск электроэнергии собственным потребителям"},
-            {"lbRas", "Расчетные технические потери"}, {"lbKvt1", "тыс кВт"},
+            {"lbRas", "Расчетные технические потери"}, {"lbKvt1", "тыс.кВт.ч"},
             {"lbPorg1", "Погрешность расчета техн. потерь"}, {"lbPr", "%"},
-            {"lbPorg2", "Допустимые коммерческие потери"}, {"lbKvt2", "тыс кВт"},
+            {"lbPorg2", "Допустимые коммерческие потери"}, {"lbKvt2", "тыс.кВт.ч"},
             {"label", "Расчетный период"}, {"label_2", "Номера месяцев"},
             {"label_3", " г., данные которых находятся в файле"},
             {"label_4", "Перечень отчетов :"},
-            {"label_5", " Отпуск в сети  для приказа №326,млн.кВт-ч"},
+            {"label_5", " Отпуск в сети  для приказа №326, млн.кВт.ч"},
             {"label_6", "ВН"}, {"label_7", "СН1"}, {"label_8", "СН2"}, {"label_9", "НН"},
             {"check1", "\nОтчет №1. Исходные данные и обобщенные \n    показатели по группам\t"},
             {"check2", "Отчет №2. Небалансы"}, {"checksl", "Показать стоп-лист"},

@@ -149,7 +149,7 @@ void TestHtmlView::plainKindShowsTheText()
 void TestHtmlView::searchForwardAndBackWithoutWrap()
 {
     HtmlView v(QStringLiteral("ОРГ"), QStringLiteral("Объект"));
-    v.HtmlBody(kTitle, QStringLiteral("год 2024 года"),
+    v.HtmlBody(kTitle, QStringLiteral("2024 год"),
                {QStringLiteral("<th>x</th></tr><tr><td>Фидер-1</td></tr><tr><td>фидер-2</td></tr><tr><td>ФИДЕР-3</td></tr></table>")},
                QStringLiteral("html"));
     QTextEdit *edit = child<QTextEdit>(v, "textEdit");

@@ -222,7 +222,7 @@ void TestRaschet::fillFactorZeroShowsOnlyItsMessage()
     ViewerWatch watch;
     press(*dialog);
     QCOMPARE(dialog->lastOutcome()->outcome, keli::Outcome::FillFactorZero);
-    QCOMPARE(informed, QStringList({QStringLiteral(" |КЗ равно  0 в строkе 3 группы 1 - 2")}));
+    QCOMPARE(informed, QStringList({QStringLiteral(" |КЗ равно  0 в строке 3 группы 1 - 2")}));
     QVERIFY(watch.titles.isEmpty());
     QVERIFY(!QFile::exists(work->filePath(kErrors + QStringLiteral(".html"))));
     QVERIFY(!QFile::exists(work->filePath(QStringLiteral("Otchet1.xlsx"))));

@@ -322,7 +322,7 @@ private slots:
             for (int c = 0; c < view->columnCount(); ++c)
                 headers << view->horizontalHeaderItem(c)->text();
             QCOMPARE(headers, QStringList({"Наименование ТУ", "Вид ", "Кол.\nсчетчиков", "Тип",
-                                           "W,\nтыс.кВт", "КЗ", "tg фи", "Откл.\nдн.", "Кл.ТТ",
+                                           "W,\nтыс.кВт.ч", "КЗ", "tg фи", "Откл.\nдн.", "Кл.ТТ",
                                            "Кл.ТН", "Кл.Сч.", "Дата\nповерки", "Uтт", "Iном.ТТ",
                                            "dUтн ", "Uотч"}));
             QCOMPARE(view->columnWidth(0), 150);

@@ -1,5 +1,6 @@
 // The numeric and path helpers against worked examples.
 #include "core/helpers.h"
+#include "core/com.h"
 #include "core/settings.h"
 
 #include <QDir>
@@ -140,6 +141,21 @@ private slots:
         QCOMPARE(again.month(), 13);
         QCOMPARE(again.year(), 2024);
         QCOMPARE(again.networkRelease(3), 12.5);
+        QCOMPARE(again.organisation(), com::organisationName); // unset: the fixed name
+        QCOMPARE(again.preparedBy(), QString());
+        QCOMPARE(again.correctionFactor(2), QStringLiteral("1.00"));
+
+        // Russian texts as another editor writes them: UTF-8 bytes, whatever the locale.
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("org=\xd0\x9e\xd0\x9e\xd0\x9e \xc2\xab\xd0\xa1\xd0\xb5\xd1\x82\xd0\xb8\xc2\xbb\n"
+                   "checkedBy=\xd0\x98\xd0\xbd\xd0\xb6\xd0\xb5\xd0\xbd\xd0\xb5\xd1\x80 \xd0\x98. \xd0\x98.\n");
+        file.close();
+        QCOMPARE(Settings(ini).organisation(), QStringLiteral("ООО «Сети»"));
+        QCOMPARE(Settings(ini).checkedBy(), QStringLiteral("Инженер И. И."));
+        Settings(ini).setText(QStringLiteral("preparedBy"), QStringLiteral("Мастер П. П."));
+        QCOMPARE(Settings(ini).preparedBy(), QStringLiteral("Мастер П. П."));
+        QCOMPARE(Settings(ini).organisation(), QStringLiteral("ООО «Сети»"));
     }
 
     void decimalPointForSettings()

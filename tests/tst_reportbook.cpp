@@ -407,9 +407,9 @@ void TestReportBook::stopListWorkbook()
     QVERIFY(dirty(path, QStringLiteral("Лист1"), {{7, 1}, {107, 9}, {108, 1}, {7, 10}}));
     QVector<keli::StopListEntry> list;
     list.append({2, 1, 1, QStringLiteral("Ввод <b>&"), QStringLiteral("Кз"), 0.13,
-                 QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), QStringLiteral("Ошибка")});
+                 QStringLiteral("Кз д.быть в пределах от 0.1 до 1.0"), QStringLiteral("Ошибка")});
     list.append({7, 3, 2, QStringLiteral("ТСН"), QStringLiteral("Iном не соответствует стандартной шкале"), 125,
-                 QStringLiteral("Iном необходимо привести в сооветствие"), QStringLiteral("Предупреждение")});
+                 QStringLiteral("Iном необходимо привести в соответствие"), QStringLiteral("Предупреждение")});
     // The cells of a list, and column 10 right of it, which is not the writer's.
     auto expected = [](const QVector<keli::StopListEntry> &entries) {
         Cells want;
@@ -546,7 +546,7 @@ void TestReportBook::filesOfCalculations()
     keli::CalcOutcome blocked;
     blocked.outcome = keli::Outcome::Blocked;
     blocked.stopList.append({2, 1, 1, QStringLiteral("Ввод"), QStringLiteral("Кз"), 0.05,
-                             QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), QStringLiteral("Ошибка")});
+                             QStringLiteral("Кз д.быть в пределах от 0.1 до 1.0"), QStringLiteral("Ошибка")});
     QCOMPARE(keli::writeReportFiles(dir.path(), o.ds, blocked).written,
              QStringList({QStringLiteral("Ошибки и предупреждения программы.html"), QStringLiteral("СтоплистОтчет.xlsx")}));
     keli::CalcOutcome warned;
@@ -624,7 +624,7 @@ void TestReportBook::libreOfficeOpensEveryWorkbook()
     QVERIFY(keli::otchet1xls(dir.path(), o.ds, o.r, kDate).ok());
     QVERIFY(keli::otchet2xls(dir.path(), o.ds, o.r, kDate).ok());
     QVector<keli::StopListEntry> list{{2, 1, 1, QStringLiteral("Ввод"), QStringLiteral("Кз"), 0.05,
-                                       QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), QStringLiteral("Ошибка")}};
+                                       QStringLiteral("Кз д.быть в пределах от 0.1 до 1.0"), QStringLiteral("Ошибка")}};
     QVERIFY(keli::otchet_errxls(dir.filePath(keli::stopListBookName), list).ok());
     const QStringList books{QStringLiteral("Otchet1.xlsx"), QStringLiteral("result.xlsx"), keli::stopListBookName};
 
@@ -801,7 +801,7 @@ void TestReportBook::numberFormatsOfWrittenColumns()
     QVERIFY(keli::otchet1xls(dir.path(), o.ds, o.r, kDate).ok());
     QVERIFY(keli::otchet2xls(dir.path(), o.ds, o.r, kDate).ok());
     const keli::StopListEntry entry{2, 1, 1, QStringLiteral("Ввод"), QStringLiteral("Кз"), 0.5,
-                                    QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), QStringLiteral("Ошибка")};
+                                    QStringLiteral("Кз д.быть в пределах от 0.1 до 1.0"), QStringLiteral("Ошибка")};
     QVERIFY(keli::otchet_errxls(dir.filePath(keli::stopListBookName), QVector<keli::StopListEntry>(400, entry)).ok());
     const QJsonObject report1 = read(dir.filePath(QStringLiteral("Otchet1.xlsx")));
     const QJsonObject report2 = read(dir.filePath(QStringLiteral("result.xlsx")));

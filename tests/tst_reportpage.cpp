@@ -95,10 +95,10 @@ private slots:
 void TestReportPage::oneTableFrame()
 {
     const QDateTime at(QDate(2024, 2, 29), QTime(7, 5, 9));
-    const QStringList lines = keli::htmlBodyLines(heading, QStringLiteral("Т"), QStringLiteral("год 2024 года"),
+    const QStringList lines = keli::htmlBodyLines(heading, QStringLiteral("Т"), QStringLiteral("2024 год"),
                                                   {QStringLiteral("r1"), QStringLiteral("r2</table>")}, at);
     QStringList want = headLines(true, QStringLiteral("Т"));
-    want << QStringLiteral("<caption><h2 align = 'center'>Расчетный период: год 2024 года      Дата расчета:  29.02.2024 07:05:09</h2>\n")
+    want << QStringLiteral("<caption><h2 align = 'center'>Расчетный период: 2024 год      Дата расчета:  29.02.2024 07:05:09</h2>\n")
          << QStringLiteral("<caption><h2 align = 'center'>Т</h2>\n") << secondBody << tableOpening("90%")
          << QStringLiteral("<tr>\n") << QStringLiteral("r1") << QStringLiteral("r2</table>")
          << QStringLiteral("</body>\n");
@@ -193,7 +193,7 @@ void TestReportPage::report1Rows()
     QCOMPARE(page.period, QStringLiteral("март 2020 года"));
 
     const QStringList &rows = page.rows1;
-    QCOMPARE(rows[0], QStringLiteral("<th rowspan=\"2\">№<br>пп</th><th width= \"118\" rowspan=\"2\">Наименование ТУ</th><th rowspan=\"2\">Вид<br>учета</th><th rowspan=\"2\">Число<br>точек<br>учета</th><th rowspan=\"2\">Тип<br>счет-<br>чика</th><th colspan=\"3\">Класc точности</th><th rowspan=\"2\">Дата<br>поверки,<br>мес.г</th><th rowspan=\"2\">I ном<br>ТТ,<br>А</th><th rowspan=\"2\">U ном,<br>кВ</th><th rowspan=\"2\">U отч,<br>кВ</th><th rowspan=\"2\">Коэф.<br>загр.<br>ТТ</th><th rowspan=\"2\">dU<br>вт.цепи<br>ТН,%</th><th width= \"90\" rowspan=\"2\">Пропуск<br>энергии<br>тыс.кВт.ч</th><th width= \"80\"rowspan=\"2\">Коэф.<br>заполн.<br>граф</th><th rowspan=\"2\">Тан-<br>генс<br>фи</th><th rowspan=\"2\">Число<br>откл.<br>дней</th><th colspan=\"2\">Вклад в погрешн.</th><th rowspan=\"2\">Код<br>дос-<br>тав-<br>ки</th>"));
+    QCOMPARE(rows[0], QStringLiteral("<th rowspan=\"2\">№<br>пп</th><th width= \"118\" rowspan=\"2\">Наименование ТУ</th><th rowspan=\"2\">Вид<br>учета</th><th rowspan=\"2\">Число<br>точек<br>учета</th><th rowspan=\"2\">Тип<br>счет-<br>чика</th><th colspan=\"3\">Класс точности</th><th rowspan=\"2\">Дата<br>поверки,<br>мес.г</th><th rowspan=\"2\">I ном<br>ТТ,<br>А</th><th rowspan=\"2\">U ном,<br>кВ</th><th rowspan=\"2\">U отч,<br>кВ</th><th rowspan=\"2\">Коэф.<br>загр.<br>ТТ</th><th rowspan=\"2\">dU<br>вт.цепи<br>ТН,%</th><th width= \"90\" rowspan=\"2\">Пропуск<br>энергии<br>тыс.кВт.ч</th><th width= \"80\"rowspan=\"2\">Коэф.<br>заполн.<br>граф</th><th rowspan=\"2\">Тан-<br>генс<br>фи</th><th rowspan=\"2\">Число<br>откл.<br>дней</th><th colspan=\"2\">Вклад в погрешн.</th><th rowspan=\"2\">Код<br>дос-<br>тав-<br>ки</th>"));
     QCOMPARE(rows[1], QStringLiteral("<tr><th>ТТ</th><th>ТН</th><th width= \"70\">Счетч.</th><th>средн.</th><th>+/-</th>"));
     QCOMPARE(rows[2], QStringLiteral("<tr><td> </td>"));
     QCOMPARE(rows[3], QStringLiteral("<td colspan=\"21\" > Поступление электроэнергии </td>"));
@@ -289,7 +289,7 @@ void TestReportPage::report2Rows()
     QCOMPARE(page.tables, 3);
     QCOMPARE(page.title, QStringLiteral("Баланс электроэнергии по приборам учета"));
     QCOMPARE(page.caption2, QStringLiteral("Допустимые небалансы и потери, обусловленные погрешностями учета "));
-    QCOMPARE(page.caption3, QStringLiteral("Недоучет электроэнергии в сетях различных напряжений, кВт"));
+    QCOMPARE(page.caption3, QStringLiteral("Недоучет электроэнергии в сетях различных напряжений, тыс.кВт.ч"));
 
     compareLines(page.rows1,
                  {"<th> № <br> п/п </th><th>Наименование параметра</th><th> Значение </th><th> Единица измерения </th>",
@@ -300,11 +300,11 @@ void TestReportPage::report2Rows()
                   "<tr><td> 5. </td>", "<td> Расход на собственные нужды подстанций </td>", "<td>7.250</td>", "<td> тыс.кВт.ч </td>",
                   "<tr><td> 6. </td>", "<td> Расход на производственно-хозяйственные нужды </td>", "<td>0.000</td>", "<td> тыс.кВт.ч </td>",
                   "<tr><td> 7. </td>", "<td> Фактические (отчетные) потери (п.3-п.4-п.6) </td>", "<td>1139.817</td>", "<td> тыс.кВт.ч </td>",
-                  "<tr><td> 7.1 </td>", "<td> % поступления знергии </td>", "<td>0.13</td>", "<td> % </td>",
+                  "<tr><td> 7.1 </td>", "<td> % поступления энергии </td>", "<td>0.13</td>", "<td> % </td>",
                   "<tr><td> 7.2 </td>", "<td> % отпуска в сеть</td>", "<td>99.37</td>", "<td> % </td>",
                   "<tr><td> 8. </td>", "<td> Технические потери электроэнергии  </td>", "<td>12.346</td>", "<td> тыс.кВт.ч </td>",
                   "<tr><td> 9. </td>", "<td> Фактический небаланс электроэнергии (п.7-п.8)  </td>", "<td>1127.472</td>", "<td> тыс.кВт.ч </td>",
-                  "<tr><td> 9.1 </td>", "<td> % поступления знергии </td>", "<td>90.41</td>", "<td> % </td>",
+                  "<tr><td> 9.1 </td>", "<td> % поступления энергии </td>", "<td>90.41</td>", "<td> % </td>",
                   "<tr><td> 9.2 </td>", "<td> % отпуска в сеть</td>", "<td>98.29</td>", "<td> % </td>"});
 
     const QString ranges = QStringLiteral("<td>Макс. значение <br>Мин. значение<br>Среднее значение<br>Размах </td>");
@@ -333,7 +333,7 @@ void TestReportPage::report2Rows()
                   "<td>4.598<br>0.637<br>2.617<br>1.981</td>",
                   "<td>0.37<br>0.05<br>0.21<br>0.16</td>",
                   "<td>0.40<br>0.06<br>0.23<br>0.17</td>",
-                  "<tr><td> 5. </td><td> Нормативный небаланс></td>",
+                  "<tr><td> 5. </td><td> Нормативный небаланс</td>",
                   ranges,
                   "<td>5.384<br>2.117<br>3.750<br>1.633</td>",
                   "<td>0.43<br>0.17<br>0.30<br>0.13</td>",
@@ -382,16 +382,16 @@ void TestReportPage::errorPage()
 {
     QVector<keli::StopListEntry> list;
     list.append({2, 1, 1, QStringLiteral("Ввод <b>&"), QStringLiteral("Кз"), 0.126,
-                 QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"), QStringLiteral("Ошибка")});
+                 QStringLiteral("Кз д.быть в пределах от 0.1 до 1.0"), QStringLiteral("Ошибка")});
     list.append({5, 3, 2, QStringLiteral("ТСН"), QStringLiteral("Uном"), 0.45,
                  QStringLiteral("Uном должен соответствовать стандартной шкале"), QStringLiteral("Предупреждение")});
     const keli::ReportPage page = keli::errorReportPage(list, 13, 2024);
     QCOMPARE(page.tables, 1);
     QCOMPARE(page.title, QStringLiteral("Ошибки и предупреждения программы"));
-    QCOMPARE(page.period, QStringLiteral("год 2024 года"));
+    QCOMPARE(page.period, QStringLiteral("2024 год"));
     compareLines(page.rows1,
                  {"<th> № <br> п/п </th><th>Номер в файле<br> исходных<br> данных</th><th> Номер<br> группы </th><th> Номер<br> в группе </th><th> Название ПС </th><th> Параметр </th><th> Значение параметра </th><th> Описание ошибки  или предупреждения </th><th> Статус ошибки </th>",
-                  "<tr><td>1</td><td>2</td><td>1</td><td>1</td><td>Ввод &lt;b&gt;&amp;</td><td>Кз</td><td>0.13</td><td>Кз д.быть в прелах от 0.1 до 1.0</td><td>Ошибка</td>",
+                  "<tr><td>1</td><td>2</td><td>1</td><td>1</td><td>Ввод &lt;b&gt;&amp;</td><td>Кз</td><td>0.13</td><td>Кз д.быть в пределах от 0.1 до 1.0</td><td>Ошибка</td>",
                   "<tr><td>2</td><td>5</td><td>3</td><td>2</td><td>ТСН</td><td>Uном</td><td>0.45</td><td>Uном должен соответствовать стандартной шкале</td><td>Предупреждение</td>"});
 
     // An empty stop list: the head line only.
@@ -404,7 +404,7 @@ void TestReportPage::periodTexts()
     o.ds.fileMonth = 12;
     QCOMPARE(keli::report1Page(o.ds, o.r).period, QStringLiteral("декабрь 2020 года"));
     o.ds.fileMonth = 13;
-    QCOMPARE(keli::report2Page(o.ds, o.r).period, QStringLiteral("год 2020 года"));
+    QCOMPARE(keli::report2Page(o.ds, o.r).period, QStringLiteral("2020 год"));
     // The month from the workbook, the year from the period chosen.
     o.ds.fileMonth = 5;
     o.ds.calcYear = 2021;

@@ -476,7 +476,7 @@ private slots:
         QVERIFY2(r.ok, qPrintable(r.message));
         QXlsx::Document doc(path);
         QVERIFY(doc.isLoadPackage());
-        QCOMPARE(doc.sheetNames(), QStringList{QStringLiteral("Sheet1")});
+        QCOMPARE(doc.sheetNames(), QStringList{QStringLiteral("Лист1")});
         compareRow(doc, 1, {QStringLiteral("ПС Порядок"), 1.0, 0.0, 2.0, 1.0, 0.0, 1.0, 7.0, 0.0,
                             QStringLiteral("12.500"), QStringLiteral("5.0"), QStringLiteral("0.3")});
         for (int c = 13; c <= 20; ++c)

@@ -145,7 +145,7 @@ private slots:
         QVERIFY(saveSourceWorkbook(ds, path).ok);
 
         const QJsonObject dump = runJson(kDump, {path});
-        QCOMPARE(dump.value(QStringLiteral("sheets")).toArray(), QJsonArray{QStringLiteral("Sheet1")});
+        QCOMPARE(dump.value(QStringLiteral("sheets")).toArray(), QJsonArray{QStringLiteral("Лист1")});
         const QJsonArray cells = dump.value(QStringLiteral("cells")).toArray();
         QCOMPARE(cells.size(), 1 + ds.rowCount());
         const auto cell = [&cells](int row, int column) { return cells[row - 1].toArray()[column - 1].toArray(); };

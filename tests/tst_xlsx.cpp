@@ -202,8 +202,8 @@ void TestXlsx::newDocumentRoundTrip()
     const QString path = dir.filePath("new.xlsx");
     {
         Document doc;
-        QCOMPARE(doc.sheetNames(), QStringList{"Sheet1"});
-        QCOMPARE(doc.currentSheetName(), QString("Sheet1"));
+        QCOMPARE(doc.sheetNames(), QStringList{"Лист1"});
+        QCOMPARE(doc.currentSheetName(), QString("Лист1"));
         QVERIFY(!doc.selectSheet("Sheet2"));
         QVERIFY(doc.write(1, 1, QString("Текст")));
         QVERIFY(doc.write(1, 2, 0.1));
@@ -502,7 +502,7 @@ for row in ws.iter_rows(min_row=1, max_row=4, max_col=2):
 print(json.dumps(out))
 )", {path});
     const QJsonObject o = json.object();
-    QCOMPARE(o.value("title").toString(), QString("Sheet1"));
+    QCOMPARE(o.value("title").toString(), QString("Лист1"));
     auto cell = [&](const char *ref) {
         QStringList list;
         for (const QJsonValue &v : o.value(ref).toArray())

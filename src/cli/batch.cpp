@@ -1,11 +1,15 @@
 #include "batch.h"
 
+#include "interrupt.h"
 #include "objectload.h"
 #include "resultjson.h"
 #include "summary.h"
 
 #include "core/calculation.h"
 #include "core/reportbook.h"
+#include "core/report1.h"
+#include "core/report2.h"
+#include "core/reporterror.h"
 #include "core/reportfiles.h"
 
 #include <QCoreApplication>
@@ -69,6 +73,21 @@ QString folderName(const QString &path)
     return name;
 }
 
+// Removes from an object's folder the report files an earlier run may have left there (pages, their
+// PDFs, workbooks), and the folder itself when nothing else is in it. Other files stay.
+void clearReportFiles(const QString &dir)
+{
+    if (!QFileInfo(dir).isDir())
+        return;
+    QDir folder(dir);
+    for (const QString &title : {report1Title, report2Title, errorReportTitle})
+        for (const char *suffix : {".html", ".pdf"})
+            folder.remove(title + QLatin1String(suffix));
+    for (const QString &book : {report1BookName, report2BookName, stopListBookName})
+        folder.remove(book);
+    QDir().rmdir(dir); // refused while the folder holds anything else
+}
+
 struct ObjectResult
 {
     SummaryRow row;
@@ -83,13 +102,14 @@ ObjectResult runObject(const BatchObject &object, const CliOptions &opt, const Q
     ObjectResult result;
     Dataset ds;
     QString error;
+    const QString dir = QDir(outDir).filePath(object.folder);
+    clearReportFiles(dir); // the folder holds this run's files only, or none when nothing is written
     if (!loadObject(opt, object.path, &ds, &error)) {
         result.row = unreadableRow(object.source, error);
         if (withJson)
             result.json = unreadableJson(object.source, error);
         return result;
     }
-    const QString dir = QDir(outDir).filePath(object.folder);
     const CalcOutcome outcome = calculate(ds);
     QStringList failures;
     // The outcomes that end with a message only write no report files: no folder for them.
@@ -171,11 +191,11 @@ int runBatch(const CliOptions &opt, const QString &startDir)
 {
     const QVector<BatchObject> objects = batchObjects(opt.sources, startDir);
     if (objects.isEmpty()) {
-        say(stderr, QStringLiteral("keli-calc: no source workbook in %1").arg(opt.sources.join(QLatin1Char(' '))));
+        say(stderr, QStringLiteral("keli-calc: в %1 нет исходных файлов").arg(opt.sources.join(QLatin1Char(' '))));
         return 2;
     }
     if (!QDir().mkpath(opt.outDir)) {
-        say(stderr, QStringLiteral("keli-calc: cannot create %1").arg(opt.outDir));
+        say(stderr, QStringLiteral("keli-calc: не удалось создать папку %1").arg(QDir::toNativeSeparators(opt.outDir)));
         return 2;
     }
     // Loaded once; every thread fills copies of them.
@@ -197,12 +217,15 @@ int runBatch(const CliOptions &opt, const QString &startDir)
 
     const int count = objects.size();
     QVector<SummaryRow> rows(count);
+    std::vector<char> finished(count, 0);
     std::atomic<int> next{0};
-    std::mutex mutex; // guards rows, json, done, failed and stderr
+    std::mutex mutex; // guards rows, finished, json, done, failed and stderr
     int done = 0;
     int failed = 0;
+    const BatchInterrupt interrupt;
+    // After a signal no object is taken: those running finish, the others are marked.
     const auto work = [&]() {
-        for (int k = next++; k < count; k = next++) {
+        for (int k = next++; k < count && !interrupt.signal(); k = next++) {
             ObjectResult r = runObject(objects[k], opt, opt.outDir, reportOptions, withJson);
             const std::lock_guard<std::mutex> lock(mutex);
             ++done;
@@ -210,6 +233,7 @@ int runBatch(const CliOptions &opt, const QString &startDir)
                 ++failed;
             say(stderr, QStringLiteral("[%1/%2] %3: %4").arg(done).arg(count).arg(objects[k].source, r.row.result));
             rows[k] = std::move(r.row);
+            finished[k] = 1;
             if (withJson)
                 json.add(k, std::move(r.json));
         }
@@ -221,13 +245,26 @@ int runBatch(const CliOptions &opt, const QString &startDir)
     work();
     for (std::thread &t : threads)
         t.join();
+    if (interrupt.signal()) {
+        say(stderr, QStringLiteral("keli-calc: расчет прерван сигналом %1; объекты, которые не рассчитаны, "
+                                   "отмечены в сводке \"%2\"").arg(interrupt.signal()).arg(interruptedText));
+        for (int k = 0; k < count; ++k) {
+            if (finished[k])
+                continue;
+            clearReportFiles(QDir(opt.outDir).filePath(objects[k].folder));
+            rows[k] = interruptedRow(objects[k].source);
+            ++failed;
+            if (withJson)
+                json.add(k, unreadableJson(objects[k].source, interruptedText, QStringLiteral("interrupted")));
+        }
+    }
 
     bool written = true;
     QString error;
     const QDir out(opt.outDir);
     const auto report = [&](bool ok, const QString &path) {
         if (ok) {
-            say(stdout, QStringLiteral("Written: %1").arg(path));
+            say(stdout, QStringLiteral("Записан: %1").arg(path));
         } else {
             say(stderr, QStringLiteral("keli-calc: %1").arg(error));
             written = false;
@@ -243,7 +280,9 @@ int runBatch(const CliOptions &opt, const QString &startDir)
             error = saveFailedMessage(opt.jsonPath, json.errorString());
         report(ok, opt.jsonPath);
     }
-    say(stdout, QStringLiteral("Objects: %1, calculated: %2, not calculated or not written: %3")
+    say(stdout, QStringLiteral("Объектов: %1, рассчитано: %2, не рассчитано или не записано: %3")
                     .arg(count).arg(count - failed).arg(failed));
+    if (interrupt.signal())
+        return interrupt.exitStatus();
     return failed == 0 && written ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "cliopts.h"
 
 #include "core/dialogfields.h"
+#include "core/settings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,36 +42,57 @@ bool parseWhole(const QString &text, int low, int high, int *out)
     return true;
 }
 
+// The correction factors and releases not given, from the working folder's keli.ini.
+void takeSettingsDefaults(CliOptions *o)
+{
+    const keli::Settings settings(QDir(o->workDir).filePath(QStringLiteral("keli.ini")));
+    for (int t = 0; t < 3 && !o->correctionGiven; ++t)
+        o->correction[t] = settings.correctionFactor(t + 1);
+    for (int k = 0; k < 4 && !o->releasesGiven; ++k)
+        o->releases[k] = settings.networkRelease(k + 1);
+}
+
+// The options that take a value.
+const QStringList valueOptions = {QStringLiteral("--month"), QStringLiteral("--year"),
+                                  QStringLiteral("--correction"), QStringLiteral("--releases"),
+                                  QStringLiteral("--reports"), QStringLiteral("--workdir"),
+                                  QStringLiteral("--save"), QStringLiteral("--json"),
+                                  QStringLiteral("--out"), QStringLiteral("--jobs")};
+
 } // namespace
 
 QString cliUsage()
 {
     return QStringLiteral(
-        "Usage: keli-calc [--month M] [--year Y] [--correction K1,K2,K3] [--releases R1,R2,R3,R4]\n"
-        "                 [--reports LIST] [--no-stoplist] [--workdir DIR] [--save OUT.xlsx]\n"
-        "                 [--json OUT.json] [--pdf] SOURCE.xlsx\n"
-        "       keli-calc [options] [--jobs N] --out DIR SOURCE.xlsx... | FOLDER...\n"
+        "Запуск: keli-calc [--month M] [--year Y] [--correction K1,K2,K3] [--releases R1,R2,R3,R4]\n"
+        "                  [--reports СПИСОК] [--no-stoplist] [--workdir ПАПКА] [--save ФАЙЛ.xlsx]\n"
+        "                  [--json ФАЙЛ.json] [--pdf] ИСХОДНЫЙ.xlsx\n"
+        "        keli-calc [параметры] [--jobs N] --out ПАПКА ИСХОДНЫЙ.xlsx... | ПАПКА...\n"
+        "        keli-calc --version | --help\n"
         "\n"
-        "Loads SOURCE (never rewriting it) and calculates it as one press of \"РАСЧЕТ\" does.\n"
-        "  --month M          calculation month 1..12, 13 = the whole year (default: as stored)\n"
-        "  --year Y           calculation year (default: as stored)\n"
-        "  --correction K..   correction factors of the three tables, 0..9.99, two decimals at most\n"
-        "                     (default 1.00,1.00,1.00)\n"
-        "  --releases R..     releases into the 110-220, 35, 6-10, 0.4 kV networks, million kWh,\n"
-        "                     0..9999, two decimals at most (default 0)\n"
-        "  --reports LIST     1, 2, 1,2 (default) or none\n"
-        "  --no-stoplist      no error page after a calculation with warnings\n"
-        "  --workdir DIR      where templates are read and report files written (default: .)\n"
-        "  --save OUT.xlsx    also save the dataset as a source workbook\n"
-        "  --json OUT.json    write every result as one JSON object\n"
-        "  --pdf              also print every page written as a PDF beside it (same name, .pdf)\n"
-        "  --out DIR          many objects: the reports of each in DIR/<source name>/, the summary\n"
-        "                     DIR/Сводка.xlsx and Сводка.csv; a FOLDER stands for its *.xlsx;\n"
-        "                     --json then writes {\"objects\": [...]}\n"
-        "  --jobs N           objects calculated at the same time (default: the number of cores)\n"
-        "Exit status: 0 calculated; 1 the calculation did not complete or a requested file could not\n"
-        "be written; 2 usage error or unreadable workbook. With --out: 0 every object calculated,\n"
-        "1 some did not (their rows say why), 2 usage error.\n");
+        "Загружает ИСХОДНЫЙ файл (не изменяя его) и выполняет расчет, как кнопка \"РАСЧЕТ\".\n"
+        "  --month M          месяц расчета 1..12, 13 = весь год (по умолчанию: как в файле)\n"
+        "  --year Y           год расчета (по умолчанию: как в файле)\n"
+        "  --correction K..   поправочные коэффициенты трех таблиц, 0..9,99, не более двух знаков\n"
+        "                     после точки (по умолчанию: из файла, иначе из keli.ini, иначе 1.00)\n"
+        "  --releases R..     отпуск в сети 110-220, 35, 6-10, 0,4 кВ, млн кВт.ч, 0..9999, не более\n"
+        "                     двух знаков после точки (по умолчанию: из файла, иначе из keli.ini, иначе 0)\n"
+        "  --reports СПИСОК   1, 2, 1,2 (по умолчанию) или none\n"
+        "  --no-stoplist      без страницы ошибок после расчета с предупреждениями\n"
+        "  --workdir ПАПКА    откуда берутся шаблоны и keli.ini и куда пишутся отчеты (по умолчанию: .)\n"
+        "  --save ФАЙЛ.xlsx   сохранить данные объекта как исходный файл\n"
+        "  --json ФАЙЛ.json   записать все результаты одним объектом JSON\n"
+        "  --pdf              напечатать каждую страницу отчета в PDF рядом с ней (то же имя, .pdf)\n"
+        "  --out ПАПКА        много объектов: отчеты каждого в ПАПКА/<имя файла>/, сводка в\n"
+        "                     ПАПКА/Сводка.xlsx и Сводка.csv; папка-источник означает свои *.xlsx;\n"
+        "                     --json тогда пишет {\"objects\": [...]}\n"
+        "  --jobs N           сколько объектов считать одновременно (по умолчанию: число ядер)\n"
+        "  --version          показать версию программы\n"
+        "  --help             показать эту справку\n"
+        "Код завершения: 0 расчет выполнен; 1 расчет не завершен или запрошенный файл не записан;\n"
+        "2 ошибка в командной строке или файл не прочитан. С --out: 0 рассчитаны все объекты,\n"
+        "1 рассчитаны не все (причина в их строках сводки), 2 ошибка в командной строке;\n"
+        "прерванный сигналом расчет: 130 (SIGINT), 143 (SIGTERM).\n");
 }
 
 bool parseCliOptions(const QStringList &args, const QString &startDir, CliOptions *o, QString *error)
@@ -84,6 +106,10 @@ bool parseCliOptions(const QStringList &args, const QString &startDir, CliOption
             o->help = true;
             return true;
         }
+        if (a == QLatin1String("--version")) {
+            o->version = true;
+            return true;
+        }
         if (a == QLatin1String("--no-stoplist")) {
             o->stopList = false;
             continue;
@@ -92,47 +118,55 @@ bool parseCliOptions(const QStringList &args, const QString &startDir, CliOption
             o->pdf = true;
             continue;
         }
-        if (!a.startsWith(QLatin1String("--"))) {
+        if (!a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) {
             sources << a;
             continue;
         }
-        // Every other option takes a value, as "--opt value" or "--opt=value".
+        // Every other option takes a value, as "--opt value" or "--opt=value". An unknown one is
+        // refused before it could take the next argument as its value.
         QString name = a, value;
         const int eq = a.indexOf(QLatin1Char('='));
-        if (eq > 0) {
+        if (eq > 0)
             name = a.left(eq);
+        if (!valueOptions.contains(name)) {
+            *error = QStringLiteral("неизвестный параметр %1 (список параметров: keli-calc --help)").arg(name);
+            return false;
+        }
+        if (eq > 0) {
             value = a.mid(eq + 1);
         } else if (k + 1 < args.size()) {
             value = args[++k];
         } else {
-            *error = QStringLiteral("option %1 needs a value").arg(a);
+            *error = QStringLiteral("после параметра %1 нужно значение").arg(a);
             return false;
         }
         if (name == QLatin1String("--month")) {
             if (!parseWhole(value, 1, 13, &o->month)) {
-                *error = QStringLiteral("--month must be 1..13, not \"%1\"").arg(value);
+                *error = QStringLiteral("--month: нужен месяц 1..13, а не \"%1\"").arg(value);
                 return false;
             }
         } else if (name == QLatin1String("--year")) {
             if (!parseWhole(value, 1, 9999, &o->year)) {
-                *error = QStringLiteral("--year must be a year, not \"%1\"").arg(value);
+                *error = QStringLiteral("--year: нужен год 1..9999, а не \"%1\"").arg(value);
                 return false;
             }
         } else if (name == QLatin1String("--correction")) {
             double k3[3];
             if (!parseNumbers(value, 3, keli::correctionFactorField, k3)) {
-                *error = QStringLiteral("--correction needs three numbers 0..9.99 with at most two "
-                                        "decimals, not \"%1\"").arg(value);
+                *error = QStringLiteral("--correction: нужны три числа 0..9.99 через запятую, не более "
+                                        "двух знаков после точки, а не \"%1\"").arg(value);
                 return false;
             }
             for (int t = 0; t < 3; ++t)
                 o->correction[t] = keli::correctionFactorText(k3[t]);
+            o->correctionGiven = true;
         } else if (name == QLatin1String("--releases")) {
             if (!parseNumbers(value, 4, keli::networkReleaseField, o->releases)) {
-                *error = QStringLiteral("--releases needs four numbers 0..9999 with at most two "
-                                        "decimals, not \"%1\"").arg(value);
+                *error = QStringLiteral("--releases: нужны четыре числа 0..9999 через запятую, не более "
+                                        "двух знаков после точки, а не \"%1\"").arg(value);
                 return false;
             }
+            o->releasesGiven = true;
         } else if (name == QLatin1String("--reports")) {
             const QString v = value.trimmed();
             if (v == QLatin1String("none")) {
@@ -142,13 +176,13 @@ bool parseCliOptions(const QStringList &args, const QString &startDir, CliOption
                 o->report1 = v.contains(QLatin1Char('1'));
                 o->report2 = v.contains(QLatin1Char('2'));
             } else {
-                *error = QStringLiteral("--reports must be 1, 2, 1,2 or none, not \"%1\"").arg(value);
+                *error = QStringLiteral("--reports: нужно 1, 2, 1,2 или none, а не \"%1\"").arg(value);
                 return false;
             }
         } else if (name == QLatin1String("--workdir")) {
             o->workDir = absolute(startDir, value);
             if (!QFileInfo(o->workDir).isDir()) {
-                *error = QStringLiteral("--workdir: no such directory: %1").arg(value);
+                *error = QStringLiteral("--workdir: нет такой папки: %1").arg(value);
                 return false;
             }
         } else if (name == QLatin1String("--save")) {
@@ -159,33 +193,31 @@ bool parseCliOptions(const QStringList &args, const QString &startDir, CliOption
             o->outDir = absolute(startDir, value);
         } else if (name == QLatin1String("--jobs")) {
             if (!parseWhole(value, 1, 256, &o->jobs)) {
-                *error = QStringLiteral("--jobs must be 1..256, not \"%1\"").arg(value);
+                *error = QStringLiteral("--jobs: нужно число 1..256, а не \"%1\"").arg(value);
                 return false;
             }
-        } else {
-            *error = QStringLiteral("unknown option %1").arg(name);
-            return false;
         }
     }
+    takeSettingsDefaults(o);
     if (!o->outDir.isEmpty()) {
         if (sources.isEmpty()) {
-            *error = QStringLiteral("no source workbook given");
+            *error = QStringLiteral("не указан исходный файл");
             return false;
         }
         if (!o->savePath.isEmpty() || o->pdf) {
-            *error = QStringLiteral("%1 takes one object, not --out").arg(o->pdf ? "--pdf" : "--save");
+            *error = QStringLiteral("%1 относится к одному объекту и не сочетается с --out").arg(o->pdf ? "--pdf" : "--save");
             return false;
         }
         o->sources = sources;
         return true;
     }
     if (o->jobs) {
-        *error = QStringLiteral("--jobs needs --out");
+        *error = QStringLiteral("--jobs относится только к расчету с --out");
         return false;
     }
     if (sources.size() != 1) {
-        *error = sources.isEmpty() ? QStringLiteral("no source workbook given")
-                                   : QStringLiteral("more than one source workbook given");
+        *error = sources.isEmpty() ? QStringLiteral("не указан исходный файл")
+                                   : QStringLiteral("указано больше одного исходного файла (для многих объектов: --out ПАПКА)");
         return false;
     }
     o->source = absolute(startDir, sources.first());

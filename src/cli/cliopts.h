@@ -8,8 +8,11 @@ struct CliOptions
 {
     int month = 0;            // 1..13; 0 = the period stored in the workbook
     int year = 0;             // 0 = the year stored in the workbook
+    // As given, else keli.ini's in workDir (a workbook's own values stand over these unless given).
     QString correction[3] = {QStringLiteral("1.00"), QStringLiteral("1.00"), QStringLiteral("1.00")};
     double releases[4] = {0, 0, 0, 0}; // million kWh
+    bool correctionGiven = false;      // --correction
+    bool releasesGiven = false;        // --releases
     bool report1 = true;
     bool report2 = true;
     bool stopList = true;     // the error page after a calculation with warnings
@@ -23,9 +26,11 @@ struct CliOptions
     QString outDir;           // absolute, empty = one object
     int jobs = 0;             // 0 = the number of cores
     bool help = false;
+    bool version = false;
 };
 
-// Parses the arguments (without the program name). Relative paths are taken from startDir.
+// Parses the arguments (without the program name). Relative paths are taken from startDir. The
+// correction factors and releases not given are read from the keli.ini of the working folder.
 // On a usage error returns false and sets *error.
 bool parseCliOptions(const QStringList &args, const QString &startDir, CliOptions *options,
                      QString *error);

@@ -14,7 +14,6 @@
 #include "print/reportprint.h"
 
 #include <QGuiApplication>
-#include <QTextDocument>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -73,8 +72,7 @@ bool writePagePdf(const QString &dir, const QString &name, const QString &object
         *error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
         return false;
     }
-    QTextDocument page;
-    page.setHtml(QString::fromUtf8(file.readAll()));
+    const PrintDoc page = parsePrintDoc(QString::fromUtf8(file.readAll()));
     const QString title = QFileInfo(name).completeBaseName();
     *pdfPath = QDir(dir).filePath(title + QStringLiteral(".pdf"));
     return writeReportPdf(page, *pdfPath, reportFooter(objectName, title), error);
@@ -88,38 +86,51 @@ bool hasPdfOption(int argc, char **argv)
     return false;
 }
 
+// The outcome in words.
+QString outcomeText(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Calculated: return QStringLiteral("расчет выполнен");
+    case Outcome::Blocked: return QStringLiteral("расчет невозможен: критические ошибки в исходных данных");
+    case Outcome::FillFactorZero:
+    case Outcome::AllEnergiesZero: return QStringLiteral("расчет невозможен");
+    }
+    return QString();
+}
+
 void printSummary(const CalcOutcome &o)
 {
     const CalcResults &r = o.results;
-    out(QStringLiteral("Outcome: %1").arg(outcomeName(o.outcome)));
+    out(QStringLiteral("Итог: %1").arg(outcomeText(o.outcome)));
     if (!o.message.isEmpty())
         out(QStringLiteral("  %1").arg(o.message));
     if (o.outcome == Outcome::Calculated) {
-        out(QStringLiteral("Balance, thousand kWh: intake %1, external release %2, own release %3, "
-                           "net supply %4")
+        out(QStringLiteral("Баланс, тыс. кВт.ч: поступление %1, отпуск в сторонние сети %2, отпуск в "
+                           "собственную сеть %3, отпуск в сеть %4")
                 .arg(n3(r.intakeEnergy), n3(r.externalReleaseEnergy), n3(r.ownReleaseEnergy),
                      n3(r.netSupply)));
-        out(QStringLiteral("Actual losses %1 (%2 % of intake), actual imbalance %3 (%4 % of intake)")
+        out(QStringLiteral("Фактические потери %1 (%2 % поступления), фактический небаланс %3 "
+                           "(%4 % поступления)")
                 .arg(n3(r.actualLoss), rounds(r.actualLossPctIntake, 2), n3(r.commercialLoss),
                      rounds(r.commercialLossPctIntake, 2)));
-        out(QStringLiteral("Imbalance from actual metering errors: %1 .. %2 thousand kWh")
+        out(QStringLiteral("Небаланс от фактических погрешностей учета: %1 .. %2 тыс. кВт.ч")
                 .arg(n3(r.actualLower), n3(r.actualUpper)));
-        out(QStringLiteral("Losses from normative metering errors: %1 .. %2 thousand kWh")
+        out(QStringLiteral("Потери от нормативных погрешностей учета: %1 .. %2 тыс. кВт.ч")
                 .arg(n3(r.normativeLower), n3(r.normativeUpper)));
         // The range the batch summary checks the actual imbalance against.
-        out(QStringLiteral("Permissible imbalance: %1 .. %2 thousand kWh")
+        out(QStringLiteral("Допустимый небаланс: %1 .. %2 тыс. кВт.ч")
                 .arg(n3(r.normativeWithLossesLower), n3(r.normativeWithLossesUpper)));
     }
-    out(QStringLiteral("Stop list: %1 errors, %2 warnings").arg(o.errorCount).arg(o.warningCount));
+    out(QStringLiteral("Стоплист: ошибок %1, предупреждений %2").arg(o.errorCount).arg(o.warningCount));
     const int shown = 20;
     for (int k = 0; k < o.stopList.size() && k < shown; ++k) {
         const StopListEntry &e = o.stopList[k];
-        out(QStringLiteral("  %1: row %2 (table %3, %4) %5: %6 [%7 = %8]")
+        out(QStringLiteral("  %1: строка %2 (таблица %3, %4) %5: %6 [%7 = %8]")
                 .arg(e.kind).arg(e.fileRow).arg(e.table).arg(e.rowInTable)
                 .arg(e.name, e.message, e.parameter, rounds(e.value, 2)));
     }
     if (o.stopList.size() > shown)
-        out(QStringLiteral("  ... and %1 more").arg(o.stopList.size() - shown));
+        out(QStringLiteral("  ... и еще %1").arg(o.stopList.size() - shown));
 }
 
 } // namespace
@@ -153,6 +164,10 @@ int main(int argc, char **argv)
         std::fputs(cliUsage().toUtf8().constData(), stdout);
         return Calculated;
     }
+    if (opt.version) {
+        out(QStringLiteral("keli-calc %1").arg(QStringLiteral(KELI_PROJECT_VERSION)));
+        return Calculated;
+    }
     if (!opt.outDir.isEmpty())
         return runBatch(opt, QDir::currentPath());
 
@@ -175,7 +190,7 @@ int main(int argc, char **argv)
     reportOptions.installedTemplates = installedTemplatesDir(QCoreApplication::applicationDirPath());
     const ReportFilesResult files = writeReportFiles(opt.workDir, ds, outcome, reportOptions);
     for (const QString &name : files.written)
-        out(QStringLiteral("Written: %1").arg(QDir(opt.workDir).filePath(name)));
+        out(QStringLiteral("Записан: %1").arg(QDir(opt.workDir).filePath(name)));
     for (const QString &failure : files.failures) {
         err(failure);
         filesOk = false;
@@ -186,7 +201,7 @@ int main(int argc, char **argv)
                 continue;
             QString pdf;
             if (writePagePdf(opt.workDir, name, ds.objectName, &pdf, &error)) {
-                out(QStringLiteral("Written: %1").arg(pdf));
+                out(QStringLiteral("Записан: %1").arg(pdf));
             } else {
                 err(error);
                 filesOk = false;
@@ -198,7 +213,7 @@ int main(int argc, char **argv)
         const QString path = withXlsxSuffix(opt.savePath);
         const WorkbookResult saved = saveSourceWorkbook(ds, path);
         if (saved.ok) {
-            out(QStringLiteral("Saved: %1").arg(path));
+            out(QStringLiteral("Сохранен: %1").arg(path));
         } else {
             err(QStringLiteral("%1: %2").arg(path, saved.message));
             filesOk = false;
@@ -206,7 +221,7 @@ int main(int argc, char **argv)
     }
     if (!opt.jsonPath.isEmpty()) {
         if (writeJson(opt.jsonPath, outcome, &error)) {
-            out(QStringLiteral("Written: %1").arg(opt.jsonPath));
+            out(QStringLiteral("Записан: %1").arg(opt.jsonPath));
         } else {
             err(QStringLiteral("%1: %2").arg(opt.jsonPath, error));
             filesOk = false;

@@ -14,7 +14,7 @@ bool loadObject(const CliOptions &opt, const QString &source, Dataset *ds, QStri
     ds->calcMonth = opt.month;
     ds->calcYear = opt.year;
     if (!QFileInfo(source).isFile()) {
-        *error = QStringLiteral("no such file");
+        *error = QStringLiteral("нет такого файла");
         return false;
     }
     const WorkbookResult loaded = readXLSwriteDB(*ds, /*rewriteInPlace*/ false);
@@ -27,11 +27,11 @@ bool loadObject(const CliOptions &opt, const QString &source, Dataset *ds, QStri
     ds->calcMonth = opt.month ? opt.month : ds->fileMonth;
     ds->calcYear = opt.year ? opt.year : ds->fileYear;
     if (ds->calcMonth < 1 || ds->calcMonth > 13) {
-        *error = QStringLiteral("no valid period month stored (%1); give --month").arg(ds->fileMonth);
+        *error = QStringLiteral("в файле нет месяца расчета (записан %1); укажите --month").arg(ds->fileMonth);
         return false;
     }
     if (ds->calcYear < 1) {
-        *error = QStringLiteral("no valid period year stored (%1); give --year").arg(ds->fileYear);
+        *error = QStringLiteral("в файле нет года расчета (записан %1); укажите --year").arg(ds->fileYear);
         return false;
     }
     ds->periodDays = k_day(ds->calcMonth, ds->calcYear);

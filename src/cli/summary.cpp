@@ -15,6 +15,7 @@ using namespace keli;
 const QString summaryBookName = QStringLiteral("Сводка.xlsx");
 const QString summaryCsvName = QStringLiteral("Сводка.csv");
 const QString summaryTemplateName = QStringLiteral("svodkaEmpty.xlsx");
+const QString interruptedText = QStringLiteral("прерван");
 
 namespace {
 
@@ -102,6 +103,10 @@ QString csvField(const QVariant &v)
     if (v.userType() == QMetaType::Double)
         return QString::number(v.toDouble(), 'f', QLocale::FloatingPointShortest).replace(QLatin1Char('.'), QLatin1Char(','));
     QString s = v.toString();
+    // A text a spreadsheet program would take as a formula stays a text.
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (!s.isEmpty() && formulaStarts.contains(s.front()))
+        s.prepend(QLatin1Char('\''));
     if (s.contains(QLatin1Char(';')) || s.contains(QLatin1Char('"')) || s.contains(QLatin1Char('\n'))
         || s.contains(QLatin1Char('\r'))) {
         s.replace(QLatin1Char('"'), QLatin1String("\"\""));
@@ -179,11 +184,19 @@ SummaryRow unreadableRow(const QString &source, const QString &why)
     return row;
 }
 
+SummaryRow interruptedRow(const QString &source)
+{
+    SummaryRow row;
+    row.source = source;
+    row.result = interruptedText;
+    return row;
+}
+
 bool writeSummaryBook(const QString &path, QXlsx::Document *filled, const QVector<SummaryRow> &rows,
                       const QString &dateText, QString *error)
 {
     if (!filled) {
-        *error = QStringLiteral("%1 not written: the template %2 is missing or no workbook")
+        *error = QStringLiteral("%1 не записан: шаблона %2 нет или он не читается")
                      .arg(summaryBookName, summaryTemplateName);
         return false;
     }

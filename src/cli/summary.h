@@ -36,6 +36,9 @@ SummaryRow summaryRow(const QString &source, const keli::Dataset &ds, const keli
                       const QStringList &fileFailures);
 // The row of an object that could not be calculated before the calculation (why: a sentence).
 SummaryRow unreadableRow(const QString &source, const QString &why);
+// The row of an object a signal kept from being calculated: its result is interruptedText.
+SummaryRow interruptedRow(const QString &source);
+extern const QString interruptedText; // "прерван"
 
 extern const QString summaryBookName;     // "Сводка.xlsx"
 extern const QString summaryCsvName;      // "Сводка.csv"

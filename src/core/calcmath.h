@@ -39,7 +39,7 @@ inline double wholePart(double x)
     return std::isfinite(x) ? std::trunc(x) : 0.0;
 }
 
-// Maximum load factor of a CT, 3β / (2Kз + 1); 0 when 2Kз + 1 is 0.
+// Maximum load factor of a CT, 3β / (2Кз + 1); 0 when 2Кз + 1 is 0.
 inline double maxLoadFactor(double beta, double fillFactor)
 {
     return safeDivide(3.0 * beta, 2.0 * fillFactor + 1.0);

@@ -38,7 +38,7 @@ struct GroupCharacteristics
     double ctClass = 0;                // Σ W·δТТ / Σ W, %
     double vtClass = 0;                // Σ W·δТН / Σ W, %
     double meterClass = 0;             // Σ W·δсч / Σ W, %
-    double ctLoad = 0;                 // Σ round(W·3β/(2Kз+1), 2) / Σ W, maximum CT load factor
+    double ctLoad = 0;                 // Σ round(W·3β/(2Кз+1), 2) / Σ W, maximum CT load factor
     double reportVoltage = 0;          // Σ round(W·Uотч shown, 2) / Σ W, kV
     double vtCircuitLoss = 0;          // Σ round(W·dU, 2) / Σ W, %
     double yearsSinceVerification = 0; // Σ T / row count, plain mean, years
@@ -74,9 +74,9 @@ struct CalcResults
     // --- per row, index order over the three tables, length rowCount ----------------------------
     QVector<double> rowEnergy;           // W corrected by the table's factor, thousand kWh (the reports print this)
     QVector<double> rowLoadFactor;       // β after validation (Report 1 page), 2 decimals; 0 without CT / W = 0
-    QVector<double> rowMaxLoadShown;     // 3β/(2Kз+1) with that β (0 when 2Kз+1 = 0), not rounded
-    QVector<double> rowNormativeLoadFactor; // β as the normative pass left it (raised to 0.8(2Kз+1)/3)
-    QVector<double> rowNormativeMaxLoad; // 3β/(2Kз+1) with the normative β (Report 1 workbook col. 13)
+    QVector<double> rowMaxLoadShown;     // 3β/(2Кз+1) with that β (0 when 2Кз+1 = 0), not rounded
+    QVector<double> rowNormativeLoadFactor; // β as the normative pass left it (raised to 0.8(2Кз+1)/3)
+    QVector<double> rowNormativeMaxLoad; // 3β/(2Кз+1) with the normative β (Report 1 workbook col. 13)
     QVector<double> rowReportVoltage;    // Uотч rounded to 2 decimals as the calculation used it, kV
                                          // (0 for a row with W = 0, which is not walked that far)
     QVector<double> rowReportVoltageShown; // the same, but 0.4 for a directly connected meter with 0
@@ -156,7 +156,7 @@ struct CalcResults
 enum class Outcome {
     Calculated,      // results complete; reports follow, then the error page when there are warnings
     Blocked,         // critical errors: message box, error page and stop-list workbook, no reports
-    FillFactorZero,  // a walked row had Kз = 0: message box with `message`, nothing else
+    FillFactorZero,  // a walked row had Кз = 0: message box with `message`, nothing else
     AllEnergiesZero  // every energy is 0: message box with `message`, nothing else
 };
 

@@ -26,6 +26,8 @@ QString monthNameLower(int month)
 
 QString periodText(int month, int year)
 {
+    if (month == ls_mes.size()) // the whole year: "2023 год"
+        return QString::number(year) + QStringLiteral(" год");
     return monthNameLower(month) + QLatin1Char(' ') + QString::number(year) + QStringLiteral(" года");
 }
 

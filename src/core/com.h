@@ -20,7 +20,8 @@ extern const QString programVersion;   // " (Версия V2.01.26)"
 QString monthName(int month);
 // monthName() in lower case (empty outside 1..13), as the report pages show it.
 QString monthNameLower(int month);
-// Report period text: lower-case month name, a blank, the year and " года".
+// Report period text: lower-case month name, a blank, the year and " года" ("октябрь 2024 года");
+// for the whole year (13) the year and " год" ("2023 год").
 QString periodText(int month, int year);
 
 } // namespace com

@@ -77,7 +77,7 @@ ReportPage report1Page(const Dataset &ds, const CalcResults &r)
     rows1 << QStringLiteral(
                  "<th rowspan=\"2\">№<br>пп</th><th width= \"118\" rowspan=\"2\">Наименование ТУ</th>"
                  "<th rowspan=\"2\">Вид<br>учета</th><th rowspan=\"2\">Число<br>точек<br>учета</th>"
-                 "<th rowspan=\"2\">Тип<br>счет-<br>чика</th><th colspan=\"3\">Класc точности</th>"
+                 "<th rowspan=\"2\">Тип<br>счет-<br>чика</th><th colspan=\"3\">Класс точности</th>"
                  "<th rowspan=\"2\">Дата<br>поверки,<br>мес.г</th><th rowspan=\"2\">I ном<br>ТТ,<br>А</th>"
                  "<th rowspan=\"2\">U ном,<br>кВ</th><th rowspan=\"2\">U отч,<br>кВ</th>"
                  "<th rowspan=\"2\">Коэф.<br>загр.<br>ТТ</th><th rowspan=\"2\">dU<br>вт.цепи<br>ТН,%</th>"

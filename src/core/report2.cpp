@@ -12,7 +12,7 @@ const QString report2Title = QStringLiteral("Баланс электроэнер
 const QString report2Caption2 =
     QStringLiteral("Допустимые небалансы и потери, обусловленные погрешностями учета ");
 const QString report2Caption3 =
-    QStringLiteral("Недоучет электроэнергии в сетях различных напряжений, кВт");
+    QStringLiteral("Недоучет электроэнергии в сетях различных напряжений, тыс.кВт.ч");
 
 namespace {
 
@@ -152,12 +152,12 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
         {" 6. ", " Расход на производственно-хозяйственные нужды ",
          roundedText(r.householdNeedsEnergy, 3, 3), false},
         {" 7. ", " Фактические (отчетные) потери (п.3-п.4-п.6) ", roundedText(r.actualLoss, 3, 3), false},
-        {" 7.1 ", " % поступления знергии ", roundedTwiceText(r.actualLossPctIntake), true},
+        {" 7.1 ", " % поступления энергии ", roundedTwiceText(r.actualLossPctIntake), true},
         {" 7.2 ", " % отпуска в сеть", roundedTwiceText(r.actualLossPctNet), true},
         {" 8. ", " Технические потери электроэнергии  ", fixedText(r.techLosses, 3), false},
         {" 9. ", " Фактический небаланс электроэнергии (п.7-п.8)  ", roundedText(r.commercialLoss, 3, 3),
          false},
-        {" 9.1 ", " % поступления знергии ", roundedTwiceText(r.commercialLossPctIntake), true},
+        {" 9.1 ", " % поступления энергии ", roundedTwiceText(r.commercialLossPctIntake), true},
         {" 9.2 ", " % отпуска в сеть", roundedTwiceText(r.commercialLossPctNet), true},
     };
     page.rows1 << QStringLiteral("<th> № <br> п/п </th><th>Наименование параметра</th><th> Значение </th>"
@@ -184,7 +184,7 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
                << rangeRow(QStringLiteral("<tr><td> 4. </td><td> Небаланс, обусловленный фактическими <br> "
                                           "погрешностями учета</td>"),
                            actualWithLossesFigures(r), false)
-               << rangeRow(QStringLiteral("<tr><td> 5. </td><td> Нормативный небаланс></td>"),
+               << rangeRow(QStringLiteral("<tr><td> 5. </td><td> Нормативный небаланс</td>"),
                            normativeWithLossesFigures(r), false);
     page.rows2 << QStringLiteral("<tr><td> 6. </td><td> Потери по приказу № 326 и по РД 34.09.101-94</td>"
                                  "<td> Размах </td><td>")

@@ -1,5 +1,7 @@
 #include "core/settings.h"
 
+#include "core/com.h"
+#include "core/dialogfields.h"
 #include "core/helpers.h"
 
 #include <QSettings>
@@ -8,48 +10,95 @@ namespace keli {
 
 Settings::Settings(const QString &path) : m_path(path) {}
 
+// Every key is read and written here, as UTF-8, so Russian names survive any system locale.
+QVariant Settings::value(const QString &key, const QVariant &byDefault) const
+{
+    QSettings s(m_path, QSettings::IniFormat);
+    s.setIniCodec("UTF-8");
+    return s.value(key, byDefault);
+}
+
+void Settings::setValue(const QString &key, const QVariant &value)
+{
+    QSettings s(m_path, QSettings::IniFormat);
+    s.setIniCodec("UTF-8");
+    s.setValue(key, value);
+    s.sync();
+}
+
 int Settings::month() const
 {
-    return QSettings(m_path, QSettings::IniFormat).value(QStringLiteral("tper"), 0).toInt();
+    return value(QStringLiteral("tper"), 0).toInt();
 }
 
 void Settings::setMonth(int month)
 {
-    QSettings s(m_path, QSettings::IniFormat);
-    s.setValue(QStringLiteral("tper"), month);
-    s.sync();
+    setValue(QStringLiteral("tper"), month);
 }
 
 int Settings::year() const
 {
-    return QSettings(m_path, QSettings::IniFormat).value(QStringLiteral("y"), 0).toInt();
+    return value(QStringLiteral("y"), 0).toInt();
 }
 
 void Settings::setYear(const QString &yearText)
 {
-    QSettings s(m_path, QSettings::IniFormat);
-    s.setValue(QStringLiteral("y"), yearText);
-    s.sync();
+    setValue(QStringLiteral("y"), yearText);
 }
 
 QString Settings::spreadsheetCommand() const
 {
-    return QSettings(m_path, QSettings::IniFormat)
-        .value(QStringLiteral("reportKeli"), QStringLiteral("EXCEL"))
-        .toString();
+    return value(QStringLiteral("reportKeli"), QStringLiteral("EXCEL")).toString();
 }
 
 double Settings::networkRelease(int i) const
 {
-    const QString key = QStringLiteral("otp%1").arg(i);
-    return toReal(QSettings(m_path, QSettings::IniFormat).value(key).toString().trimmed());
+    return toReal(value(QStringLiteral("otp%1").arg(i)).toString().trimmed());
 }
 
 void Settings::setNetworkRelease(int i, const QString &text)
 {
-    QSettings s(m_path, QSettings::IniFormat);
-    s.setValue(QStringLiteral("otp%1").arg(i), text);
-    s.sync();
+    setValue(QStringLiteral("otp%1").arg(i), text);
+}
+
+QString Settings::correctionFactor(int t) const
+{
+    const QString text = value(QStringLiteral("correction%1").arg(t)).toString().trimmed();
+    bool ok = false;
+    const double factor = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    if (!ok || fieldValue(factor, correctionFactorField) != factor)
+        return correctionFactorText(1);
+    return correctionFactorText(factor);
+}
+
+QString Settings::organisation() const
+{
+    return value(QStringLiteral("org"), com::organisationName).toString();
+}
+
+QString Settings::preparedBy() const
+{
+    return value(QStringLiteral("preparedBy")).toString();
+}
+
+QString Settings::checkedBy() const
+{
+    return value(QStringLiteral("checkedBy")).toString();
+}
+
+void Settings::setText(const QString &key, const QString &text)
+{
+    setValue(key, text);
+}
+
+QString Settings::lastFolder() const
+{
+    return value(QStringLiteral("folder")).toString();
+}
+
+void Settings::setLastFolder(const QString &folder)
+{
+    setValue(QStringLiteral("folder"), folder);
 }
 
 QString zapToTochka(const QString &text)

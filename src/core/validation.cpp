@@ -122,7 +122,7 @@ public:
         groupStr(i + 1, r.intakeCount, r.externalCount, table, number);
     }
 
-    // False when the row has Kз = 0 and the walk must end.
+    // False when the row has Кз = 0 and the walk must end.
     bool run(QString *fillFactorMessage);
 
 private:
@@ -158,9 +158,9 @@ bool RowCheck::run(QString *fillFactorMessage)
         error(QStringLiteral("Номер месяца"), ds.verificationDate[i],
               QStringLiteral("Номер месяца не  д.быть больше 12"));
     if (fill < 0.1 || fill > 1.0)
-        error(QStringLiteral("Кз"), fill, QStringLiteral("Кз д.быть в прелах от 0.1 до 1.0"));
+        error(QStringLiteral("Кз"), fill, QStringLiteral("Кз д.быть в пределах от 0.1 до 1.0"));
     if (fill == 0) {
-        *fillFactorMessage = QStringLiteral("КЗ равно  0 в строkе ") + QString::number(i + 2)
+        *fillFactorMessage = QStringLiteral("КЗ равно  0 в строке ") + QString::number(i + 2)
                              + QStringLiteral(" группы ") + QString::number(table)
                              + QStringLiteral(" - ") + QString::number(number);
         return false;
@@ -191,7 +191,7 @@ void RowCheck::directlyConnected()
         error(QStringLiteral("Число счетчиков"), 0,
               QStringLiteral("Число однофазных счетчиков равно 0 "));
     if (r.rowYearsSinceVerification[i] > 16)
-        warning(QStringLiteral("Cрок поверки 1-фазных сч."), ds.verificationDate[i],
+        warning(QStringLiteral("Срок поверки 1-фазных сч."), ds.verificationDate[i],
                 QStringLiteral("Срок поверки  д.быть менее 16 лет"));
     if (!isDirectMeterClass(ds.meterClass[i]))
         warning(QStringLiteral("Класс точности однофазных счетчиков не соответствует стандартной шкале"),
@@ -223,7 +223,7 @@ void RowCheck::transformerConnected()
               QStringLiteral("Iном. ТТ должен соответствовать стандартной шкале"));
     if (wholePart(ratedVoltage) > 1 && vtClass == 0)
         error(QStringLiteral("ТН, Inom"), ratedVoltage,
-              QStringLiteral("Если нет ТН, unomТТ должно быть меньше 1000 В"));
+              QStringLiteral("Если нет ТН, Uном ТТ должно быть меньше 1000 В"));
     // Without a positive meter count or rated current the load factor has no value.
     if (meters <= 0)
         error(QStringLiteral("Число счетчиков"), ds.meterCount[i],
@@ -246,18 +246,18 @@ void RowCheck::transformerConnected()
               QStringLiteral("Коэффициент максимальной токовой загрузки ТТ д.быть меньше 1.25. Уменьшите энергию ТУ."));
     if (!isCtRatedCurrent(ratedCurrent))
         warning(QStringLiteral("Iном не соответствует стандартной шкале"), ratedCurrent,
-                QStringLiteral("Iном необходимо привести в сооветствие"));
+                QStringLiteral("Iном необходимо привести в соответствие"));
     if (vtClass == 0) {
         const double kV = wholePart(ratedVoltage) != 0 ? wholePart(ratedVoltage) : 10.0;
         const double amperes = ratedCurrent != 0 ? ratedCurrent : 100.0;
         if (std::fabs(safeDivide(1000.0 * energy, meters))
             > kV * 51.96152422706631 * amperes * workingDays * fill)
-            warning(QStringLiteral("Энергия  3-х фазных счетчиков без ТН в сетях 0.4кв превышает  1000 кВт/день"),
+            warning(QStringLiteral("Энергия  3-х фазных счетчиков без ТН в сетях 0.4 кВ превышает  1000 кВт.ч/день"),
                     energy, QStringLiteral("Необходимо уменьшить потребление энергии"));
     }
     if (hasLoad && load < 0.05)
         warning(QStringLiteral("Коэффициент максимальной токовой загрузки ТТ"), beta,
-                QStringLiteral("Коэффициент максимальной токовой загрузки ТТ д.быть больше 0.05.Увеличте энергию ТУ."));
+                QStringLiteral("Коэффициент максимальной токовой загрузки ТТ д.быть больше 0.05.Увеличьте энергию ТУ."));
 
     const double loss = ctLoss(ds.ctClass[i], ratedVoltage, ratedCurrent, workingDays, meters, beta, fill);
     r.rowCtLoss[i] = loss;

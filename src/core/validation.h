@@ -30,8 +30,8 @@ void addArrMesErr(QVector<StopListEntry> &stopList, int fileRow, int table, int 
                   const QString &message, const QString &kind);
 
 // Load factor β of a CT-connected row (2 decimals): |W|·1000 / (Iном·√3·Uном·hours·N) ·
-// √(1 + tg²φ) · (2Kз + 1) / (3Kз); energy in thousand kWh, hours = 24·(D − Doff).
-// 0 when it has no value (N, Iном, Uном or hours not positive, or Kз = 0).
+// √(1 + tg²φ) · (2Кз + 1) / (3Кз); energy in thousand kWh, hours = 24·(D − Doff).
+// 0 when it has no value (N, Iном, Uном or hours not positive, or Кз = 0).
 double ctLoadFactor(double energy, int ratedCurrent, double ratedVoltage, int hours, double meters,
                     double tanPhi, double fillFactor);
 
@@ -41,7 +41,7 @@ double ctLoss(double ctClass, double ratedVoltage, int ratedCurrent, int working
 
 struct WalkResult
 {
-    bool fillFactorZero = false; // the walk ended at a row with Kз = 0
+    bool fillFactorZero = false; // the walk ended at a row with Кз = 0
     QString message;             // the message box text for that row
 };
 

@@ -8,8 +8,10 @@
 #include "core/helpers.h"
 #include "core/settings.h"
 #include "core/sourceworkbook.h"
+#include "core/workbookname.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QShortcut>
 
 namespace {
@@ -199,9 +201,13 @@ bool FVid::saveWithoutClosing()
 
 bool FVid::saveToChosenFile()
 {
-    // Proposed: the workbook's own file; for a new dataset its name in the working folder.
-    const QString proposed = ownFile.isEmpty() ? QDir::current().filePath(ds.workbookPath) : ownFile;
-    const QString chosen = prompts.anyFileName(this, QString(), proposed, QStringLiteral("*.xlsx"));
+    // Proposed: the workbook's own file; for a new dataset the object's name in the folder of the
+    // last source workbook.
+    const QString proposed = ownFile.isEmpty()
+                                 ? keli::proposedWorkbookPath(keli::sourceFolder(keli::Settings()), ui->leNob->text())
+                                 : ownFile;
+    const QString chosen = prompts.anyFileName(this, QStringLiteral("Сохранить исходный файл"), proposed,
+                                               QStringLiteral("Исходные файлы (*.xlsx)"));
     if (chosen.isEmpty())
         return false;
     return saveTo(keli::withXlsxSuffix(chosen));
@@ -226,5 +232,6 @@ bool FVid::saveTo(const QString &path)
     const auto releases = releaseFields();
     for (int i = 0; i < 4; ++i)
         settings.setNetworkRelease(i + 1, zapToTochka(releases[i]->text()));
+    settings.setLastFolder(QFileInfo(path).absolutePath());
     return true;
 }

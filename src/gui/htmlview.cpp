@@ -125,17 +125,14 @@ void HtmlView::OnPrintPreviewClick(bool)
 {
     if (!m_document)
         return;
-    auto *printed = new QTextDocument();
-    printed->setHtml(ui->textEdit->toHtml());
-    // On paper as on the screen: A4 in the orientation that prints the page larger (landscape for
-    // the wide table of Report No. 1), headings repeated, pages numbered.
+    // What the text area shows now, on A4 in the orientation its tables need (landscape for the
+    // wide table of Report No. 1), rows whole, headings repeated, pages numbered.
+    const keli::PrintDoc printed = keli::parsePrintDoc(ui->textEdit->toHtml());
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(keli::reportPageLayout(*printed));
-    auto *preview = new QPrintPreviewDialog(&printer);
+    printer.setPageLayout(keli::reportPageLayout(printed, &printer));
+    QPrintPreviewDialog preview(&printer);
     const QString footer = keli::reportFooter(m_objectName, windowTitle());
-    connect(preview, &QPrintPreviewDialog::paintRequested, printed,
-            [printed, footer](QPrinter *p) { keli::printReportPage(*printed, p, footer); });
-    preview->exec();
-    delete preview;
-    delete printed;
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [&printed, footer](QPrinter *p) { keli::printReportPage(printed, p, footer); });
+    preview.exec();
 }

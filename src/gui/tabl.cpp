@@ -27,7 +27,7 @@ const QStringList &headerTexts()
 {
     static const QStringList texts = {
         QStringLiteral("Наименование ТУ"), QStringLiteral("Вид "), QStringLiteral("Кол.\nсчетчиков"),
-        QStringLiteral("Тип"), QStringLiteral("W,\nтыс.кВт"), QStringLiteral("КЗ"),
+        QStringLiteral("Тип"), QStringLiteral("W,\nтыс.кВт.ч"), QStringLiteral("КЗ"),
         QStringLiteral("tg фи"), QStringLiteral("Откл.\nдн."), QStringLiteral("Кл.ТТ"),
         QStringLiteral("Кл.ТН"), QStringLiteral("Кл.Сч."), QStringLiteral("Дата\nповерки"),
         QStringLiteral("Uтт"), QStringLiteral("Iном.ТТ"), QStringLiteral("dUтн "), QStringLiteral("Uотч")};

@@ -1,179 +1,142 @@
 #include "print/reportprint.h"
 
-#include <QAbstractTextDocumentLayout>
+#include "print/printlayout.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
+#include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextFrame>
-#include <QTextTable>
 
-#include <memory>
+#include <algorithm>
 
 namespace keli {
 
 namespace {
 
-const QString printFontFamily = QStringLiteral("Liberation Sans");
+const qreal leftMarginMm = 20; // room to file the sheet
 const qreal marginMm = 10;
-const qreal footerPt = 8;      // font size of the page footer
-const int maxHeadingRows = 3;  // a table's heading never takes more rows than this
-// Paper shows the page as the screen does, a little smaller: laid out this much wider than the
-// paper, so that tables keep the proportions they have on the screen (11-pt text prints at 9.4 pt).
-const qreal paperToScreen = 0.85;
-
-// The first row of a table that is not a heading row (all of its own non-empty cells set in bold,
-// as the page's <th> cells are); table headings repeat on every page up to that row.
-int headingRowCount(QTextTable *table)
-{
-    const int rows = table->rows();
-    int row = 0;
-    for (; row < rows - 1 && row < maxHeadingRows; ++row) {
-        bool heading = false;
-        for (int col = 0; col < table->columns(); ++col) {
-            const QTextTableCell cell = table->cellAt(row, col);
-            if (!cell.isValid() || cell.row() != row || cell.column() != col)
-                continue; // covered by a cell spanning from an earlier row or column
-            if (cell.firstPosition() == cell.lastPosition())
-                continue; // an empty cell that only fills the row up
-            QTextCursor first = cell.firstCursorPosition();
-            first.movePosition(QTextCursor::NextCharacter); // charFormat() is the character's before
-            if (first.charFormat().fontWeight() < QFont::DemiBold) // <th>, also as serialised by toHtml()
-                return row;
-            heading = true;
-        }
-        if (!heading)
-            return row;
-    }
-    return row;
-}
-
-// True when no line of the block (lines end at <br>) has a blank inside: a number, a code, a
-// heading of one word per line.
-bool oneWordPerLine(const QTextBlock &block)
-{
-    const QStringList lines = block.text().split(QChar::LineSeparator);
-    for (const QString &line : lines)
-        if (line.trimmed().contains(QLatin1Char(' ')))
-            return false;
-    return true;
-}
-
-// A cell of one word per line is never broken inside a word: the line breaker would split "0.17"
-// after the point, or "п/п" after the slash, when the column is narrow. Other cells wrap at blanks.
-void keepWordsWhole(QTextTable *table)
-{
-    for (int row = 0; row < table->rows(); ++row) {
-        for (int col = 0; col < table->columns(); ++col) {
-            const QTextTableCell cell = table->cellAt(row, col);
-            if (cell.row() != row || cell.column() != col)
-                continue;
-            for (QTextFrame::iterator it = cell.begin(); !it.atEnd(); ++it) {
-                const QTextBlock block = it.currentBlock();
-                if (!block.isValid() || !oneWordPerLine(block))
-                    continue;
-                QTextBlockFormat format = block.blockFormat();
-                format.setNonBreakableLines(true);
-                QTextCursor(block).setBlockFormat(format);
-            }
-        }
-    }
-}
-
-// Prepares every table for paper: whole words, headings repeated on every page.
-void prepareTables(QTextDocument *doc)
-{
-    for (QTextFrame *frame : doc->rootFrame()->childFrames()) {
-        auto *table = qobject_cast<QTextTable *>(frame);
-        if (!table)
-            continue;
-        keepWordsWhole(table);
-        QTextTableFormat format = table->format();
-        format.setHeaderRowCount(headingRowCount(table));
-        table->setFormat(format);
-    }
-}
-
-// A copy of the page for paper, laid out for device: words are never
-// broken inside (a cell too narrow for its number widens its column instead), headings repeat.
-std::unique_ptr<QTextDocument> paperCopy(const QTextDocument &page, QPaintDevice *device)
-{
-    std::unique_ptr<QTextDocument> doc(page.clone());
-    // One font on paper whatever the screen's: the viewer's page carries the desktop's family.
-    QFont font = doc->defaultFont();
-    font.setFamily(printFontFamily);
-    doc->setDefaultFont(font);
-    QTextCharFormat family;
-    family.setFontFamily(printFontFamily);
-    QTextCursor all(doc.get());
-    all.select(QTextCursor::Document);
-    all.mergeCharFormat(family);
-    QTextOption option = doc->defaultTextOption();
-    option.setWrapMode(QTextOption::WordWrap);
-    doc->setDefaultTextOption(option);
-    prepareTables(doc.get());
-    doc->documentLayout()->setPaintDevice(device);
-    return doc;
-}
-
-// The width the laid-out page takes: its text width, or more where a table is wider (text
-// outside tables wraps within the text width).
-qreal usedWidth(QTextDocument *doc)
-{
-    qreal width = doc->textWidth();
-    QAbstractTextDocumentLayout *layout = doc->documentLayout();
-    for (QTextFrame *frame : doc->rootFrame()->childFrames())
-        width = qMax(width, layout->frameBoundingRect(frame).right());
-    return width;
-}
-
-// Lays the page out for a paper width of width units; returns the scale from the layout to the
-// paper (paperToScreen, or less where a table is wider than the layout).
-qreal layOutForWidth(QTextDocument *doc, qreal width)
-{
-    const qreal layoutWidth = width / paperToScreen;
-    doc->setPageSize(QSizeF(layoutWidth, 1e9));
-    return paperToScreen * qMin<qreal>(1, layoutWidth / usedWidth(doc));
-}
+const qreal footerPt = 8;
+const qreal rulePt = 0.5;      // table lines
 
 QPageLayout a4Layout(QPageLayout::Orientation orientation)
 {
     return QPageLayout(QPageSize(QPageSize::A4), orientation,
-                       QMarginsF(marginMm, marginMm, marginMm, marginMm), QPageLayout::Millimeter);
+                       QMarginsF(leftMarginMm, marginMm, marginMm, marginMm), QPageLayout::Millimeter);
 }
 
-// Paint width of an A4 sheet with our margins, in pixels at dpi.
-qreal a4PaintWidth(QPageLayout::Orientation orientation, qreal dpi)
+QFont footerFont()
 {
-    return a4Layout(orientation).paintRect(QPageLayout::Inch).width() * dpi;
+    QFont f = printFonts().body;
+    f.setPointSizeF(footerPt);
+    return f;
+}
+
+class PagePainter
+{
+public:
+    PagePainter(QPainter &painter, const PrintLayout &layout, qreal width)
+        : m_painter(painter), m_layout(layout), m_width(width)
+    {
+    }
+
+    void draw(const PlacedUnit &placed)
+    {
+        const PrintUnit &unit = m_layout.units[placed.unit];
+        const PrintBlock &block = m_layout.doc.blocks[unit.block];
+        if (block.kind == PrintBlock::Table)
+            drawRows(block.table, unit.firstRow, unit.endRow, placed.y);
+        else
+            drawBlock(unit.block, placed.y);
+    }
+
+private:
+    void drawBlock(int b, qreal y)
+    {
+        const PrintBlock &block = m_layout.doc.blocks[b];
+        const QFont &font = block.kind == PrintBlock::Paragraph ? m_layout.fonts.body
+                            : block.level == 1                  ? m_layout.fonts.heading1
+                                                                : m_layout.fonts.heading2;
+        m_painter.setFont(font);
+        const QFontMetricsF metrics(font, m_painter.device());
+        y += (b > 0 ? m_layout.lineGap : 0) + metrics.ascent();
+        for (const QString &line : m_layout.blockLines[b]) {
+            const qreal x = block.kind == PrintBlock::Heading ? (m_width - metrics.horizontalAdvance(line)) / 2 : 0;
+            m_painter.drawText(QPointF(x, y), line);
+            y += metrics.lineSpacing();
+        }
+    }
+
+    void drawRows(int t, int firstRow, int endRow, qreal y)
+    {
+        const PrintTable &table = m_layout.doc.tables[t];
+        const LaidTable &laid = m_layout.tables[t];
+        m_painter.save();
+        m_painter.translate(laid.x, y);
+        m_painter.scale(laid.scale, laid.scale);
+        m_painter.translate(0, -laid.rowY[firstRow]);
+        QPen pen(Qt::black);
+        pen.setWidthF(rulePt * m_painter.device()->logicalDpiY() / 72.0);
+        m_painter.setPen(pen);
+        // Cells are in the order of their rows.
+        const auto from = std::lower_bound(table.cells.begin(), table.cells.end(), firstRow,
+                                           [](const PrintCell &c, int row) { return c.row < row; });
+        for (auto it = from; it != table.cells.end() && it->row < endRow; ++it) {
+            const PrintCell &cell = *it;
+            const int last = qMin(cell.row + cell.rowSpan, table.rows);
+            const QRectF rect(laid.columnX[cell.column], laid.rowY[cell.row],
+                              laid.columnX[cell.column + cell.columnSpan] - laid.columnX[cell.column],
+                              laid.rowY[last] - laid.rowY[cell.row]);
+            m_painter.drawRect(rect);
+            drawCellText(cell, laid.cellLines[int(it - table.cells.begin())], rect);
+        }
+        m_painter.restore();
+    }
+
+    void drawCellText(const PrintCell &cell, const QStringList &lines, const QRectF &rect)
+    {
+        if (lines.isEmpty())
+            return;
+        const QFont &font = cell.bold ? m_layout.fonts.bold : m_layout.fonts.body;
+        m_painter.setFont(font);
+        const QFontMetricsF metrics(font, m_painter.device());
+        qreal y = rect.top() + (rect.height() - lines.size() * metrics.lineSpacing()) / 2 + metrics.ascent();
+        for (const QString &line : lines) {
+            // Heading cells centred, the others from the left as on the screen.
+            const qreal x = cell.bold ? rect.left() + (rect.width() - metrics.horizontalAdvance(line)) / 2
+                                      : rect.left() + m_layout.padding;
+            m_painter.drawText(QPointF(x, y), line);
+            y += metrics.lineSpacing();
+        }
+    }
+
+    QPainter &m_painter;
+    const PrintLayout &m_layout;
+    qreal m_width;
+};
+
+void drawFooter(QPainter &painter, const QRectF &paint, qreal footerHeight, const QString &footer, int page,
+                int pages)
+{
+    const QFont font = footerFont();
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, painter.device());
+    const QString label = QStringLiteral("Страница %1 из %2").arg(page).arg(pages);
+    const qreal baseline = paint.height() - footerHeight / 2 + metrics.ascent() / 2;
+    painter.drawText(QPointF(0, baseline), fitFooter(footer, label, metrics, paint.width()));
+    painter.drawText(QPointF(paint.width() - metrics.horizontalAdvance(label), baseline), label);
 }
 
 } // namespace
 
-QPageLayout::Orientation reportOrientation(const QTextDocument &page)
+QPageLayout reportPageLayout(const PrintDoc &page, QPaintDevice *device)
 {
-    // Laid out at a fixed resolution, so that the choice does not depend on the screen.
-    const qreal dpi = 96;
-    QImage device(1, 1, QImage::Format_RGB32);
-    device.setDotsPerMeterX(qRound(dpi / 0.0254));
-    device.setDotsPerMeterY(qRound(dpi / 0.0254));
-    const std::unique_ptr<QTextDocument> doc = paperCopy(page, &device);
-    const qreal portrait = layOutForWidth(doc.get(), a4PaintWidth(QPageLayout::Portrait, dpi));
-    if (portrait >= paperToScreen)
-        return QPageLayout::Portrait;
-    const qreal landscape = layOutForWidth(doc.get(), a4PaintWidth(QPageLayout::Landscape, dpi));
-    return landscape > portrait ? QPageLayout::Landscape : QPageLayout::Portrait;
-}
-
-QPageLayout reportPageLayout(const QTextDocument &page)
-{
-    return a4Layout(reportOrientation(page));
+    const qreal portraitWidth = a4Layout(QPageLayout::Portrait).paintRect(QPageLayout::Inch).width()
+                                * device->logicalDpiX();
+    const PrintLayout layout(page, device, portraitWidth);
+    return a4Layout(layout.neededWidth > portraitWidth ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
 QString reportFooter(const QString &objectName, const QString &title)
@@ -181,51 +144,31 @@ QString reportFooter(const QString &objectName, const QString &title)
     return objectName.trimmed().isEmpty() ? title : objectName.trimmed() + QStringLiteral(" — ") + title;
 }
 
-int printReportPage(const QTextDocument &page, QPagedPaintDevice *device, const QString &footer)
+int printReportPage(const PrintDoc &page, QPagedPaintDevice *device, const QString &footer)
 {
-    const std::unique_ptr<QTextDocument> doc = paperCopy(page, device);
     const QRectF paint = device->pageLayout().paintRectPixels(device->logicalDpiX());
-    QFont footerFont(printFontFamily);
-    footerFont.setPointSizeF(footerPt);
-    const qreal footerHeight = QFontMetricsF(footerFont, device).height() * 2;
-    const qreal width = paint.width();
-    const qreal height = paint.height() - footerHeight;
-    if (width <= 0 || height <= 0)
+    const qreal footerHeight = QFontMetricsF(footerFont(), device).height() * 2;
+    if (paint.width() <= 0 || paint.height() <= footerHeight)
         return 0;
-
-    // A page whose tables are wider than the layout is scaled down to the paper as a whole.
-    const qreal scale = layOutForWidth(doc.get(), width);
-    const qreal pageHeight = height / scale;
-    doc->setPageSize(QSizeF(width / paperToScreen, pageHeight));
-    const int pages = doc->pageCount();
+    const PrintLayout layout(page, device, paint.width());
+    const PrintPages pages = paginate(layout.units, paint.height() - footerHeight);
 
     QPainter painter;
     if (!painter.begin(device))
         return 0;
-    for (int n = 0; n < pages; ++n) {
+    PagePainter pagePainter(painter, layout, paint.width());
+    for (int n = 0; n < pages.size(); ++n) {
         if (n > 0 && !device->newPage())
             return 0;
-        painter.save();
-        painter.scale(scale, scale);
-        const QRectF view(0, n * pageHeight, width / scale, pageHeight);
-        painter.translate(0, -view.top());
-        painter.setClipRect(view);
-        QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = view;
-        doc->documentLayout()->draw(&painter, context);
-        painter.restore();
-
-        painter.setFont(footerFont);
-        const QRectF line(0, paint.height() - footerHeight / 2, width, footerHeight / 2);
-        painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, footer);
-        painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter,
-                         QStringLiteral("Страница %1 из %2").arg(n + 1).arg(pages));
+        for (const PlacedUnit &placed : pages[n])
+            pagePainter.draw(placed);
+        drawFooter(painter, paint, footerHeight, footer, n + 1, pages.size());
     }
     painter.end();
-    return pages;
+    return pages.size();
 }
 
-bool writeReportPdf(const QTextDocument &page, const QString &path, const QString &footer, QString *error)
+bool writeReportPdf(const PrintDoc &page, const QString &path, const QString &footer, QString *error)
 {
     auto fail = [&](const QString &reason) {
         if (error)
@@ -240,7 +183,7 @@ bool writeReportPdf(const QTextDocument &page, const QString &path, const QStrin
         QPdfWriter writer(&file);
         writer.setCreator(QStringLiteral("КЕЛИ"));
         writer.setTitle(footer);
-        writer.setPageLayout(reportPageLayout(page));
+        writer.setPageLayout(reportPageLayout(page, &writer));
         if (printReportPage(page, &writer, footer) == 0)
             return fail(QStringLiteral("Страницу не удалось напечатать."));
     }

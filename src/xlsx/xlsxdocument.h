@@ -18,7 +18,7 @@ class DocumentPrivate;
 class Document
 {
 public:
-    // A new workbook with one empty sheet "Sheet1".
+    // A new workbook with one empty sheet "Лист1".
     Document();
     // Opens the package at name; isLoadPackage() tells whether it loaded. A name that does not
     // exist gives a new workbook that saves under that name (as the library we stand in for does).

@@ -1,0 +1,184 @@
+// Pages on paper: the page read from its HTML (the page file, and the viewer's content as the text
+// area serialises it), tables laid out, and which rows go on which page.
+#include "core/htmlpage.h"
+#include "print/printdoc.h"
+#include "print/printlayout.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QTextDocument>
+#include <QtTest>
+
+using namespace keli;
+
+namespace {
+
+// A two-table page: a heading of two rows (one cell spanning both), a section row, data rows, one
+// of them joined to the next by a cell spanning two rows.
+QString samplePage(int dataRows)
+{
+    QStringList rows1{QStringLiteral("<th rowspan=\"2\">№<br>пп</th><th colspan=\"2\">Класс</th>"
+                                     "<tr><th>ТТ</th><th width= \"70\">ТН</th>"),
+                      QStringLiteral("<tr><td> </td><td colspan=\"2\" > Поступление &amp; отпуск </td>")};
+    for (int k = 1; k <= dataRows; ++k)
+        rows1 << QStringLiteral("<tr><td>%1</td><td>Фидер %1 длинное название</td><td>0.5</td>").arg(k);
+    rows1 << QStringLiteral("<tr><td rowspan=\"2\">99</td><td>верх</td><td>1</td><tr><td>низ</td><td>2</td>");
+    return htmlBody2Lines({QStringLiteral("ОРГ"), QStringLiteral("Объект")}, QStringLiteral("Заголовок"),
+                          QStringLiteral("Вторая"), QStringLiteral("март 2024 года"), rows1,
+                          {QStringLiteral("<tr><td>a</td><td>b</td>")})
+        .join(QString());
+}
+
+QImage device()
+{
+    QImage image(1, 1, QImage::Format_RGB32);
+    image.setDotsPerMeterX(qRound(300 / 0.0254));
+    image.setDotsPerMeterY(qRound(300 / 0.0254));
+    return image;
+}
+
+// The rows [first, end) of table t placed on each page, and whether the page starts with a heading.
+QList<QList<int>> rowsByPage(const PrintLayout &layout, const PrintPages &pages, int t)
+{
+    QList<QList<int>> result;
+    for (const QVector<PlacedUnit> &page : pages) {
+        QList<int> rows;
+        for (const PlacedUnit &placed : page) {
+            const PrintUnit &u = layout.units[placed.unit];
+            if (layout.doc.blocks[u.block].table == t)
+                for (int r = u.firstRow; r < u.endRow; ++r)
+                    rows << r;
+        }
+        result << rows;
+    }
+    return result;
+}
+
+} // namespace
+
+class TestPrint : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pageReadAsPrinted();
+    void rowsWholeHeadingsRepeated();
+    void widthsAndFooter();
+};
+
+void TestPrint::pageReadAsPrinted()
+{
+    const QString html = samplePage(2);
+    QTextDocument shown;
+    shown.setHtml(html);
+    // The page file and the text area's serialisation of it read the same.
+    for (const QString &source : {html, shown.toHtml()}) {
+        const PrintDoc doc = parsePrintDoc(source);
+        QCOMPARE(doc.tables.size(), 2);
+        const PrintTable &t = doc.tables[0];
+        QCOMPARE(t.rows, 7);
+        QCOMPARE(t.columns, 3);
+        QCOMPARE(t.headingRows, 2);
+        QCOMPARE(t.cells[0].lines, (QStringList{QStringLiteral("№"), QStringLiteral("пп")}));
+        QCOMPARE(t.cells[0].rowSpan, 2);
+        QVERIFY(t.cells[0].bold);
+        // "ТТ" goes under "Класс", beside the cell spanning from the row above.
+        QCOMPARE(t.cells[2].column, 1);
+        QCOMPARE(t.cells[3].column, 2);
+        QCOMPARE(t.cells[5].lines, QStringList{QStringLiteral("Поступление & отпуск")});
+        QVERIFY(!t.cells[5].bold);
+        QCOMPARE(t.cells.last().row, 6);
+        QCOMPARE(t.cells.last().column, 2);
+        QStringList headings;
+        for (const PrintBlock &b : doc.blocks)
+            if (b.kind == PrintBlock::Heading)
+                headings << b.lines.join(QLatin1Char('|'));
+        QCOMPARE(headings.last(), QStringLiteral("Вторая")); // the caption heads the second table
+        QCOMPARE(doc.blocks.last().kind, PrintBlock::Table);
+        QVERIFY(headings.contains(QStringLiteral("Расчетный период: март 2024 года")));
+        QCOMPARE(doc.tables[0].widthPercent, 102);
+    }
+}
+
+void TestPrint::rowsWholeHeadingsRepeated()
+{
+    QImage image = device();
+    const PrintDoc doc = parsePrintDoc(samplePage(40));
+    const PrintLayout layout(doc, &image, 2000);
+    const qreal rowHeight = layout.units.last().height / 2;
+    // Page heights that break the table at different rows.
+    for (const qreal rowsPerPage : {9.5, 11.5, 12.5, 13.5, 14.5, 16.5}) {
+        const qreal pageHeight = rowHeight * rowsPerPage;
+        const PrintPages pages = paginate(layout.units, pageHeight);
+        const QList<QList<int>> rows = rowsByPage(layout, pages, 0);
+        QVERIFY(rows.size() >= 4);
+        QList<int> all;
+        for (int p = 0; p < rows.size(); ++p) {
+            if (rows[p].isEmpty())
+                continue;
+            // Every page the table continues on starts with its two heading rows.
+            QCOMPARE(rows[p].mid(0, 2), (QList<int>{0, 1}));
+            all << (all.isEmpty() ? rows[p] : rows[p].mid(2));
+            QVERIFY2(rows[p].last() != 2, "the section row is never last on a page");
+            // Rows 43 and 44 share a cell: never apart.
+            QCOMPARE(rows[p].contains(43), rows[p].contains(44));
+        }
+        QList<int> expected;
+        for (int r = 0; r < 45; ++r)
+            expected << r;
+        QCOMPARE(all, expected); // each row once, in order
+        // A page holds what fits, no more.
+        for (const QVector<PlacedUnit> &page : pages)
+            QVERIFY(page.last().y + layout.units[page.last().unit].height <= pageHeight + 0.01);
+    }
+
+    // Headings keep with what they head; a unit taller than a page gets one of its own.
+    QVector<PrintUnit> units(4);
+    units[0].height = 3;
+    units[1].height = 2;
+    units[1].keepWithNext = true;
+    units[2].height = 4;
+    units[3].height = 20;
+    const PrintPages kept = paginate(units, 8);
+    QCOMPARE(kept.size(), 3);
+    QCOMPARE(kept[0].size(), 1);
+    QCOMPARE(kept[1][0].unit, 1);
+    QCOMPARE(kept[1][1].y, 2.0);
+    QCOMPARE(kept[2][0].unit, 3);
+}
+
+void TestPrint::widthsAndFooter()
+{
+    QImage image = device();
+    const PrintFonts fonts = printFonts();
+    const QFontMetricsF metrics(fonts.body, &image);
+    // Text wraps at blanks; a word wider than the line stays whole.
+    const QStringList wrapped = wrapText(QStringLiteral("Отпуск в сеть 12345.678"), metrics,
+                                         metrics.horizontalAdvance(QStringLiteral("Отпуск в")));
+    QCOMPARE(wrapped, (QStringList{QStringLiteral("Отпуск в"), QStringLiteral("сеть"), QStringLiteral("12345.678")}));
+
+    // A table wider than the paper is scaled down whole; one that fits is not, and fills its share.
+    const QString wide = QStringLiteral("<table width='50%'><tr>") + QStringLiteral("<td>12345.678</td>").repeated(30)
+                         + QStringLiteral("</table><table width='50%'><tr><td>1</td><td>2 3</td></table>");
+    const PrintDoc doc = parsePrintDoc(wide);
+    const PrintLayout layout(doc, &image, 1000);
+    QVERIFY(layout.neededWidth > 1000);
+    QVERIFY(layout.tables[0].scale < 1);
+    QVERIFY(qAbs(layout.tables[0].columnX.last() * layout.tables[0].scale - 1000) < 0.5);
+    QCOMPARE(layout.tables[1].scale, 1.0);
+    QVERIFY(qAbs(layout.tables[1].columnX.last() - 500) < 0.5);
+    QVERIFY(qAbs(layout.tables[1].x - 250) < 0.5);
+
+    // A long object name is elided clear of the page number; a short one is printed whole.
+    const QString label = QStringLiteral("Страница 12 из 12");
+    const qreal width = metrics.horizontalAdvance(QLatin1Char('x')) * 120;
+    const QString name = QStringLiteral("ПС 110/10 кВ ") + QStringLiteral("Очень длинное название ").repeated(4)
+                         + QStringLiteral("— Параметры системы учета электроэнергии");
+    const QString left = fitFooter(name, label, metrics, width);
+    QVERIFY(left != name && left.startsWith(QStringLiteral("ПС 110/10")));
+    QVERIFY(metrics.horizontalAdvance(left) + metrics.horizontalAdvance(label) < width);
+    QCOMPARE(fitFooter(QStringLiteral("ПС 1"), label, metrics, width), QStringLiteral("ПС 1"));
+}
+
+QTEST_MAIN(TestPrint)
+#include "tst_print.moc"

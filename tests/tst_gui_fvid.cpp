@@ -395,7 +395,7 @@ private slots:
             QTest::keyClick(&d, Qt::Key_S, Qt::ControlModifier);
             keli::Dataset saved;
             saved.workbookPath = workPath("book.xlsx");
-            keli::readXLSwriteDB(saved, false);
+            keli::readXLSwriteDB(saved);
             return saved.objectName;
         };
         QCOMPARE(saveAs(QStringLiteral("Первое")), QStringLiteral("Первое"));

@@ -77,13 +77,13 @@ QJsonObject runJson(const char *code, const QStringList &args)
     return QJsonDocument::fromJson(out.toUtf8()).object();
 }
 
-Dataset loaded(const QString &path, bool rewrite = false)
+Dataset loaded(const QString &path)
 {
     Dataset ds;
     ds.calcMonth = 10;
     ds.calcYear = 2024;
     ds.workbookPath = path;
-    const WorkbookResult r = readXLSwriteDB(ds, rewrite);
+    const WorkbookResult r = readXLSwriteDB(ds);
     if (!r.ok)
         qWarning("%s", qPrintable(r.message));
     return ds;

@@ -11,11 +11,12 @@
 #include "core/report2.h"
 #include "core/reporterror.h"
 #include "core/reportfiles.h"
+#include "core/writefailure.h"
+#include "io/checkedwrite.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QThread>
 
@@ -23,6 +24,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 using namespace keli;
@@ -128,34 +130,39 @@ ObjectResult runObject(const BatchObject &object, const CliOptions &opt, const Q
     return result;
 }
 
-// The document {"objects": [...]} written entry by entry in the order of the objects, as they
-// are done: entries done early wait for the ones before them.
+// The document {"objects": [...]} gathered entry by entry in the order of the objects, as they
+// are done (entries done early wait for the ones before them), and written whole at the end.
 class JsonWriter
 {
 public:
-    explicit JsonWriter(const QString &path) : m_file(path) {}
-    bool open() { return m_file.open(QIODevice::WriteOnly) && put("{\"objects\": [\n"); }
+    explicit JsonWriter(const QString &path) : m_path(path) {}
+    // Whether the file can be written at all, before any object is calculated.
+    bool open()
+    {
+        const QFileInfo target(m_path);
+        if (target.isDir() || !QFileInfo(target.absolutePath()).isDir() || !QFileInfo(target.absolutePath()).isWritable()) {
+            m_error = writeFailureReason(m_path, QString());
+            return false;
+        }
+        m_text = "{\"objects\": [\n";
+        return true;
+    }
     void add(int index, QByteArray entry)
     {
         m_waiting.emplace(index, std::move(entry));
         for (auto it = m_waiting.begin(); it != m_waiting.end() && it->first == m_next; it = m_waiting.erase(it)) {
-            put(m_next ? ",\n" : "");
-            put(it->second.trimmed());
+            m_text += m_next ? ",\n" : "";
+            m_text += it->second.trimmed();
             ++m_next;
         }
     }
-    bool commit()
-    {
-        if (put("\n]}\n") && m_file.commit())
-            return true;
-        m_file.cancelWriting();
-        return false;
-    }
-    QString errorString() const { return m_file.errorString(); }
+    bool commit() { return writeFileChecked(m_path, m_text + "\n]}\n", &m_error); }
+    QString errorString() const { return m_error; }
 
 private:
-    bool put(const QByteArray &bytes) { return m_file.write(bytes) == bytes.size(); }
-    QSaveFile m_file;
+    QString m_path;
+    QByteArray m_text;
+    QString m_error;
     std::map<int, QByteArray> m_waiting;
     int m_next = 0;
 };
@@ -240,8 +247,21 @@ int runBatch(const CliOptions &opt, const QString &startDir)
     };
     const int jobs = qBound(1, opt.jobs > 0 ? opt.jobs : QThread::idealThreadCount(), count);
     std::vector<std::thread> threads;
-    for (int t = 1; t < jobs; ++t)
-        threads.emplace_back(work);
+    for (int t = 1; t < jobs; ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error &e) {
+            // The threads started, this one among them, take every object between them.
+            say(stderr, QStringLiteral("keli-calc: не удалось запустить поток (%1); объекты считают "
+                                       "запущенные потоки: %2 из %3")
+                            .arg(e.code() == std::errc::resource_unavailable_try_again
+                                     ? QStringLiteral("системе не хватает ресурсов")
+                                     : QStringLiteral("код ошибки %1").arg(e.code().value()))
+                            .arg(t)
+                            .arg(jobs));
+            break;
+        }
+    }
     work();
     for (std::thread &t : threads)
         t.join();
@@ -259,6 +279,7 @@ int runBatch(const CliOptions &opt, const QString &startDir)
         }
     }
 
+    markUncommonPeriods(rows);
     bool written = true;
     QString error;
     const QDir out(opt.outDir);

@@ -73,10 +73,8 @@ std::array<QDoubleSpinBox *, 4> FVid::releaseFields() const
 bool FVid::readXLSwriteDB()
 {
     // The loader leaves the period, the context, the releases and the report choices as they are,
-    // takes periodDays from the period and resets the correction factors to "1.00". A workbook
-    // another program has open is only read, not rewritten under it.
-    const bool heldElsewhere = !keli::openWorkbookWarning(ds.workbookPath).isEmpty();
-    const keli::WorkbookResult result = keli::readXLSwriteDB(ds, !heldElsewhere);
+    // takes periodDays from the period and resets the correction factors to "1.00".
+    const keli::WorkbookResult result = keli::readXLSwriteDB(ds);
     syncFromDataset();
     // The fields round to their decimals and limit to their ranges: keep the dataset equal to them.
     syncToDataset();

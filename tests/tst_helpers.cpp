@@ -142,13 +142,14 @@ private slots:
         QCOMPARE(again.year(), 2024);
         QCOMPARE(again.networkRelease(3), 12.5);
         QCOMPARE(again.organisation(), com::organisationName); // unset: the fixed name
-        // Russian texts as another editor writes them, UTF-8 whatever the locale, and as we write them.
-        QFile file(ini);
-        QVERIFY(file.open(QIODevice::Append) && file.write(QStringLiteral("checkedBy=Инженер И. И.\n").toUtf8()) > 0);
+        // Russian texts as another editor writes them: UTF-8 whatever the locale (a file this process
+        // has not opened yet, so that nothing is read from the settings cache).
+        QFile file(dir.filePath(QStringLiteral("edited.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly)
+                && file.write(QStringLiteral("[General]\norg=ООО «Сети»\ncheckedBy=Инженер И. И.\n").toUtf8()) > 0);
         file.close();
-        again.setText(QStringLiteral("org"), QStringLiteral("ООО «Сети»"));
-        QCOMPARE(Settings(ini).checkedBy(), QStringLiteral("Инженер И. И."));
-        QCOMPARE(Settings(ini).organisation(), QStringLiteral("ООО «Сети»"));
+        QCOMPARE(Settings(file.fileName()).organisation(), QStringLiteral("ООО «Сети»"));
+        QCOMPARE(Settings(file.fileName()).checkedBy(), QStringLiteral("Инженер И. И."));
     }
 
     void decimalPointForSettings()

@@ -137,7 +137,7 @@ int main(int argc, char **argv)
         fresh.workbookPath = source;
         fresh.calcMonth = 10;
         fresh.calcYear = 2024;
-        readXLSwriteDB(fresh, false);
+        readXLSwriteDB(fresh);
         ds = fresh;
     });
     CalcOutcome outcome;

@@ -539,7 +539,7 @@ void TestCalc::scalesInSinglePrecision()
     loaded.workbookPath = path;
     loaded.calcMonth = 1;
     loaded.calcYear = 2025;
-    QVERIFY(readXLSwriteDB(loaded, false).ok);
+    QVERIFY(readXLSwriteDB(loaded).ok);
     QCOMPARE(loaded.ctVoltage[1], 13.8);
     const CalcOutcome o = evaluate(loaded);
     QCOMPARE(messages(o), QStringList());

@@ -14,6 +14,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <csignal>
+
 using namespace keli;
 
 namespace {
@@ -164,6 +166,32 @@ QStringList csvFields(const QString &line)
     return fields;
 }
 
+// The lines of a summary CSV without its byte order mark, the heading first.
+QStringList csvLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).remove(QChar(0xFEFF)).split("\r\n", Qt::SkipEmptyParts);
+}
+
+// Starts keli-calc, sends it the signal once it has reported `objects` objects done on stderr,
+// and returns its exit code (-1 if it did not end by itself).
+int signalledRun(const QStringList &args, const QString &dir, int objects, int signal)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.setReadChannel(QProcess::StandardError);
+    p.start(keliCalc(), args);
+    QByteArray err;
+    while (err.count("\n[") + err.startsWith('[') < objects && p.waitForReadyRead(60000))
+        err += p.readAllStandardError();
+    ::kill(pid_t(p.processId()), signal);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return p.exitCode();
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -181,6 +209,9 @@ private slots:
     void reportsNoneAndNoStopList();
     void pdfPagesAsPrinted();
     void batchMatchesSingleRuns();
+    void batchInterruptedKeepsOnlyThisRun();
+    void batchWhenNoThreadStarts();
+    void jsonEscapesTexts();
 
 private:
     QTemporaryDir tmp;
@@ -425,7 +456,7 @@ void TestCli::saveKeepsEnergiesAsEntered()
     back.workbookPath = tmp.filePath(QStringLiteral("saved.xlsx")); // ".xlsx" appended
     back.calcMonth = 13;
     back.calcYear = 2024;
-    QVERIFY(readXLSwriteDB(back, false).ok);
+    QVERIFY(readXLSwriteDB(back).ok);
     QString difference;
     QVERIFY2(sameStoredContent(original, back, &difference), qPrintable(difference));
     QCOMPARE(back.energy, original.energy);
@@ -533,6 +564,12 @@ void TestCli::batchMatchesSingleRuns()
     QFile junk(root.filePath(QStringLiteral("src/junk.xlsx")));
     QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("PK not really") > 0);
     junk.close();
+    // Lock files, hidden files and the program's own workbooks are skipped; a name ending in "B"
+    // with no workbook it could back up is an object.
+    for (const QString &skipped : {QStringLiteral("~$lock.xlsx"), QStringLiteral(".hidden.xlsx"),
+                                   QStringLiteral("Otchet1.xlsx"), QStringLiteral("svodkaEmpty.xlsx")})
+        QVERIFY(QFile::copy(examples.filePath(books[0]), root.filePath(QStringLiteral("src/") + skipped)));
+    QVERIFY(!saveDataset(smallObject(), root.filePath(QStringLiteral("src/loneB.xlsx"))).isEmpty());
     Dataset blocked = smallObject();
     blocked.verificationDate[1] = 13.05;
     QVERIFY(!saveDataset(blocked, root.filePath(QStringLiteral("src/blocked.xlsx"))).isEmpty());
@@ -546,13 +583,19 @@ void TestCli::batchMatchesSingleRuns()
     QCOMPARE(r.exitCode, 1); // the unreadable and the blocked object
     QCOMPARE(run({QStringLiteral("--workdir"), workDir, QStringLiteral("--out"), QStringLiteral("out/all-good"),
                   QStringLiteral("src/outside.xlsx")}, root.path()).exitCode, 0);
+    // Every object calculated but the summary not written: not a success.
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("out/no-summary/Сводка.csv"))));
+    const Run noSummary = run({QStringLiteral("--workdir"), workDir, QStringLiteral("--out"),
+                               QStringLiteral("out/no-summary"), QStringLiteral("src/outside.xlsx")}, root.path());
+    QCOMPARE(noSummary.exitCode, 1);
+    QVERIFY2(noSummary.err.contains(QStringLiteral("Сводка.csv")), qPrintable(noSummary.err));
     QMap<QString, QByteArray> after = tree(tmp.path(), {root.filePath(QStringLiteral("out"))});
     QVERIFY(after.remove(root.filePath(QStringLiteral("all.json"))));
     QCOMPARE(after, before);
 
     // In name order, folders first as given, then the file given on its own.
     QStringList sources{QStringLiteral("src/blocked.xlsx"), QStringLiteral("src/junk.xlsx"),
-                        QStringLiteral("src/outside.xlsx")};
+                        QStringLiteral("src/loneB.xlsx"), QStringLiteral("src/outside.xlsx")};
     for (const QString &book : books)
         sources << QStringLiteral("src/") + book;
     sources.sort();
@@ -583,6 +626,10 @@ void TestCli::batchMatchesSingleRuns()
         QJsonObject single = readJson(json);
         single.insert("source", sources[k]);
         QCOMPARE(batch, single);
+        QCOMPARE(row.value(5).toInt(), single.value("errorCount").toInt());
+        QCOMPARE(row.value(6).toInt(), single.value("warningCount").toInt());
+        // The period most objects have (March 2024) stands plain, every other one is marked.
+        QCOMPARE(row.value(3).endsWith(QStringLiteral(" (иной период)")), !row.value(3).startsWith(QStringLiteral("март 2024")));
         if (outcome != QLatin1String("calculated")) {
             QVERIFY2(row.value(4).contains(QStringLiteral("критические ошибки")) && row.value(4).contains("Точка 2"),
                      qPrintable(row.value(4)));
@@ -590,15 +637,27 @@ void TestCli::batchMatchesSingleRuns()
             continue;
         }
         QCOMPARE(row.value(4), QStringLiteral("рассчитан"));
+        // Each figure is the JSON's rounded once: to 3 decimals, percents to 2.
+        const auto shows = [&](int column, double exact, int decimals) {
+            const QString field = row.value(column);
+            const bool ok = std::abs(csvNumber(field) - exact) <= 0.5 * std::pow(10.0, -decimals) + 1e-9
+                            && field.section(QLatin1Char(','), 1).size() <= decimals;
+            return ok ? true : (qWarning() << column << field << exact, false);
+        };
         for (int f = 0; f < figures.size(); ++f)
             if (!figures[f].isEmpty())
-                QVERIFY2(csvNumber(row.value(7 + f)) == single.value(figures[f]).toDouble(), // to the last bit
-                         qPrintable(figures[f] + ": " + row.value(7 + f)));
+                QVERIFY(shows(7 + f, single.value(figures[f]).toDouble(), f == 3 ? 2 : 3));
         const double imbalance = single.value("commercialLoss").toDouble();
         const bool inside = single.value("normativeWithLossesLower").toDouble() <= imbalance
                             && imbalance <= single.value("normativeWithLossesUpper").toDouble();
         QCOMPARE(row.value(13), inside ? QStringLiteral("да") : QStringLiteral("нет"));
-        QCOMPARE(row.value(13) == QStringLiteral("нет"), sources[k].endsWith(QLatin1String("outside.xlsx")));
+        // The larger of the two largest undermeterings, with its point.
+        const double intake = single.value("maxIntakeUndermetering").toDouble();
+        const double release = single.value("maxReleaseUndermetering").toDouble();
+        QCOMPARE(row.value(15), single.value(intake >= release ? "maxIntakePointName" : "maxReleasePointName").toString());
+        QVERIFY(shows(16, std::max(intake, release), 3));
+        QCOMPARE(row.value(13) == QStringLiteral("нет"),
+                 sources[k].endsWith(QLatin1String("outside.xlsx")) || sources[k].endsWith(QLatin1String("loneB.xlsx")));
     }
     // Each object's reports in its own folder; the second file of one name gets " (2)".
     const QDir out(root.filePath(QStringLiteral("out")));
@@ -652,6 +711,109 @@ void TestCli::batchMatchesSingleRuns()
         QVERIFY2(p.exitCode() == 0 && !log.contains(QStringLiteral("Error"), Qt::CaseInsensitive), qPrintable(log));
         QVERIFY2(QFile::exists(profile.filePath(QStringLiteral("csv/Сводка.csv"))), qPrintable(log));
     }
+}
+
+// A second run into the same DIR, over objects of which one became unreadable and with report 1
+// only, interrupted after its third object: every folder holds this run's files or none, the summary
+// lists every object with "прерван" on those not done, and the exit status names the signal.
+void TestCli::batchInterruptedKeepsOnlyThisRun()
+{
+    const QDir root(tmp.filePath(QStringLiteral("interrupt")));
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("src"))));
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    const QString example = examples.filePath(examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files).first());
+    Dataset formula = smallObject();
+    formula.objectName = QStringLiteral("=HYPERLINK(\"x\";\"y\")");
+    QVERIFY(!saveDataset(formula, root.filePath(QStringLiteral("src/a-formula.xlsx"))).isEmpty());
+    QVERIFY(QFile::copy(example, root.filePath(QStringLiteral("src/a-gone.xlsx"))));
+    const int count = 18;
+    for (int k = 1; k <= count - 2; ++k)
+        QVERIFY(QFile::copy(example, root.filePath(QStringLiteral("src/b%1.xlsx").arg(k, 2, 10, QLatin1Char('0')))));
+    const QStringList common = {QStringLiteral("--workdir"), workDir, QStringLiteral("--jobs"), QStringLiteral("1"),
+                                QStringLiteral("--json"), QStringLiteral("all.json"), QStringLiteral("--out"),
+                                QStringLiteral("out"), QStringLiteral("src")};
+    QCOMPARE(run(common, root.path()).exitCode, 0);
+    QFile gone(root.filePath(QStringLiteral("src/a-gone.xlsx")));
+    QVERIFY(gone.open(QIODevice::WriteOnly | QIODevice::Truncate) && gone.write("gone") == 4);
+    gone.close();
+
+    QCOMPARE(signalledRun(QStringList{QStringLiteral("--reports"), QStringLiteral("1")} + common, root.path(), 3, SIGINT),
+             130);
+    const QStringList csv = csvLines(root.filePath(QStringLiteral("out/Сводка.csv")));
+    const QJsonArray entries = readJson(root.filePath(QStringLiteral("all.json"))).value("objects").toArray();
+    QCOMPARE(csv.size(), count + 1);
+    QCOMPARE(entries.size(), count);
+    // A formula kept as text, the ";" and quotes of the name quoted.
+    QCOMPARE(csvFields(csv[1]).value(2), QStringLiteral("'") + formula.objectName);
+    QVERIFY(csv[1].contains(QStringLiteral(";\"'=HYPERLINK(\"\"x\"\";\"\"y\"\")\";")));
+    QVERIFY(csvFields(csv[2]).value(4).startsWith(QStringLiteral("не прочитан")));
+    int done = 0;
+    for (int k = 0; k < count; ++k) {
+        const QStringList row = csvFields(csv[k + 1]);
+        const QString outcome = entries.at(k).toObject().value("outcome").toString();
+        const QDir folder(root.filePath(QStringLiteral("out/") + QFileInfo(row.value(1)).completeBaseName()));
+        if (row.value(4) == QStringLiteral("прерван")) {
+            QCOMPARE(outcome, QStringLiteral("interrupted"));
+            QVERIFY2(!folder.exists(), qPrintable(folder.path())); // the last run's files are gone
+            continue;
+        }
+        QCOMPARE(done++, k); // nothing done after the first one interrupted
+        QVERIFY(outcome != QStringLiteral("interrupted"));
+        QCOMPARE(folder.exists(), k != 1); // the unreadable object keeps no old report files
+        if (k != 1)
+            QCOMPARE(folder.entryList({QStringLiteral("*.xlsx")}, QDir::Files), QStringList{QStringLiteral("Otchet1.xlsx")});
+    }
+    QVERIFY2(done >= 3 && done < count, qPrintable(QString::number(done)));
+
+    // SIGTERM alike, with its own status.
+    QCOMPARE(signalledRun(common, root.path(), 1, SIGTERM), 143);
+    QVERIFY(csvLines(root.filePath(QStringLiteral("out/Сводка.csv"))).last().endsWith(QStringLiteral(";прерван;;;;;;;;;;;;")));
+}
+
+// Threads that cannot get their stacks (an address space smaller than one stack): the batch says
+// so and calculates every object on the threads it has, instead of ending in std::terminate.
+void TestCli::batchWhenNoThreadStarts()
+{
+    const QString prlimit = QStandardPaths::findExecutable(QStringLiteral("prlimit"));
+    if (prlimit.isEmpty())
+        QSKIP("prlimit (util-linux) is needed to limit the address space");
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    QProcess p;
+    p.setWorkingDirectory(tmp.path());
+    p.start(prlimit, {QStringLiteral("--as=4294967296"), QStringLiteral("--stack=8589934592"), keliCalc(),
+                      QStringLiteral("--workdir"), workDir, QStringLiteral("--jobs"), QStringLiteral("3"),
+                      QStringLiteral("--out"), QStringLiteral("no-threads"), examples.path()});
+    QVERIFY(p.waitForFinished(120000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("не удалось запустить поток")), qPrintable(err));
+    const QStringList csv = csvLines(tmp.filePath(QStringLiteral("no-threads/Сводка.csv")));
+    QCOMPARE(csv.size(), examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files).size() + 1);
+    for (const QString &line : csv.mid(1))
+        QCOMPARE(csvFields(line).value(4), QStringLiteral("рассчитан"));
+}
+
+// Texts with quotes, backslashes and control characters come out of --json as they went in: a
+// file name as given (a name may hold any byte but "/"), point names as loaded.
+void TestCli::jsonEscapesTexts()
+{
+    Dataset ds = smallObject();
+    ds.name[0] = QStringLiteral("Ввод \"А\" \\ 1\t2\n3/ конец");
+    ds.name[2] = QStringLiteral("\\\""); // the own release: the largest release undermetering
+    const QString name = QStringLiteral("\"\\\t") + QChar(0x01) + QChar(0x1f) + QStringLiteral("\r.xlsx");
+    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("escape"))));
+    const QString source = saveDataset(ds, tmp.filePath(QStringLiteral("escape/") + name));
+    QVERIFY(!source.isEmpty());
+    Dataset loaded;
+    loaded.workbookPath = source;
+    QVERIFY(readXLSwriteDB(loaded, false).ok);
+    QVERIFY(loaded.name[0].contains(QLatin1Char('"')) && loaded.name[0].contains(QLatin1Char('\n')));
+    QCOMPARE(run({QStringLiteral("--workdir"), workDir, QStringLiteral("--json=escape.json"), QStringLiteral("--out"),
+                  QStringLiteral("escape-out"), QStringLiteral("escape/") + name}, tmp.path()).exitCode, 0);
+    const QJsonObject o = readJson(tmp.filePath(QStringLiteral("escape.json"))).value("objects").toArray().at(0).toObject();
+    QCOMPARE(o.value("source").toString(), QStringLiteral("escape/") + name);
+    QCOMPARE(o.value("maxIntakePointName").toString(), loaded.name[0]);
+    QCOMPARE(o.value("maxReleasePointName").toString(), loaded.name[2]);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -59,7 +59,7 @@ private:
         ds.workbookPath = source;
         ds.calcMonth = 3;
         ds.calcYear = 2024;
-        if (!keli::readXLSwriteDB(ds, false).ok)
+        if (!keli::readXLSwriteDB(ds).ok)
             qFatal("workbook not loaded");
         return ds;
     }
@@ -133,7 +133,7 @@ wb.save(sys.argv[1])
 
     void keliCalcCalculatesAsTheDialog()
     {
-        // keli-calc reads its own copy: the dialog rewrites the workbook it opens.
+        // keli-calc reads its own copy.
         const QString copy = work->filePath(QStringLiteral("copy.xlsx"));
         QFile::remove(copy);
         QVERIFY(QFile::copy(source, copy));

@@ -49,7 +49,8 @@ struct Answers
         p.anyFileName = [this](QWidget *parent, const QString &caption, const QString &dir, const QString &filter) {
             ++fileDialogs;
             proposed = dir;
-            if (!qobject_cast<FVid *>(parent) || !caption.isEmpty() || filter != "*.xlsx")
+            if (!qobject_cast<FVid *>(parent) || caption != QStringLiteral("Сохранить исходный файл")
+                || !filter.endsWith(QLatin1String("(*.xlsx)")))
                 return QString();
             return fileName;
         };
@@ -358,7 +359,7 @@ private slots:
             QTest::keyClick(&d, Qt::Key_S, Qt::ControlModifier);
             keli::Dataset saved;
             saved.workbookPath = workPath("book.xlsx");
-            keli::readXLSwriteDB(saved, false);
+            keli::readXLSwriteDB(saved);
             return saved.objectName;
         };
         QCOMPARE(saveAs(QStringLiteral("Первое")), QStringLiteral("Первое"));

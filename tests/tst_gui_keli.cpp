@@ -10,6 +10,7 @@
 #include "support/testutil.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,8 @@ namespace {
 struct Answers
 {
     QStringList openNames;     // returned by the open-file dialog, one per call
+    QStringList openFolders;   // where the open-file dialog started, one per call
+    QString proposed;          // the file the last save dialog proposed
     bool saveAnswer = false;   // answer to "Сохранить информацию ?"
     QString saveName;          // returned by the save file dialog
     QStringList informed;      // texts of the information boxes shown
@@ -47,12 +50,16 @@ struct Answers
             return saveAnswer ? keli::SaveAnswer::Save : keli::SaveAnswer::Discard;
         };
         p.askYesNo = [this](const QString &, const QString &text) { asked << text; return openHeld; };
-        p.openFileName = [this](QWidget *, const QString &caption, const QString &, const QString &filter) {
-            if (caption != QLatin1String("Open Dialog") || filter != QLatin1String("*.xlsx"))
+        p.openFileName = [this](QWidget *, const QString &caption, const QString &dir, const QString &filter) {
+            if (caption != QStringLiteral("Открыть исходный файл") || !filter.endsWith(QLatin1String("(*.xlsx)")))
                 return QString();
+            openFolders << dir;
             return openNames.isEmpty() ? QString() : openNames.takeFirst();
         };
-        p.anyFileName = [this](QWidget *, const QString &, const QString &, const QString &) { return saveName; };
+        p.anyFileName = [this](QWidget *, const QString &, const QString &file, const QString &) {
+            proposed = file;
+            return saveName;
+        };
         p.inform = [this](const QString &title, const QString &text) {
             informed << (title == QLatin1String(" ") ? text : QStringLiteral("wrong title: ") + title);
         };
@@ -164,7 +171,7 @@ private slots:
         QVERIFY(w.findChild<QStatusBar *>("statusbar"));
     }
 
-    // No keli.ini: no month, the year 2000, the command "EXCEL". Without a month neither button
+    // No keli.ini: no month, the current year, the command "EXCEL". Without a month neither button
     // opens a dataset: the user is asked to choose the period first.
     void firstStartWithoutSettings()
     {
@@ -172,7 +179,7 @@ private slots:
         QVERIFY(makeWorkbook(workPath("a.xlsx"), QStringLiteral("ПС")));
         Keli w;
         QCOMPARE(w.findChild<QComboBox *>("cbmes")->currentIndex(), -1);
-        QCOMPARE(w.findChild<QSpinBox *>("spGod")->value(), 2000);
+        QCOMPARE(w.findChild<QSpinBox *>("spGod")->value(), QDate::currentDate().year());
 
         Answers answers;
         answers.openNames << workPath("a.xlsx");
@@ -247,7 +254,7 @@ private slots:
         }
         Keli w;
         QCOMPARE(w.findChild<QComboBox *>("cbmes")->currentText(), QStringLiteral("год"));
-        QCOMPARE(w.findChild<QSpinBox *>("spGod")->value(), 2000);
+        QCOMPARE(w.findChild<QSpinBox *>("spGod")->value(), QDate::currentDate().year()); // 1999 cannot be shown
         Answers answers;
         w.setPrompts(answers.prompts());
         QString command;
@@ -331,6 +338,32 @@ private slots:
         QCOMPARE(open(w, answers, workPath("locked.xlsx"), &shown), 1);
         QCOMPARE(answers.informed, QStringList{QStringLiteral("Резервная копия исходного файла не создана")});
         QCOMPARE(shown, QStringLiteral("Закрытая"));
+    }
+
+    // The open dialog starts in the folder of the last workbook opened or saved (the working folder
+    // at first); a new object is offered its own name there.
+    void dialogsStartInTheLastSourceFolder()
+    {
+        QVERIFY(QDir().mkpath(workPath("objects")));
+        QVERIFY(makeWorkbook(workPath("objects/a.xlsx"), QStringLiteral("А")));
+        Keli w;
+        Answers answers;
+        QCOMPARE(open(w, answers, workPath("objects/a.xlsx")), 1);
+        QCOMPARE(open(w, answers, QString()), 0);
+        QCOMPARE(answers.openFolders.size(), 2);
+        QCOMPARE(QFileInfo(answers.openFolders[0]), QFileInfo(QDir::currentPath()));
+        QCOMPARE(QFileInfo(answers.openFolders[1]), QFileInfo(workPath("objects")));
+
+        answers.saveAnswer = true;
+        answers.saveName = workPath("saved/ПС 7.xlsx");
+        QVERIFY(QDir().mkpath(workPath("saved")));
+        w.setPrompts(answers.prompts());
+        QCOMPARE(withDialogs([&] { click(w, "crtf"); },
+                             [](FVid &d) { d.findChild<QLineEdit *>("leNob")->setText(QStringLiteral("ПС 110/10 Заречная")); }),
+                 1);
+        QCOMPARE(QFileInfo(answers.proposed), QFileInfo(workPath("objects/ПС 110_10 Заречная.xlsx")));
+        QCOMPARE(open(w, answers, QString()), 0);
+        QCOMPARE(QFileInfo(answers.openFolders.last()), QFileInfo(workPath("saved")));
     }
 
     void cancelledOpenDoesNothing()

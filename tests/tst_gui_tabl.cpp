@@ -403,7 +403,7 @@ private slots:
         for (const QString &book : books) {
             Dataset loaded;
             loaded.workbookPath = testutil::sourcePath(QStringLiteral("examples/") + book);
-            QVERIFY2(keli::readXLSwriteDB(loaded, false).ok, qPrintable(book));
+            QVERIFY2(keli::readXLSwriteDB(loaded).ok, qPrintable(book));
             QVERIFY(loaded.rowCount() > 0);
             Dialog dialog(loaded);
             for (int table = 1; table <= 3; ++table) {

@@ -517,7 +517,7 @@ void TestReportBook::filesOfCalculations()
         ds.calcMonth = 3;
         ds.calcYear = 2024;
         ds.periodDays = 31;
-        QVERIFY(keli::readXLSwriteDB(ds, false).ok);
+        QVERIFY(keli::readXLSwriteDB(ds).ok);
         const keli::CalcOutcome outcome = keli::calculate(ds);
         // A stale error page goes when the calculation succeeds.
         QFile stale(dir.filePath(QStringLiteral("Ошибки и предупреждения программы.html")));

@@ -77,13 +77,13 @@ QJsonObject runJson(const char *code, const QStringList &args)
     return QJsonDocument::fromJson(out.toUtf8()).object();
 }
 
-Dataset loaded(const QString &path, bool rewrite = false)
+Dataset loaded(const QString &path)
 {
     Dataset ds;
     ds.calcMonth = 10;
     ds.calcYear = 2024;
     ds.workbookPath = path;
-    const WorkbookResult r = readXLSwriteDB(ds, rewrite);
+    const WorkbookResult r = readXLSwriteDB(ds);
     if (!r.ok)
         qWarning("%s", qPrintable(r.message));
     return ds;
@@ -145,7 +145,7 @@ private slots:
         QVERIFY(saveSourceWorkbook(ds, path).ok);
 
         const QJsonObject dump = runJson(kDump, {path});
-        QCOMPARE(dump.value(QStringLiteral("sheets")).toArray(), QJsonArray{QStringLiteral("Sheet1")});
+        QCOMPARE(dump.value(QStringLiteral("sheets")).toArray(), QJsonArray{QStringLiteral("Лист1")});
         const QJsonArray cells = dump.value(QStringLiteral("cells")).toArray();
         QCOMPARE(cells.size(), 1 + ds.rowCount());
         const auto cell = [&cells](int row, int column) { return cells[row - 1].toArray()[column - 1].toArray(); };
@@ -305,9 +305,9 @@ wb.save(sys.argv[2])
                             {byName, byActive}, &ok, &error);
         QVERIFY2(ok, qPrintable(error));
 
-        // "Лист1" as the second sheet is read although the first is active; the in-place rewrite
-        // keeps the other sheet with its merged cells and notes.
-        const Dataset named = loaded(byName, true);
+        // "Лист1" as the second sheet is read although the first is active; the other sheet keeps
+        // its merged cells and notes.
+        const Dataset named = loaded(byName);
         QCOMPARE(named.objectName, QStringLiteral("нужная"));
         QCOMPARE(named.name, (QVector<QString>{QStringLiteral("нужная 1"), QStringLiteral("нужная 2")}));
         const QString check = testutil::runPython(QStringLiteral(R"(

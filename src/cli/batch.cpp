@@ -1,17 +1,22 @@
 #include "batch.h"
 
+#include "interrupt.h"
 #include "objectload.h"
 #include "resultjson.h"
 #include "summary.h"
 
 #include "core/calculation.h"
 #include "core/reportbook.h"
+#include "core/report1.h"
+#include "core/report2.h"
+#include "core/reporterror.h"
 #include "core/reportfiles.h"
+#include "core/writefailure.h"
+#include "io/checkedwrite.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QThread>
 
@@ -19,6 +24,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 using namespace keli;
@@ -69,6 +75,21 @@ QString folderName(const QString &path)
     return name;
 }
 
+// Removes from an object's folder the report files an earlier run may have left there (pages, their
+// PDFs, workbooks), and the folder itself when nothing else is in it. Other files stay.
+void clearReportFiles(const QString &dir)
+{
+    if (!QFileInfo(dir).isDir())
+        return;
+    QDir folder(dir);
+    for (const QString &title : {report1Title, report2Title, errorReportTitle})
+        for (const char *suffix : {".html", ".pdf"})
+            folder.remove(title + QLatin1String(suffix));
+    for (const QString &book : {report1BookName, report2BookName, stopListBookName})
+        folder.remove(book);
+    QDir().rmdir(dir); // refused while the folder holds anything else
+}
+
 struct ObjectResult
 {
     SummaryRow row;
@@ -83,13 +104,14 @@ ObjectResult runObject(const BatchObject &object, const CliOptions &opt, const Q
     ObjectResult result;
     Dataset ds;
     QString error;
+    const QString dir = QDir(outDir).filePath(object.folder);
+    clearReportFiles(dir); // the folder holds this run's files only, or none when nothing is written
     if (!loadObject(opt, object.path, &ds, &error)) {
         result.row = unreadableRow(object.source, error);
         if (withJson)
             result.json = unreadableJson(object.source, error);
         return result;
     }
-    const QString dir = QDir(outDir).filePath(object.folder);
     const CalcOutcome outcome = calculate(ds);
     QStringList failures;
     // The outcomes that end with a message only write no report files: no folder for them.
@@ -108,34 +130,39 @@ ObjectResult runObject(const BatchObject &object, const CliOptions &opt, const Q
     return result;
 }
 
-// The document {"objects": [...]} written entry by entry in the order of the objects, as they
-// are done: entries done early wait for the ones before them.
+// The document {"objects": [...]} gathered entry by entry in the order of the objects, as they
+// are done (entries done early wait for the ones before them), and written whole at the end.
 class JsonWriter
 {
 public:
-    explicit JsonWriter(const QString &path) : m_file(path) {}
-    bool open() { return m_file.open(QIODevice::WriteOnly) && put("{\"objects\": [\n"); }
+    explicit JsonWriter(const QString &path) : m_path(path) {}
+    // Whether the file can be written at all, before any object is calculated.
+    bool open()
+    {
+        const QFileInfo target(m_path);
+        if (target.isDir() || !QFileInfo(target.absolutePath()).isDir() || !QFileInfo(target.absolutePath()).isWritable()) {
+            m_error = writeFailureReason(m_path, QString());
+            return false;
+        }
+        m_text = "{\"objects\": [\n";
+        return true;
+    }
     void add(int index, QByteArray entry)
     {
         m_waiting.emplace(index, std::move(entry));
         for (auto it = m_waiting.begin(); it != m_waiting.end() && it->first == m_next; it = m_waiting.erase(it)) {
-            put(m_next ? ",\n" : "");
-            put(it->second.trimmed());
+            m_text += m_next ? ",\n" : "";
+            m_text += it->second.trimmed();
             ++m_next;
         }
     }
-    bool commit()
-    {
-        if (put("\n]}\n") && m_file.commit())
-            return true;
-        m_file.cancelWriting();
-        return false;
-    }
-    QString errorString() const { return m_file.errorString(); }
+    bool commit() { return writeFileChecked(m_path, m_text + "\n]}\n", &m_error); }
+    QString errorString() const { return m_error; }
 
 private:
-    bool put(const QByteArray &bytes) { return m_file.write(bytes) == bytes.size(); }
-    QSaveFile m_file;
+    QString m_path;
+    QByteArray m_text;
+    QString m_error;
     std::map<int, QByteArray> m_waiting;
     int m_next = 0;
 };
@@ -197,12 +224,15 @@ int runBatch(const CliOptions &opt, const QString &startDir)
 
     const int count = objects.size();
     QVector<SummaryRow> rows(count);
+    std::vector<char> finished(count, 0);
     std::atomic<int> next{0};
-    std::mutex mutex; // guards rows, json, done, failed and stderr
+    std::mutex mutex; // guards rows, finished, json, done, failed and stderr
     int done = 0;
     int failed = 0;
+    const BatchInterrupt interrupt;
+    // After a signal no object is taken: those running finish, the others are marked.
     const auto work = [&]() {
-        for (int k = next++; k < count; k = next++) {
+        for (int k = next++; k < count && !interrupt.signal(); k = next++) {
             ObjectResult r = runObject(objects[k], opt, opt.outDir, reportOptions, withJson);
             const std::lock_guard<std::mutex> lock(mutex);
             ++done;
@@ -210,18 +240,46 @@ int runBatch(const CliOptions &opt, const QString &startDir)
                 ++failed;
             say(stderr, QStringLiteral("[%1/%2] %3: %4").arg(done).arg(count).arg(objects[k].source, r.row.result));
             rows[k] = std::move(r.row);
+            finished[k] = 1;
             if (withJson)
                 json.add(k, std::move(r.json));
         }
     };
     const int jobs = qBound(1, opt.jobs > 0 ? opt.jobs : QThread::idealThreadCount(), count);
     std::vector<std::thread> threads;
-    for (int t = 1; t < jobs; ++t)
-        threads.emplace_back(work);
+    for (int t = 1; t < jobs; ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error &e) {
+            // The threads started, this one among them, take every object between them.
+            say(stderr, QStringLiteral("keli-calc: не удалось запустить поток (%1); объекты считают "
+                                       "запущенные потоки: %2 из %3")
+                            .arg(e.code() == std::errc::resource_unavailable_try_again
+                                     ? QStringLiteral("системе не хватает ресурсов")
+                                     : QStringLiteral("код ошибки %1").arg(e.code().value()))
+                            .arg(t)
+                            .arg(jobs));
+            break;
+        }
+    }
     work();
     for (std::thread &t : threads)
         t.join();
+    if (interrupt.signal()) {
+        say(stderr, QStringLiteral("keli-calc: расчет прерван сигналом %1; объекты, которые не рассчитаны, "
+                                   "отмечены в сводке \"%2\"").arg(interrupt.signal()).arg(interruptedText));
+        for (int k = 0; k < count; ++k) {
+            if (finished[k])
+                continue;
+            clearReportFiles(QDir(opt.outDir).filePath(objects[k].folder));
+            rows[k] = interruptedRow(objects[k].source);
+            ++failed;
+            if (withJson)
+                json.add(k, unreadableJson(objects[k].source, interruptedText, QStringLiteral("interrupted")));
+        }
+    }
 
+    markUncommonPeriods(rows);
     bool written = true;
     QString error;
     const QDir out(opt.outDir);
@@ -245,5 +303,7 @@ int runBatch(const CliOptions &opt, const QString &startDir)
     }
     say(stdout, QStringLiteral("Объектов: %1, рассчитано: %2, не рассчитано или не записано: %3")
                     .arg(count).arg(count - failed).arg(failed));
+    if (interrupt.signal())
+        return interrupt.exitStatus();
     return failed == 0 && written ? 0 : 1;
 }

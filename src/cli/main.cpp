@@ -11,13 +11,14 @@
 #include "core/reportbook.h"
 #include "core/reportfiles.h"
 #include "core/sourceworkbook.h"
+#include "io/checkedwrite.h"
 #include "print/reportprint.h"
 
 #include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -50,17 +51,7 @@ QString n3(double v)
 
 bool writeJson(const QString &path, const CalcOutcome &outcome, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    file.write(resultJson(outcome));
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    return writeFileChecked(path, resultJson(outcome), error);
 }
 
 // Prints the page file dir/name (a ".html") as dir/<same base name>.pdf.
@@ -137,6 +128,9 @@ void printSummary(const CalcOutcome &o)
 
 int main(int argc, char **argv)
 {
+    // Past a file size limit a write fails and is reported like a full disk, instead of the
+    // signal ending the program with files half written.
+    std::signal(SIGXFSZ, SIG_IGN);
 #ifdef __GLIBC__
     // Blocks up to the size of an inflated sheet come from the heap, so that once freed they are
     // reused by what follows (the dataset, the results) instead of fresh pages being faulted in.

@@ -17,7 +17,7 @@ bool loadObject(const CliOptions &opt, const QString &source, Dataset *ds, QStri
         *error = QStringLiteral("нет такого файла");
         return false;
     }
-    const WorkbookResult loaded = readXLSwriteDB(*ds, /*rewriteInPlace*/ false);
+    const WorkbookResult loaded = readXLSwriteDB(*ds);
     if (!loaded.ok) {
         *error = loaded.message;
         return false;

@@ -71,10 +71,10 @@ QString object(const QStringList &members)
 
 } // namespace
 
-QByteArray unreadableJson(const QString &source, const QString &message)
+QByteArray unreadableJson(const QString &source, const QString &message, const QString &outcome)
 {
     const QStringList m = {member(QStringLiteral("source"), text(source)),
-                           member(QStringLiteral("outcome"), text(QStringLiteral("unreadable"))),
+                           member(QStringLiteral("outcome"), text(outcome)),
                            member(QStringLiteral("message"), text(message))};
     return (QStringLiteral("{\n") + m.join(QStringLiteral(",\n")) + QStringLiteral("\n}\n")).toUtf8();
 }

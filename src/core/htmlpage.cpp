@@ -1,10 +1,10 @@
 #include "core/htmlpage.h"
 
 #include "core/writefailure.h"
+#include "io/checkedwrite.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace keli {
 
@@ -124,16 +124,12 @@ QString pageFileName(const QString &title)
 
 bool writePageFile(const QString &path, const QStringList &lines, QString *error)
 {
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok) {
-        const QByteArray bytes = lines.join(QString()).toUtf8();
-        ok = file.write(bytes) == bytes.size() && file.commit();
-    }
+    QString reason;
+    const bool ok = writeFileChecked(path, lines.join(QString()).toUtf8(), &reason);
     if (!ok && error)
         *error = QStringLiteral("Не удалось записать файл отчета \"%1\". %2")
                      .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()),
-                          writeFailureReason(path, file.errorString()));
+                          writeFailureReason(path, reason));
     return ok;
 }
 

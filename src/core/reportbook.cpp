@@ -3,6 +3,7 @@
 #include "core/com.h"
 #include "core/reporttext.h"
 #include "core/writefailure.h"
+#include "io/checkedwrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,12 +63,14 @@ bool provideTemplate(const QString &workDir, const QString &installedDir, const 
     const QString target = QDir(workDir).filePath(templateName);
     if (installedDir.isEmpty() || QFileInfo::exists(target))
         return true;
-    const QString source = QDir(installedDir).filePath(templateName);
-    if (!QFileInfo::exists(source) || !QFile::copy(source, target))
+    // Read whole and written through the checked writer: the copy is whole or absent. It is a new
+    // file of the user's, writable (the stop-list workbook is filled in place), though installed
+    // files are read-only.
+    QFile source(QDir(installedDir).filePath(templateName));
+    if (!source.open(QIODevice::ReadOnly))
         return false;
-    // Installed files are read-only; the copy is the user's (the stop-list workbook is filled in place).
-    QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
-    return true;
+    const QByteArray bytes = source.readAll();
+    return bytes.size() == source.size() && writeFileChecked(target, bytes, nullptr);
 }
 
 std::unique_ptr<QXlsx::Document> openReportTemplate(const QString &dir, const QString &templateName)

@@ -91,6 +91,16 @@ void Settings::setText(const QString &key, const QString &text)
     setValue(key, text);
 }
 
+QString Settings::lastFolder() const
+{
+    return value(QStringLiteral("folder")).toString();
+}
+
+void Settings::setLastFolder(const QString &folder)
+{
+    setValue(QStringLiteral("folder"), folder);
+}
+
 QString zapToTochka(const QString &text)
 {
     if (text.contains(QLatin1Char(',')))

@@ -4,8 +4,8 @@
 // releases (million kWh, text with a decimal point), "correction1".."correction3" the correction
 // factors of tables 1..3 for workbooks that store none (text, "1.00" when absent), "org" the
 // organisation named on every report, "preparedBy" and "checkedBy" the signature lines
-// ("должность Фамилия И. О.", blank when absent). Other absent keys read as 0 ("EXCEL" for
-// reportKeli).
+// ("должность Фамилия И. О.", blank when absent), "folder" the folder of the last source workbook
+// opened or saved (empty when absent). Other absent keys read as 0 ("EXCEL" for reportKeli).
 
 #include <QString>
 #include <QVariant>
@@ -31,6 +31,8 @@ public:
     QString preparedBy() const;          // "preparedBy", "" when unset
     QString checkedBy() const;           // "checkedBy", "" when unset
     void setText(const QString &key, const QString &text);
+    QString lastFolder() const;          // "folder"
+    void setLastFolder(const QString &folder);
 
 private:
     QVariant value(const QString &key, const QVariant &byDefault = QVariant()) const;

@@ -17,12 +17,11 @@ struct WorkbookResult
 };
 
 // Loads ds.workbookPath into ds: header values, rows, fileMonth/fileYear; periodDays from the
-// calculation period; correction factors reset to "1.00". On success the workbook is rewritten in
-// place through the lossless layer (a failed rewrite leaves the file as it was and is not an error).
+// calculation period; correction factors reset to "1.00". The workbook is only read, never written
+// (a rewrite would change nothing but its date, and could empty it on a full disk).
 // An unreadable workbook, or one whose counts in B1..D1 are negative or total above 100,000 rows,
-// leaves ds empty (no rows, empty texts, zeros), is never written, and gives !ok with the message.
-// With rewriteInPlace false the file is only read (keli-calc).
-WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace = true);
+// leaves ds empty (no rows, empty texts, zeros) and gives !ok with the message.
+WorkbookResult readXLSwriteDB(Dataset &ds);
 
 // The defaults of a new dataset (no file is read or written): fileMonth/fileYear and periodDays
 // from the calculation period, releases 0.

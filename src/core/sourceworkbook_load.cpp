@@ -146,7 +146,7 @@ void readRow(const QXlsx::Document &doc, int r, int i, Dataset &ds)
 
 } // namespace
 
-WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace)
+WorkbookResult readXLSwriteDB(Dataset &ds)
 {
     clearLoadedContent(ds);
     const QString path = ds.workbookPath;
@@ -215,11 +215,6 @@ WorkbookResult readXLSwriteDB(Dataset &ds, bool rewriteInPlace)
             ds.tableNo[i] = t;
         }
     }
-
-    // Rewritten in place through the lossless layer, so the file keeps everything it had. A failed
-    // rewrite (a read-only file, say) leaves the file as it was and the loaded data stand.
-    if (rewriteInPlace)
-        doc.save();
     return WorkbookResult();
 }
 

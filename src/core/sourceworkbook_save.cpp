@@ -6,6 +6,7 @@
 #include "core/sourceworkbook.h"
 
 #include "core/helpers.h"
+#include "core/writefailure.h"
 #include "xlsx/xlsxdocument.h"
 
 #include <QFileInfo>
@@ -26,7 +27,6 @@ public:
     explicit SheetWriter(QXlsx::Document &doc) : m_doc(doc) {}
 
     void text(int row, int column, const QString &value) { put(row, column, QVariant(value)); }
-    void clear(int row, int column) { put(row, column, QVariant()); }
 
     void number(int row, int column, double value)
     {
@@ -176,11 +176,9 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
         for (int i : rows)
             writeRow(w, r++, ds, i, periodDays);
     }
-    // Rows of an earlier, longer dataset are cleared, so that nothing stale stays below the data.
-    for (const int last = doc.lastRow(); r <= last; ++r) {
-        for (int c = 1; c <= kLastDataColumn; ++c)
-            w.clear(r, c);
-    }
+    // Rows of an earlier, longer dataset are cleared, so that nothing stale stays below the data;
+    // only cells that hold something are touched, however far down the sheet has an entry.
+    doc.clearValues(r, 1, doc.lastRow(), kLastDataColumn);
 
     if (!w.ok()) {
         return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен: значение ячейки %2 не может быть "
@@ -188,10 +186,8 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
                           .arg(path, w.failedCell()));
     }
     if (!doc.saveAs(path)) {
-        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен: запись не удалась (нет места, нет "
-                                     "прав или файл открыт другой программой). Прежний файл не "
-                                     "изменен.")
-                          .arg(path));
+        return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен. %2 Прежний файл не изменен.")
+                                           .arg(path, writeFailureReason(path, doc.errorString())));
     }
     return WorkbookResult();
 }

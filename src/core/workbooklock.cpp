@@ -6,8 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSysInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace keli {
 
@@ -57,6 +60,28 @@ QString otherKeliHolder(const QString &path)
     }
     return QStringLiteral("%1 на компьютере %2").arg(user.isEmpty() ? QStringLiteral("?") : user,
                                                        host.isEmpty() ? QStringLiteral("?") : host);
+}
+
+// Creates the lock file only if there is none (O_EXCL: of two programs asking at once, one gets
+// it); false with errno otherwise.
+bool createLock(const QString &lockPath)
+{
+    const int fd = ::open(QFile::encodeName(lockPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const QByteArray text = ownLockText();
+    const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
+    if (::close(fd) == 0 && written)
+        return true;
+    QFile::remove(lockPath);
+    errno = EIO;
+    return false;
+}
+
+bool isOwnLock(const QString &lockPath)
+{
+    QFile lock(lockPath);
+    return lock.open(QIODevice::ReadOnly) && lock.readAll() == ownLockText();
 }
 
 // What holds path, as a clause of a sentence; empty when nothing does.
@@ -112,22 +137,24 @@ QString saveOverQuestion(const QString &path, const QString &openedPath, const F
 
 WorkbookLock::WorkbookLock(const QString &path)
 {
-    if (path.isEmpty() || !otherKeliHolder(path).isEmpty())
+    if (path.isEmpty())
         return;
-    QSaveFile lock(keliLockPath(path));
-    if (lock.open(QIODevice::WriteOnly) && lock.write(ownLockText()) >= 0 && lock.commit())
-        m_lockPath = keliLockPath(path);
+    const QString lockPath = keliLockPath(path);
+    if (createLock(lockPath))
+        m_lockPath = lockPath;
+    // A lock left by a КЕЛИ that has ended is taken over; a live one, this process's own
+    // included, is not.
+    else if (errno == EEXIST && otherKeliHolder(path).isEmpty() && !isOwnLock(lockPath) && QFile::remove(lockPath)
+             && createLock(lockPath))
+        m_lockPath = lockPath;
 }
 
 WorkbookLock::~WorkbookLock()
 {
     if (m_lockPath.isEmpty())
         return;
-    QFile lock(m_lockPath);
-    if (lock.open(QIODevice::ReadOnly) && lock.readAll() == ownLockText()) {
-        lock.close();
+    if (isOwnLock(m_lockPath))
         QFile::remove(m_lockPath);
-    }
 }
 
 } // namespace keli

@@ -8,8 +8,10 @@
 #include "core/helpers.h"
 #include "core/settings.h"
 #include "core/sourceworkbook.h"
+#include "core/workbookname.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QShortcut>
 
 namespace {
@@ -71,10 +73,8 @@ std::array<QDoubleSpinBox *, 4> FVid::releaseFields() const
 bool FVid::readXLSwriteDB()
 {
     // The loader leaves the period, the context, the releases and the report choices as they are,
-    // takes periodDays from the period and resets the correction factors to "1.00". A workbook
-    // another program has open is only read, not rewritten under it.
-    const bool heldElsewhere = !keli::openWorkbookWarning(ds.workbookPath).isEmpty();
-    const keli::WorkbookResult result = keli::readXLSwriteDB(ds, !heldElsewhere);
+    // takes periodDays from the period and resets the correction factors to "1.00".
+    const keli::WorkbookResult result = keli::readXLSwriteDB(ds);
     syncFromDataset();
     // The fields round to their decimals and limit to their ranges: keep the dataset equal to them.
     syncToDataset();
@@ -199,9 +199,13 @@ bool FVid::saveWithoutClosing()
 
 bool FVid::saveToChosenFile()
 {
-    // Proposed: the workbook's own file; for a new dataset its name in the working folder.
-    const QString proposed = ownFile.isEmpty() ? QDir::current().filePath(ds.workbookPath) : ownFile;
-    const QString chosen = prompts.anyFileName(this, QString(), proposed, QStringLiteral("*.xlsx"));
+    // Proposed: the workbook's own file; for a new dataset the object's name in the folder of the
+    // last source workbook.
+    const QString proposed = ownFile.isEmpty()
+                                 ? keli::proposedWorkbookPath(keli::sourceFolder(keli::Settings()), ui->leNob->text())
+                                 : ownFile;
+    const QString chosen = prompts.anyFileName(this, QStringLiteral("Сохранить исходный файл"), proposed,
+                                               QStringLiteral("Исходные файлы (*.xlsx)"));
     if (chosen.isEmpty())
         return false;
     return saveTo(keli::withXlsxSuffix(chosen));
@@ -226,5 +230,6 @@ bool FVid::saveTo(const QString &path)
     const auto releases = releaseFields();
     for (int i = 0; i < 4; ++i)
         settings.setNetworkRelease(i + 1, zapToTochka(releases[i]->text()));
+    settings.setLastFolder(QFileInfo(path).absolutePath());
     return true;
 }

@@ -9,9 +9,12 @@
 #include "core/settings.h"
 #include "core/sourceworkbook.h"
 #include "core/workbooklock.h"
+#include "core/workbookname.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QDir>
+#include <QFileInfo>
 
 Keli::Keli(QWidget *parent) : QMainWindow(parent), ui(new Ui::Keli)
 {
@@ -22,11 +25,14 @@ Keli::Keli(QWidget *parent) : QMainWindow(parent), ui(new Ui::Keli)
     spreadsheetCommand = settings.spreadsheetCommand();
     year = settings.year();
     month = settings.month();
+    // A first start (or a year the field cannot show) takes the current year.
+    if (year < ui->spGod->minimum() || year > ui->spGod->maximum())
+        year = QDate::currentDate().year();
 
     setGeometry(10, 40, 613, 133);
 
     ui->cbmes->setCurrentIndex(month - 1); // month 0 selects nothing
-    ui->spGod->setValue(year);             // below the range shows 2000
+    ui->spGod->setValue(year);
 
     about.reset(new CDlgAboutPrg);
     about->setWindowFlags(about->windowFlags() | Qt::WindowStaysOnTopHint);
@@ -66,10 +72,12 @@ void Keli::on_opnf_clicked()
     if (!takePeriod())
         return;
     const QString workDir = QDir::currentPath();
-    const QString path = m_prompts.openFileName(nullptr, QStringLiteral("Open Dialog"), QString(),
-                                                QStringLiteral("*.xlsx"));
+    const QString path = m_prompts.openFileName(nullptr, QStringLiteral("Открыть исходный файл"),
+                                                keli::sourceFolder(keli::Settings()),
+                                                QStringLiteral("Исходные файлы (*.xlsx)"));
     if (path.isEmpty())
         return;
+    keli::Settings().setLastFolder(QFileInfo(path).absolutePath());
     if (keli::isReservedReportPath(path, workDir))
         return;
     const QString held = keli::openWorkbookWarning(path);

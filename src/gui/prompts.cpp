@@ -1,6 +1,7 @@
 #include "prompts.h"
 
-#include <QFileDialog>
+#include "filedialogs.h"
+
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -42,13 +43,13 @@ Prompts Prompts::standard()
     };
     p.openFileName = [](QWidget *parent, const QString &caption, const QString &dir,
                         const QString &filter) {
-        return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+        return chooseWorkbook(parent, caption, dir, filter, QFileDialog::AcceptOpen);
     };
-    // A save dialog: every platform's dialog then accepts a name that does not exist yet, and
-    // asks before replacing one that does.
+    // A save dialog: it accepts a name that does not exist yet, and asks before replacing one that
+    // does.
     p.anyFileName = [](QWidget *parent, const QString &caption, const QString &proposed,
                        const QString &filter) {
-        return QFileDialog::getSaveFileName(parent, caption, proposed, filter);
+        return chooseWorkbook(parent, caption, proposed, filter, QFileDialog::AcceptSave);
     };
     p.inform = [](const QString &title, const QString &text) {
         QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);

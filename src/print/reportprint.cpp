@@ -1,14 +1,15 @@
 #include "print/reportprint.h"
 
+#include "io/checkedwrite.h"
 #include "print/printlayout.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -176,19 +177,21 @@ bool writeReportPdf(const PrintDoc &page, const QString &path, const QString &fo
                          .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason);
         return false;
     };
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
+    // Printed into memory first: the file is then written whole or not at all.
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&buffer);
         writer.setCreator(QStringLiteral("КЕЛИ"));
         writer.setTitle(footer);
         writer.setPageLayout(reportPageLayout(page, &writer));
         if (printReportPage(page, &writer, footer) == 0)
             return fail(QStringLiteral("Страницу не удалось напечатать."));
     }
-    if (!file.commit())
-        return fail(file.errorString());
+    QString reason;
+    if (!writeFileChecked(path, pdf, &reason))
+        return fail(reason.left(1).toUpper() + reason.mid(1) + QLatin1Char('.'));
     return true;
 }
 

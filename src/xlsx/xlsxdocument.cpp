@@ -11,9 +11,10 @@
 #include "xlsx/xlsxworksheet.h"
 #include "xlsx/xlsxzippackage.h"
 
+#include "io/checkedwrite.h"
+
 #include <QBuffer>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 #include <functional>
@@ -325,6 +326,8 @@ bool Document::write(int row, int column, const QVariant &value, const Format &f
     default:
         return false;
     }
+    if (!stored.isValid() && format.isEmpty() && !sheet.worksheet.holdsValue(row, column))
+        return true; // nothing to clear: no empty cell is made for it
     int style = sheet.worksheet.styleOf(row, column);
     if (!format.isEmpty()) {
         if (!d->ensureStyles())
@@ -336,6 +339,14 @@ bool Document::write(int row, int column, const QVariant &value, const Format &f
     if (sheet.worksheet.set(row, column, stored, style))
         d->dropCalcChain = true;
     return true;
+}
+
+void Document::clearValues(int firstRow, int firstColumn, int lastRow, int lastColumn)
+{
+    if (d->sheets.empty() || d->sheets[size_t(d->current)].part.isEmpty())
+        return;
+    if (d->sheets[size_t(d->current)].worksheet.clearValues(firstRow, firstColumn, lastRow, lastColumn))
+        d->dropCalcChain = true;
 }
 
 void Document::setRowHeight(int row, double points)
@@ -355,6 +366,11 @@ bool Document::save()
 
 bool Document::saveAs(const QString &name)
 {
+    return saveAs(name, nullptr);
+}
+
+bool Document::saveAs(const QString &name, const std::function<QString(const QString &writtenPath)> &check)
+{
     if (name.isEmpty()) {
         d->error = QStringLiteral("no file name");
         return false;
@@ -362,17 +378,7 @@ bool Document::saveAs(const QString &name)
     QByteArray zip;
     if (!d->build(&zip))
         return false;
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(zip) != zip.size()) {
-        d->error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        d->error = file.errorString();
-        return false;
-    }
-    return true;
+    return keli::writeFileChecked(name, zip, &d->error, check);
 }
 
 } // namespace QXlsx

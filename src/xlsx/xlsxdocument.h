@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 namespace QXlsx {
@@ -18,7 +19,7 @@ class DocumentPrivate;
 class Document
 {
 public:
-    // A new workbook with one empty sheet "Sheet1".
+    // A new workbook with one empty sheet "Лист1".
     Document();
     // Opens the package at name; isLoadPackage() tells whether it loaded. A name that does not
     // exist gives a new workbook that saves under that name (as the library we stand in for does).
@@ -48,16 +49,24 @@ public:
 
     // Writes a value (QString -> text, numbers -> number, bool -> boolean; an invalid QVariant or
     // an empty text clears the value) into the current sheet. An empty Format keeps the cell's
-    // style. False when the cell reference is out of range or the value cannot be stored.
+    // style; with an empty Format, clearing a cell that holds no value changes nothing. False when
+    // the cell reference is out of range or the value cannot be stored.
     bool write(int row, int column, const QVariant &value, const Format &format = Format());
+    // Clears the values of the cells of the current sheet in rows firstRow..lastRow and columns
+    // firstColumn..lastColumn that hold one (their styles stay); cells without a value are not
+    // touched, so clearing far down a sheet writes nothing for the rows between.
+    void clearValues(int firstRow, int firstColumn, int lastRow, int lastColumn);
 
     // Sets the height in points of a row of the current sheet that gets written cells.
     void setRowHeight(int row, double points);
 
     // Saves atomically to the file named at construction / to name. False on failure; the old
-    // file then stays as it was.
+    // file then stays as it was, and errorString() says why in Russian.
     bool save();
     bool saveAs(const QString &name);
+    // As saveAs(name); check reads the complete new file (under its temporary name) before it
+    // replaces name, and a non-empty answer stops the save with that text as the error.
+    bool saveAs(const QString &name, const std::function<QString(const QString &writtenPath)> &check);
 
 private:
     std::unique_ptr<DocumentPrivate> d;

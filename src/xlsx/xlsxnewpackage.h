@@ -1,5 +1,5 @@
 #pragma once
-// The parts of a new, minimal workbook with one empty sheet "Sheet1".
+// The parts of a new, minimal workbook with one empty sheet "Лист1".
 
 namespace QXlsx {
 

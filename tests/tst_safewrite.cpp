@@ -1,0 +1,257 @@
+// Writing files safely: the checked writer under a full disk (a real file size limit, which makes
+// a write fail after N bytes as ENOSPC does), a folder in the way, a check that refuses the new
+// file; permissions kept; the source workbook and keli-calc under the same faults; lock files.
+
+#include "core/dataset.h"
+#include "core/sourceworkbook.h"
+#include "core/workbooklock.h"
+#include "io/checkedwrite.h"
+#include "support/testutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace keli;
+
+namespace {
+
+// Files of this process cannot grow past bytes while it lives: the write that would cross the
+// limit fails with EFBIG (the signal is ignored), as on a disk that has just filled up.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limited = m_old;
+        limited.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_old {};
+    bool m_ok = false;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writePlain(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+}
+
+// Bytes that do not deflate to nothing, so that a workbook of n points has a real size.
+Dataset datasetOf(int points)
+{
+    Dataset ds;
+    ds.calcMonth = 3;
+    ds.calcYear = 2024;
+    ds.objectName = QStringLiteral("ТП-12");
+    ds.intakeCount = points;
+    ds.resizeRows(points);
+    for (int i = 0; i < points; ++i) {
+        ds.name[i] = QStringLiteral("Фидер %1 ячейка %2").arg(i).arg(i * 7919 % 1000);
+        ds.tableNo[i] = 1;
+        ds.energy[i] = i * 13.37;
+        ds.meterCount[i] = 1;
+    }
+    return ds;
+}
+
+} // namespace
+
+class TestSafeWrite : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Under 16 KiB and far above it: the old file stays, the reason is the full disk, and no
+    // temporary file is left behind.
+    void fullDiskLeavesTheOldFile_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("5 KiB") << 5 * 1024;
+        QTest::newRow("300 KiB") << 300 * 1024;
+    }
+    void fullDiskLeavesTheOldFile()
+    {
+        QFETCH(int, size);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("T.xlsx"));
+        writePlain(path, "old content");
+        QByteArray data(size, 'x');
+        for (int i = 0; i < size; ++i)
+            data[i] = char('a' + i % 26);
+        QString reason;
+        {
+            const FileSizeLimit limit(rlim_t(size / 2));
+            QVERIFY(limit.ok());
+            QVERIFY(!writeFileChecked(path, data, &reason));
+        }
+        QCOMPARE(reason, QStringLiteral("нет места на диске"));
+        QCOMPARE(readAll(path), QByteArray("old content"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("T.xlsx")});
+
+        // With room, the same bytes land whole.
+        QVERIFY(writeFileChecked(path, data, &reason));
+        QCOMPARE(readAll(path), data);
+    }
+
+    void folderInTheWayAndRefusedCheck()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("T.xlsx")));
+        QString reason;
+        QVERIFY(!writeFileChecked(dir.filePath(QStringLiteral("T.xlsx")), "new", &reason));
+        QVERIFY2(reason.contains(QStringLiteral("находится папка")), qPrintable(reason));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("T.xlsx"))).isDir());
+        QVERIFY(!writeFileChecked(dir.filePath(QStringLiteral("нет/T.xlsx")), "new", &reason));
+        QVERIFY2(reason.contains(QStringLiteral("папки")), qPrintable(reason));
+
+        // The check sees the whole new file before it replaces the old one; a refusal keeps the old.
+        const QString path = dir.filePath(QStringLiteral("R.xlsx"));
+        writePlain(path, "old");
+        QByteArray seen;
+        QVERIFY(!writeFileChecked(path, "new bytes", &reason, [&seen](const QString &written) {
+            seen = readAll(written);
+            return QStringLiteral("прочитано не то");
+        }));
+        QCOMPARE(seen, QByteArray("new bytes"));
+        QCOMPARE(reason, QStringLiteral("прочитано не то"));
+        QCOMPARE(readAll(path), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("R.xlsx")});
+    }
+
+    void replacedFileKeepsItsPermissions()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.html"));
+        writePlain(path, "old");
+        const QFile::Permissions narrow = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(path, narrow));
+        QString reason;
+        QVERIFY2(writeFileChecked(path, "new", &reason), qPrintable(reason));
+        QCOMPARE(readAll(path), QByteArray("new"));
+        QCOMPARE(QFile::permissions(path) & 0x7077, narrow); // without the ...User bits
+    }
+
+    void folderWithoutRights()
+    {
+        if (geteuid() == 0)
+            QSKIP("root writes into any folder");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("T.xlsx"));
+        writePlain(path, "old");
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        QString reason;
+        const bool written = writeFileChecked(path, "new", &reason);
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!written);
+        QVERIFY2(reason.startsWith(QStringLiteral("нет прав")), qPrintable(reason));
+        QCOMPARE(readAll(path), QByteArray("old"));
+    }
+
+    // The source workbook on a full disk: a small one (where a plain atomic save reports success
+    // and leaves 0 bytes) and a large one.
+    void sourceWorkbookOnAFullDisk_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::newRow("small") << 3;
+        QTest::newRow("large") << 3000;
+    }
+    void sourceWorkbookOnAFullDisk()
+    {
+        QFETCH(int, points);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("T.xlsx"));
+        const Dataset ds = datasetOf(points);
+        QVERIFY(saveSourceWorkbook(ds, path).ok);
+        const QByteArray before = readAll(path);
+        QVERIFY(points > 100 || before.size() < 16 * 1024);
+        Dataset changed = ds;
+        changed.objectName = QStringLiteral("ТП-12 после");
+        WorkbookResult r;
+        {
+            // Neither the backup nor the new workbook fits.
+            const FileSizeLimit limit(rlim_t(before.size() / 2));
+            QVERIFY(limit.ok());
+            r = saveSourceWorkbook(changed, path);
+        }
+        QVERIFY(!r.ok);
+        QVERIFY2(r.message.contains(QStringLiteral("нет места на диске")), qPrintable(r.message));
+        QCOMPARE(readAll(path), before);
+        Dataset back;
+        back.workbookPath = path;
+        back.calcMonth = 3;
+        back.calcYear = 2024;
+        QVERIFY(readXLSwriteDB(back).ok);
+        QCOMPARE(back.objectName, ds.objectName);
+    }
+
+    // keli-calc as a child under a file size limit: --save fails, says why and exits 1; the
+    // workbook stays whole.
+    void keliCalcSaveUnderAFileSizeLimit()
+    {
+        const QString calc = qEnvironmentVariable("KELI_CALC");
+        if (calc.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("prlimit")).isEmpty())
+            QSKIP("keli-calc or prlimit is missing");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("T.xlsx"));
+        QVERIFY(saveSourceWorkbook(datasetOf(4), path).ok);
+        const QByteArray before = readAll(path);
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral("prlimit"), {QStringLiteral("--fsize=%1").arg(before.size() / 2), calc,
+                                            QStringLiteral("--reports"), QStringLiteral("none"),
+                                            QStringLiteral("--save"), path, path});
+        QVERIFY(p.waitForFinished(60000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(p.exitCode() == 1, qPrintable(err));
+        QVERIFY2(err.contains(QStringLiteral("нет места на диске")), qPrintable(err));
+        QCOMPARE(readAll(path), before);
+    }
+
+    // Of two holders of one workbook only the first gets the lock; a lock left by an ended
+    // program is taken over.
+    void lockHasOneHolder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("T.xlsx"));
+        const QString lockPath = dir.filePath(QStringLiteral(".~keli.T.xlsx#"));
+        {
+            const WorkbookLock first(path);
+            const WorkbookLock second(path);
+            QVERIFY(first.isHeld());
+            QVERIFY(!second.isHeld());
+            QVERIFY(QFileInfo::exists(lockPath));
+        }
+        QVERIFY(!QFileInfo::exists(lockPath));
+        writePlain(lockPath, QStringLiteral("someone,%1,999999999\n").arg(QSysInfo::machineHostName()).toUtf8());
+        const WorkbookLock again(path);
+        QVERIFY(again.isHeld());
+        QVERIFY(readAll(lockPath).endsWith(QByteArray::number(QCoreApplication::applicationPid()) + '\n'));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSafeWrite)
+#include "tst_safewrite.moc"

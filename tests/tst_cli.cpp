@@ -806,7 +806,7 @@ void TestCli::jsonEscapesTexts()
     QVERIFY(!source.isEmpty());
     Dataset loaded;
     loaded.workbookPath = source;
-    QVERIFY(readXLSwriteDB(loaded, false).ok);
+    QVERIFY(readXLSwriteDB(loaded).ok);
     QVERIFY(loaded.name[0].contains(QLatin1Char('"')) && loaded.name[0].contains(QLatin1Char('\n')));
     QCOMPARE(run({QStringLiteral("--workdir"), workDir, QStringLiteral("--json=escape.json"), QStringLiteral("--out"),
                   QStringLiteral("escape-out"), QStringLiteral("escape/") + name}, tmp.path()).exitCode, 0);

@@ -31,7 +31,9 @@ public:
     // Paragraphs that end the pages shown from now on: the calculation and the lines to sign.
     void setSignOff(const QStringList &lines) { m_signOff = lines; }
 
-    // Searches the shown page from the cursor, backwards when backward is true; no wrap-around.
+    // Searches the shown page from the cursor, backwards when backward is true; past the last match
+    // it goes on from the other end. Beside the search line it says when it went round, and
+    // "«text» не найдено" when the page does not hold the text.
     void FindTextInEditor(bool backward);
     QString GetCrossFilePath(const QString &name);
 

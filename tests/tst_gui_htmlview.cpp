@@ -207,7 +207,7 @@ void TestHtmlView::numbersNeverBrokenAcrossLines()
 {
     keli::Dataset ds;
     ds.workbookPath = testutil::sourcePath(QStringLiteral("examples/ПС_110_10_Заречная_октябрь_2024.xlsx"));
-    QVERIFY(keli::readXLSwriteDB(ds, false).ok);
+    QVERIFY(keli::readXLSwriteDB(ds).ok);
     ds.calcMonth = ds.fileMonth;
     ds.calcYear = ds.fileYear;
     ds.periodDays = keli::k_day(ds.calcMonth, ds.calcYear);

@@ -120,7 +120,7 @@ void FVid::otchet2xls()
 
 void FVid::otchet_errhtml()
 {
-    showPage(prompts, ds, keli::errorReportPage(outcome->stopList, ds.fileMonth, ds.calcYear));
+    showPage(prompts, ds, keli::errorReportPage(outcome->stopList, ds.calcMonth, ds.calcYear));
 }
 
 void FVid::otchet_errxls()
@@ -128,7 +128,7 @@ void FVid::otchet_errxls()
     provideTemplate(keli::stopListBookName);
     const keli::BookResult written = keli::otchet_errxls(
         QDir(workDir()).filePath(keli::stopListBookName), outcome->stopList,
-        keli::stopListSubject(ds.objectName, ds.fileMonth, ds.calcYear),
+        keli::stopListSubject(ds.objectName, ds.calcMonth, ds.calcYear),
         QStringList{keli::reportOrganisation(ds)} + keli::signOffLines(ds, keli::reportDateText()));
     reportBook(prompts, written);
     if (!written.ok())

@@ -813,6 +813,9 @@ void TestCli::batchInterruptedKeepsOnlyThisRun()
 // as given (it may hold any byte but "/"), point names as loaded.
 void TestCli::batchWithoutThreadsAndOddTexts()
 {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    QSKIP("a sanitizer's shadow memory does not fit in the limited address space");
+#endif
     const QString prlimit = QStandardPaths::findExecutable(QStringLiteral("prlimit"));
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is needed to limit the address space");

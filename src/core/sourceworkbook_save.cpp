@@ -93,10 +93,9 @@ std::unique_ptr<QXlsx::Document> targetWorkbook(const QString &path)
 {
     if (QFileInfo(path).isFile()) {
         auto existing = std::make_unique<QXlsx::Document>(path);
-        if (existing->isLoadPackage()) {
-            existing->selectSheet(QStringLiteral("Лист1"));
+        existing->selectSheet(QStringLiteral("Лист1"));
+        if (existing->isLoadPackage())
             return existing;
-        }
     }
     auto created = std::make_unique<QXlsx::Document>();
     // A new workbook has no sheet "List1": the data go to its first sheet.

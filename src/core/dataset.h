@@ -46,6 +46,9 @@ struct Dataset
     QString correctionFactor[3] = {QStringLiteral("1.00"), QStringLiteral("1.00"),
                                    QStringLiteral("1.00")}; // text of Txt1..Txt3
     double networkRelease[4] = {0, 0, 0, 0}; // million kWh: 110-220, 35, 6-10, 0.23-0.4 kV
+    // True when the workbook holds its own releases and factors (header cells M1..S1); they are
+    // then loaded into the two fields above and stand over keli.ini's defaults.
+    bool parametersStored = false;
     bool report1Selected = true;
     bool report2Selected = true;
     bool showStopList = true;

@@ -6,6 +6,7 @@
 
 #include "core/sourceworkbook.h"
 
+#include "core/dialogfields.h"
 #include "core/helpers.h"
 #include "xlsx/xlsxdocument.h"
 
@@ -116,11 +117,31 @@ void clearLoadedContent(Dataset &ds)
     ds.techLosses = ds.techLossErrorPct = ds.permissibleCommercialLoss = 0;
     for (QString &factor : ds.correctionFactor)
         factor = QStringLiteral("1.00");
+    ds.parametersStored = false;
     ds.fileMonth = ds.fileYear = 0;
     ds.fileMonthText.clear();
     ds.fileYearText.clear();
     ds.periodDays = k_day(ds.calcMonth, ds.calcYear);
     ds.resizeRows(0);
+}
+
+// The object's releases and correction factors when the header row holds them (all seven cells
+// numbers); otherwise the dataset's stay as they are (keli.ini's, or "1.00").
+void readParameters(const QXlsx::Document &doc, Dataset &ds)
+{
+    double values[7];
+    for (int k = 0; k < 7; ++k) {
+        const QVariant v = doc.read(1, kFirstReleaseColumn + k);
+        bool notNumber = false;
+        values[k] = cellNumber(v, &notNumber);
+        if (!v.isValid() || notNumber || cellText(v).trimmed().isEmpty())
+            return;
+    }
+    for (int k = 0; k < 4; ++k)
+        ds.networkRelease[k] = values[k];
+    for (int t = 0; t < 3; ++t)
+        ds.correctionFactor[t] = correctionFactorText(values[4 + t]);
+    ds.parametersStored = true;
 }
 
 // Reads one metering point from workbook row r into index i. A number cell holding text that is
@@ -224,6 +245,7 @@ WorkbookResult readXLSwriteDB(Dataset &ds)
     ds.techLosses = cellNumber(doc.read(1, 10));
     ds.techLossErrorPct = cellNumber(doc.read(1, 11));
     ds.permissibleCommercialLoss = cellNumber(doc.read(1, 12));
+    readParameters(doc, ds);
 
     // The period the file was saved for (row 2 only; R2 is not used: the days are those of the
     // calculation period chosen in the main window).

@@ -84,6 +84,21 @@ bool rowsComplete(const Dataset &ds, int n)
     return true;
 }
 
+// True when the releases and factors go into the header row: the workbook held them, or they are
+// not the neutral ones (no releases, factors 1).
+bool storesParameters(const Dataset &ds)
+{
+    if (ds.parametersStored)
+        return true;
+    for (double release : ds.networkRelease)
+        if (release != 0)
+            return true;
+    for (int t = 1; t <= 3; ++t)
+        if (ds.correctionFactorValue(t) != 1)
+            return true;
+    return false;
+}
+
 // The last column of the data layout (T): cells right of it belong to the user.
 constexpr int kLastDataColumn = 20;
 
@@ -172,6 +187,12 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
     w.text(1, 10, fixedText(ds.techLosses, 3));
     w.text(1, 11, fixedText(ds.techLossErrorPct, 1));
     w.text(1, 12, fixedText(ds.permissibleCommercialLoss, 1));
+    // The object's own parameters travel with it (a dataset that holds none and only the neutral
+    // values adds nothing, so that load then save stays the identity).
+    for (int k = 0; k < 4 && storesParameters(ds); ++k)
+        w.number(1, kFirstReleaseColumn + k, round(ds.networkRelease[k], 2));
+    for (int t = 0; t < 3 && storesParameters(ds); ++t)
+        w.number(1, kFirstFactorColumn + t, round(ds.correctionFactorValue(t + 1), 2));
 
     const int periodDays = k_day(ds.calcMonth, ds.calcYear);
     int r = 2;

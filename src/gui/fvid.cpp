@@ -243,6 +243,9 @@ bool FVid::saveTo(const QString &path)
         return false;
 
     syncToDataset();
+    // The releases and factors the dialog shows are the object's: saved with its workbook, while
+    // keli.ini keeps its defaults.
+    ds.parametersStored = true;
     const keli::WorkbookResult result = keli::saveSourceWorkbook(ds, path);
     if (!result.ok) {
         prompts.inform(kInformTitle, result.message);
@@ -251,10 +254,6 @@ bool FVid::saveTo(const QString &path)
     ownFile = ds.workbookPath = path;
     ownFileStamp = keli::fileStamp(path);
 
-    keli::Settings settings;
-    const auto releases = releaseFields();
-    for (int i = 0; i < 4; ++i)
-        settings.setNetworkRelease(i + 1, zapToTochka(releases[i]->text()));
-    settings.setLastFolder(QFileInfo(path).absolutePath());
+    keli::Settings().setLastFolder(QFileInfo(path).absolutePath());
     return true;
 }

@@ -21,9 +21,10 @@ ReportPage errorReportPage(const QVector<StopListEntry> &stopList, int fileMonth
 
 // Fills the stop-list workbook at path in place (a new workbook when it is missing or unreadable):
 // the subject line (object and period) into A3 when given, the entries from row 5 on, then clears
-// every row below them that the sheet holds (at least 101), and saves it atomically.
+// every row below them that the sheet holds (at least 101), writes the signOff lines below the
+// entries after a blank row, and saves it atomically.
 BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList,
-                         const QString &subject = QString());
+                         const QString &subject = QString(), const QStringList &signOff = QStringList());
 
 // The subject line of the stop-list workbook: the object and the period.
 QString stopListSubject(const QString &objectName, int fileMonth, int calcYear);
@@ -35,5 +36,9 @@ QStringList spreadsheetCommandLine(const QString &command, const QString &workbo
 // What the user is told when neither the spreadsheet command nor the desktop's application for
 // .xlsx opened the workbook at path: its full path and the key of keli.ini that names the program.
 QString spreadsheetNotStartedMessage(const QString &command, const QString &path);
+
+// What the user is told when the program that was to open the workbook at path started but ended
+// at once with an error status (exitCode, or -1 for a crash).
+QString spreadsheetFailedMessage(const QString &program, int exitCode, const QString &path);
 
 } // namespace keli

@@ -3,6 +3,7 @@
 #include "fvid.h"
 
 #include "htmlview.h"
+#include "openerwatch.h"
 
 #include "core/calculation.h"
 #include "core/com.h"
@@ -10,11 +11,12 @@
 #include "core/report2.h"
 #include "core/reporterror.h"
 #include "core/reportfiles.h"
+#include "core/settings.h"
+#include "core/signoff.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QProcess>
 #include <QUrl>
 
 namespace {
@@ -38,6 +40,7 @@ void provideTemplate(const QString &templateName)
 void FVid::on_raschet_clicked()
 {
     syncToDataset();
+    keli::takeSignatories(keli::Settings(), &ds); // as the settings dialog left them
     outcome = std::make_unique<keli::CalcOutcome>(keli::calculate(ds));
 
     switch (outcome->outcome) {
@@ -73,7 +76,8 @@ namespace {
 // page is shown all the same.
 void showPage(const keli::Prompts &prompts, const keli::Dataset &ds, const keli::ReportPage &page)
 {
-    HtmlView view(com::organisationName, ds.objectName);
+    HtmlView view(keli::reportOrganisation(ds), ds.objectName);
+    view.setSignOff(keli::signOffLines(ds, keli::signOffDate(QDateTime::currentDateTime())));
     view.showReportPage(page);
     if (!view.pageError().isEmpty()) {
         const QString notSaved = QStringLiteral("Отчет будет показан, но в папке \"%1\" он не сохранен.")
@@ -124,21 +128,29 @@ void FVid::otchet_errxls()
     provideTemplate(keli::stopListBookName);
     const keli::BookResult written = keli::otchet_errxls(
         QDir(workDir()).filePath(keli::stopListBookName), outcome->stopList,
-        keli::stopListSubject(ds.objectName, ds.calcMonth, ds.calcYear));
+        keli::stopListSubject(ds.objectName, ds.calcMonth, ds.calcYear),
+        QStringList{keli::reportOrganisation(ds)} + keli::signOffLines(ds, keli::reportDateText()));
     reportBook(prompts, written);
     if (!written.ok())
         return;
-    // The spreadsheet program opens the workbook on its own; it is not waited for or watched.
-    // When it cannot be started, the desktop's application for .xlsx opens it (xdg-open, else what
-    // the platform knows), else the user is told.
+    // The spreadsheet program opens the workbook on its own; it is not waited for. When it cannot
+    // be started, the desktop's application for .xlsx opens it (xdg-open, else what the platform
+    // knows), else the user is told; so is he when the program started ends at once with an error.
+    const QString path = QDir(workDir()).filePath(keli::stopListBookName);
+    const keli::Prompts told = prompts;
+    const auto failed = [told, path](const QString &program) {
+        return [told, path, program](int exitCode) {
+            told.inform(kInformTitle, keli::spreadsheetFailedMessage(program, exitCode, path));
+        };
+    };
     QStringList command = keli::spreadsheetCommandLine(ds.spreadsheetCommand, keli::stopListBookName);
     if (!command.isEmpty()) {
         const QString program = command.takeFirst();
-        if (QProcess::startDetached(program, command, workDir()))
+        if (keli::startWatched(program, command, workDir(), failed(program)))
             return;
     }
-    const QString path = QDir(workDir()).filePath(keli::stopListBookName);
-    if (QProcess::startDetached(QStringLiteral("xdg-open"), {path}, workDir())
+    const QString opener = QStringLiteral("xdg-open");
+    if (keli::startWatched(opener, {path}, workDir(), failed(opener))
         || QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         return;
     prompts.inform(kInformTitle, keli::spreadsheetNotStartedMessage(ds.spreadsheetCommand, path));

@@ -210,6 +210,8 @@ private slots:
     void pdfPagesAsPrinted();
     void batchMatchesSingleRuns();
     void batchInterruptedKeepsOnlyThisRun();
+    void batchWhenNoThreadStarts();
+    void jsonEscapesTexts();
 
 private:
     QTemporaryDir tmp;
@@ -561,6 +563,12 @@ void TestCli::batchMatchesSingleRuns()
     QFile junk(root.filePath(QStringLiteral("src/junk.xlsx")));
     QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("PK not really") > 0);
     junk.close();
+    // Lock files, hidden files and the program's own workbooks are skipped; a name ending in "B"
+    // with no workbook it could back up is an object.
+    for (const QString &skipped : {QStringLiteral("~$lock.xlsx"), QStringLiteral(".hidden.xlsx"),
+                                   QStringLiteral("Otchet1.xlsx"), QStringLiteral("svodkaEmpty.xlsx")})
+        QVERIFY(QFile::copy(examples.filePath(books[0]), root.filePath(QStringLiteral("src/") + skipped)));
+    QVERIFY(!saveDataset(smallObject(), root.filePath(QStringLiteral("src/loneB.xlsx"))).isEmpty());
     Dataset blocked = smallObject();
     blocked.verificationDate[1] = 13.05;
     QVERIFY(!saveDataset(blocked, root.filePath(QStringLiteral("src/blocked.xlsx"))).isEmpty());
@@ -574,13 +582,19 @@ void TestCli::batchMatchesSingleRuns()
     QCOMPARE(r.exitCode, 1); // the unreadable and the blocked object
     QCOMPARE(run({QStringLiteral("--workdir"), workDir, QStringLiteral("--out"), QStringLiteral("out/all-good"),
                   QStringLiteral("src/outside.xlsx")}, root.path()).exitCode, 0);
+    // Every object calculated but the summary not written: not a success.
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("out/no-summary/Сводка.csv"))));
+    const Run noSummary = run({QStringLiteral("--workdir"), workDir, QStringLiteral("--out"),
+                               QStringLiteral("out/no-summary"), QStringLiteral("src/outside.xlsx")}, root.path());
+    QCOMPARE(noSummary.exitCode, 1);
+    QVERIFY2(noSummary.err.contains(QStringLiteral("Сводка.csv")), qPrintable(noSummary.err));
     QMap<QString, QByteArray> after = tree(tmp.path(), {root.filePath(QStringLiteral("out"))});
     QVERIFY(after.remove(root.filePath(QStringLiteral("all.json"))));
     QCOMPARE(after, before);
 
     // In name order, folders first as given, then the file given on its own.
     QStringList sources{QStringLiteral("src/blocked.xlsx"), QStringLiteral("src/junk.xlsx"),
-                        QStringLiteral("src/outside.xlsx")};
+                        QStringLiteral("src/loneB.xlsx"), QStringLiteral("src/outside.xlsx")};
     for (const QString &book : books)
         sources << QStringLiteral("src/") + book;
     sources.sort();
@@ -611,6 +625,10 @@ void TestCli::batchMatchesSingleRuns()
         QJsonObject single = readJson(json);
         single.insert("source", sources[k]);
         QCOMPARE(batch, single);
+        QCOMPARE(row.value(5).toInt(), single.value("errorCount").toInt());
+        QCOMPARE(row.value(6).toInt(), single.value("warningCount").toInt());
+        // The period most objects have (March 2024) stands plain, every other one is marked.
+        QCOMPARE(row.value(3).endsWith(QStringLiteral(" (иной период)")), !row.value(3).startsWith(QStringLiteral("март 2024")));
         if (outcome != QLatin1String("calculated")) {
             QVERIFY2(row.value(4).contains(QStringLiteral("критические ошибки")) && row.value(4).contains("Точка 2"),
                      qPrintable(row.value(4)));
@@ -618,15 +636,27 @@ void TestCli::batchMatchesSingleRuns()
             continue;
         }
         QCOMPARE(row.value(4), QStringLiteral("рассчитан"));
+        // Each figure is the JSON's rounded once: to 3 decimals, percents to 2.
+        const auto shows = [&](int column, double exact, int decimals) {
+            const QString field = row.value(column);
+            const bool ok = std::abs(csvNumber(field) - exact) <= 0.5 * std::pow(10.0, -decimals) + 1e-9
+                            && field.section(QLatin1Char(','), 1).size() <= decimals;
+            return ok ? true : (qWarning() << column << field << exact, false);
+        };
         for (int f = 0; f < figures.size(); ++f)
             if (!figures[f].isEmpty())
-                QVERIFY2(csvNumber(row.value(7 + f)) == single.value(figures[f]).toDouble(), // to the last bit
-                         qPrintable(figures[f] + ": " + row.value(7 + f)));
+                QVERIFY(shows(7 + f, single.value(figures[f]).toDouble(), f == 3 ? 2 : 3));
         const double imbalance = single.value("commercialLoss").toDouble();
         const bool inside = single.value("normativeWithLossesLower").toDouble() <= imbalance
                             && imbalance <= single.value("normativeWithLossesUpper").toDouble();
         QCOMPARE(row.value(13), inside ? QStringLiteral("да") : QStringLiteral("нет"));
-        QCOMPARE(row.value(13) == QStringLiteral("нет"), sources[k].endsWith(QLatin1String("outside.xlsx")));
+        // The larger of the two largest undermeterings, with its point.
+        const double intake = single.value("maxIntakeUndermetering").toDouble();
+        const double release = single.value("maxReleaseUndermetering").toDouble();
+        QCOMPARE(row.value(15), single.value(intake >= release ? "maxIntakePointName" : "maxReleasePointName").toString());
+        QVERIFY(shows(16, std::max(intake, release), 3));
+        QCOMPARE(row.value(13) == QStringLiteral("нет"),
+                 sources[k].endsWith(QLatin1String("outside.xlsx")) || sources[k].endsWith(QLatin1String("loneB.xlsx")));
     }
     // Each object's reports in its own folder; the second file of one name gets " (2)".
     const QDir out(root.filePath(QStringLiteral("out")));
@@ -737,6 +767,52 @@ void TestCli::batchInterruptedKeepsOnlyThisRun()
     // SIGTERM alike, with its own status.
     QCOMPARE(signalledRun(common, root.path(), 1, SIGTERM), 143);
     QVERIFY(csvLines(root.filePath(QStringLiteral("out/Сводка.csv"))).last().endsWith(QStringLiteral(";прерван;;;;;;;;;;;;")));
+}
+
+// Threads that cannot get their stacks (an address space smaller than one stack): the batch says
+// so and calculates every object on the threads it has, instead of ending in std::terminate.
+void TestCli::batchWhenNoThreadStarts()
+{
+    const QString prlimit = QStandardPaths::findExecutable(QStringLiteral("prlimit"));
+    if (prlimit.isEmpty())
+        QSKIP("prlimit (util-linux) is needed to limit the address space");
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    QProcess p;
+    p.setWorkingDirectory(tmp.path());
+    p.start(prlimit, {QStringLiteral("--as=4294967296"), QStringLiteral("--stack=8589934592"), keliCalc(),
+                      QStringLiteral("--workdir"), workDir, QStringLiteral("--jobs"), QStringLiteral("3"),
+                      QStringLiteral("--out"), QStringLiteral("no-threads"), examples.path()});
+    QVERIFY(p.waitForFinished(120000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("не удалось запустить поток")), qPrintable(err));
+    const QStringList csv = csvLines(tmp.filePath(QStringLiteral("no-threads/Сводка.csv")));
+    QCOMPARE(csv.size(), examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files).size() + 1);
+    for (const QString &line : csv.mid(1))
+        QCOMPARE(csvFields(line).value(4), QStringLiteral("рассчитан"));
+}
+
+// Texts with quotes, backslashes and control characters come out of --json as they went in: a
+// file name as given (a name may hold any byte but "/"), point names as loaded.
+void TestCli::jsonEscapesTexts()
+{
+    Dataset ds = smallObject();
+    ds.name[0] = QStringLiteral("Ввод \"А\" \\ 1\t2\n3/ конец");
+    ds.name[2] = QStringLiteral("\\\""); // the own release: the largest release undermetering
+    const QString name = QStringLiteral("\"\\\t") + QChar(0x01) + QChar(0x1f) + QStringLiteral("\r.xlsx");
+    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("escape"))));
+    const QString source = saveDataset(ds, tmp.filePath(QStringLiteral("escape/") + name));
+    QVERIFY(!source.isEmpty());
+    Dataset loaded;
+    loaded.workbookPath = source;
+    QVERIFY(readXLSwriteDB(loaded).ok);
+    QVERIFY(loaded.name[0].contains(QLatin1Char('"')) && loaded.name[0].contains(QLatin1Char('\n')));
+    QCOMPARE(run({QStringLiteral("--workdir"), workDir, QStringLiteral("--json=escape.json"), QStringLiteral("--out"),
+                  QStringLiteral("escape-out"), QStringLiteral("escape/") + name}, tmp.path()).exitCode, 0);
+    const QJsonObject o = readJson(tmp.filePath(QStringLiteral("escape.json"))).value("objects").toArray().at(0).toObject();
+    QCOMPARE(o.value("source").toString(), QStringLiteral("escape/") + name);
+    QCOMPARE(o.value("maxIntakePointName").toString(), loaded.name[0]);
+    QCOMPARE(o.value("maxReleasePointName").toString(), loaded.name[2]);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,8 +1,13 @@
-// The report viewer: its form, the page file it writes and shows, the search without wrap-around,
+// The report viewer: its form, the page file it writes and shows, the search going round,
 // the print preview, and a page file that cannot be written (shown from memory).
 #include "htmlview.h"
 
+#include "core/calculation.h"
+#include "core/helpers.h"
 #include "core/htmlpage.h"
+#include "core/report1.h"
+#include "core/sourceworkbook.h"
+#include "support/testutil.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +18,11 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -45,7 +55,8 @@ private slots:
     void form();
     void pageWrittenReadBackAndShown();
     void plainKindShowsTheText();
-    void searchForwardAndBackWithoutWrap();
+    void searchWrapsAndSaysNotFound();
+    void numbersNeverBrokenAcrossLines();
     void printPreviewOfShownContent();
     void unwritablePageIsShownFromMemory();
 
@@ -146,7 +157,7 @@ void TestHtmlView::plainKindShowsTheText()
     QVERIFY(shown.endsWith(QStringLiteral("<th>А</th></body>\n")));
 }
 
-void TestHtmlView::searchForwardAndBackWithoutWrap()
+void TestHtmlView::searchWrapsAndSaysNotFound()
 {
     HtmlView v(QStringLiteral("ОРГ"), QStringLiteral("Объект"));
     v.HtmlBody(kTitle, QStringLiteral("2024 год"),
@@ -168,21 +179,61 @@ void TestHtmlView::searchForwardAndBackWithoutWrap()
         found << edit->textCursor().selectionStart();
     }
     QVERIFY(found[0] < found[1] && found[1] < found[2]);
-    // After the last match a forward search keeps the last match selected.
+    QLabel *status = child<QLabel>(v, "lbFound");
+    QVERIFY(status->text().isEmpty());
+    // Past the last match the search goes round to the first, and says so.
     QTest::mouseClick(next, Qt::LeftButton);
-    QCOMPARE(edit->textCursor().selectionStart(), found[2]);
-    QCOMPARE(edit->textCursor().selectedText(), QStringLiteral("ФИДЕР"));
-    // Backwards from there: the previous matches, then no wrap to the end.
-    QTest::mouseClick(prev, Qt::LeftButton);
+    QCOMPARE(edit->textCursor().selectionStart(), found[0]);
+    QCOMPARE(status->text(), QStringLiteral("Поиск продолжен с начала"));
+    QTest::mouseClick(next, Qt::LeftButton);
     QCOMPARE(edit->textCursor().selectionStart(), found[1]);
+    QVERIFY(status->text().isEmpty());
+    // Backwards: the previous match, then round to the last.
     QTest::mouseClick(prev, Qt::LeftButton);
     QCOMPARE(edit->textCursor().selectionStart(), found[0]);
     QTest::mouseClick(prev, Qt::LeftButton);
-    QCOMPARE(edit->textCursor().selectionStart(), found[0]);
-    // Text that is not there changes nothing.
+    QCOMPARE(edit->textCursor().selectionStart(), found[2]);
+    QCOMPARE(status->text(), QStringLiteral("Поиск продолжен с конца"));
+    // Text that is not there is named as not found and moves nothing.
     child<QLineEdit>(v, "ValueFind")->setText(QStringLiteral("нет такого"));
     QTest::mouseClick(next, Qt::LeftButton);
-    QCOMPARE(edit->textCursor().selectionStart(), found[0]);
+    QCOMPARE(edit->textCursor().selectionStart(), found[2]);
+    QCOMPARE(status->text(), QStringLiteral("«нет такого» не найдено"));
+}
+
+// Report No. 1 of an example in a window of a 1366 x 768 screen: every number stays on one line,
+// and the page's right edge ("Код доставки") can be scrolled into view.
+void TestHtmlView::numbersNeverBrokenAcrossLines()
+{
+    keli::Dataset ds;
+    ds.workbookPath = testutil::sourcePath(QStringLiteral("examples/ПС_110_10_Заречная_октябрь_2024.xlsx"));
+    QVERIFY(keli::readXLSwriteDB(ds).ok);
+    ds.calcMonth = ds.fileMonth;
+    ds.calcYear = ds.fileYear;
+    ds.periodDays = keli::k_day(ds.calcMonth, ds.calcYear);
+    const keli::CalcOutcome outcome = keli::calculate(ds);
+    QCOMPARE(outcome.outcome, keli::Outcome::Calculated);
+    HtmlView v(QStringLiteral("ОРГ"), ds.objectName);
+    v.showReportPage(keli::report1Page(ds, outcome.results));
+    v.setGeometry(0, 0, 1366, 740);
+    v.show();
+    QTextEdit *edit = child<QTextEdit>(v, "textEdit");
+    QTextDocument *doc = edit->document();
+    const QSizeF size = doc->documentLayout()->documentSize();
+    static const QRegularExpression number(QStringLiteral(R"(^\s*-?\d+(\.\d*)?\s*$)"));
+    int numbers = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        if (!number.match(b.text()).hasMatch())
+            continue;
+        ++numbers;
+        QVERIFY2(b.layout()->lineCount() == 1, qPrintable(b.text()));
+    }
+    QVERIFY(numbers > 100);
+    // Words break only between them: the widest heading word keeps its line.
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        if (b.text() == QStringLiteral("Наименование ТУ"))
+            QCOMPARE(b.layout()->lineAt(0).textLength(), QStringLiteral("Наименование ").size());
+    QVERIFY(edit->horizontalScrollBar()->maximum() + edit->viewport()->width() >= int(size.width()));
 }
 
 void TestHtmlView::printPreviewOfShownContent()

@@ -519,6 +519,34 @@ private slots:
         QVERIFY(!again.read(3, 1).isValid());
     }
 
+    void saveOverClearsOnlyWhatHoldsData()
+    {
+        // A note far down the data sheet: the rows between are not written, the note stays.
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("far.xlsx"));
+        {
+            QXlsx::Document doc;
+            const Cells rows = {header(2.0, 0.0, 0.0), pointRow(QStringLiteral("П1"), 1), pointRow(QStringLiteral("П2"), 2)};
+            for (int r = 0; r < rows.size(); ++r)
+                for (int c = 0; c < rows[r].size(); ++c)
+                    QVERIFY(doc.write(r + 1, c + 1, rows[r][c]));
+            QVERIFY(doc.write(1048576, 22, QStringLiteral("примечание")));
+            QVERIFY(doc.saveAs(path));
+        }
+        Dataset ds = loaded(path);
+        QCOMPARE(ds.rowCount(), 2);
+        ds.intakeCount = 1;
+        ds.tableNo[1] = 2; // a table whose count is 0: the row is not written
+        QVERIFY(saveSourceWorkbook(ds, path).ok);
+        QVERIFY2(QFileInfo(path).size() < 64 * 1024, qPrintable(QString::number(QFileInfo(path).size())));
+        QXlsx::Document doc(path);
+        QVERIFY(doc.isLoadPackage());
+        QCOMPARE(doc.read(2, 1), QVariant(QStringLiteral("П1")));
+        for (int c = 1; c <= 20; ++c)
+            QVERIFY2(!doc.read(3, c).isValid(), qPrintable(QString::number(c) + doc.read(3, c).toString()));
+        QCOMPARE(doc.read(1048576, 22), QVariant(QStringLiteral("примечание")));
+    }
+
     void saveKeepsBackupOfTheOldFile()
     {
         QTemporaryDir tmp;

@@ -178,6 +178,8 @@ private slots:
     void readsHandMadePackage();
     void readsPrefixedNamespacesAndWritesThem();
     void writesIntoUnorderedSheet();
+    void saveOverKeepsEveryCell_data();
+    void saveOverKeepsEveryCell();
     void readsOpenpyxlWorkbook();
     void readsXlsxwriterWorkbook();
     void openpyxlReadsWhatWeWrite();
@@ -395,6 +397,61 @@ void TestXlsx::writesIntoUnorderedSheet()
     QCOMPARE(doc.read(1, 2), QVariant(20.0));
     QCOMPARE(doc.read(1, 3), QVariant(2.0));
     QCOMPARE(doc.read(3, 2), QVariant(30.0));
+}
+
+void TestXlsx::saveOverKeepsEveryCell_data()
+{
+    QTest::addColumn<QByteArray>("rows");
+    QTest::newRow("a note far down") << QByteArray(
+        "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"3\"><c r=\"A3\"><v>3</v></c><c r=\"T3\" s=\"1\"/></row>"
+        "<row r=\"1048576\"><c r=\"V1048576\" t=\"inlineStr\"><is><t>note</t></is></c></row>");
+    QTest::newRow("cells and rows without references") << QByteArray(
+        "<row><c><v>1</v></c></row><row><c r=\"T2\"><v>2</v></c><c t=\"inlineStr\"><is><t>note</t></is></c><c><v>9</v></c></row>"
+        "<row><c r=\"C3\"><v>4</v></c><c><v>5</v></c></row><row><c r=\"U4\"><v>6</v></c></row>");
+    QTest::newRow("out of order") << QByteArray(
+        "<row r=\"3\"><c r=\"D3\"><v>7</v></c><c r=\"B3\"><v>6</v></c><c><v>8</v></c></row>"
+        "<row r=\"2\"><c r=\"U2\"><v>1</v></c><c><v>2</v></c><c r=\"A2\"><v>3</v></c><c><v>4</v></c></row><row><c r=\"Z3\"><v>5</v></c></row>");
+}
+
+// Saving over a sheet as the source workbook does (cells of A..T written, the rows below cleared)
+// changes those cells only: every other cell keeps its value and its place, and a cell far down
+// the sheet does not make the save write the rows between.
+void TestXlsx::saveOverKeepsEveryCell()
+{
+    QFETCH(QByteArray, rows);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("over.xlsx");
+    QVERIFY(writePackage(path, oneSheetPackage(rows)));
+    const QVector<int> rowNumbers = {1, 2, 3, 4, 5, 1048576};
+    QMap<QPair<int, int>, QVariant> expected;
+    {
+        Document doc(path);
+        QVERIFY2(doc.isLoadPackage(), qPrintable(doc.errorString()));
+        for (int r : rowNumbers)
+            for (int c = 1; c <= 26; ++c)
+                expected[{r, c}] = doc.read(r, c);
+        const QVector<QPair<int, int>> written = {{1, 1}, {1, 3}, {2, 3}, {2, 19}, {2, 20}};
+        for (const auto &cell : written) {
+            QVERIFY(doc.write(cell.first, cell.second, cell.first * 100 + cell.second));
+            expected[cell] = double(cell.first * 100 + cell.second);
+        }
+        QVERIFY(doc.write(5, 1, QVariant())); // holds nothing: no cell is made
+        doc.clearValues(3, 1, doc.lastRow(), 20);
+        for (auto it = expected.begin(); it != expected.end(); ++it) {
+            if (it.key().first >= 3 && it.key().second <= 20)
+                it.value() = QVariant();
+        }
+        QVERIFY(doc.save());
+    }
+    const QByteArray sheet = entries(path).value("xl/sheets/data.xml");
+    QVERIFY2(sheet.size() < 4000, sheet.left(400).constData());
+    QVERIFY(!sheet.contains("r=\"A5\""));
+    Document doc(path);
+    QVERIFY2(doc.isLoadPackage(), qPrintable(doc.errorString()));
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        QVERIFY2(doc.read(it.key().first, it.key().second) == it.value(),
+                 qPrintable(QStringLiteral("row %1, column %2: ").arg(it.key().first).arg(it.key().second)
+                            + doc.read(it.key().first, it.key().second).toString() + " != " + it.value().toString()));
 }
 
 void TestXlsx::readsOpenpyxlWorkbook()

@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 using namespace keli;
@@ -253,8 +254,21 @@ int runBatch(const CliOptions &opt, const QString &startDir)
     };
     const int jobs = qBound(1, opt.jobs > 0 ? opt.jobs : QThread::idealThreadCount(), count);
     std::vector<std::thread> threads;
-    for (int t = 1; t < jobs; ++t)
-        threads.emplace_back(work);
+    for (int t = 1; t < jobs; ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error &e) {
+            // The threads started, this one among them, take every object between them.
+            say(stderr, QStringLiteral("keli-calc: не удалось запустить поток (%1); объекты считают "
+                                       "запущенные потоки: %2 из %3")
+                            .arg(e.code() == std::errc::resource_unavailable_try_again
+                                     ? QStringLiteral("системе не хватает ресурсов")
+                                     : QStringLiteral("код ошибки %1").arg(e.code().value()))
+                            .arg(t)
+                            .arg(jobs));
+            break;
+        }
+    }
     work();
     for (std::thread &t : threads)
         t.join();
@@ -272,6 +286,7 @@ int runBatch(const CliOptions &opt, const QString &startDir)
         }
     }
 
+    markUncommonPeriods(rows);
     bool written = true;
     QString error;
     const QDir out(opt.outDir);

@@ -2,11 +2,13 @@
 
 #include "core/calcmath.h"
 #include "core/com.h"
+#include "core/helpers.h"
 #include "core/reportbook.h"
 
 #include "io/checkedwrite.h"
 #include "xlsx/xlsxdocument.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QStringList>
 
@@ -69,6 +71,16 @@ const QStringList csvHeadings = {
     QStringLiteral("В допустимых пределах"), QStringLiteral("Потери по приказу № 326, тыс.кВт.ч"),
     QStringLiteral("Наибольший недоучет: точка учета"), QStringLiteral("Наибольший недоучет, тыс.кВт.ч")};
 
+// After the period of an object calculated for another period than most of the batch.
+const QString periodDiffersMark = QStringLiteral(" (иной период)");
+
+// A figure rounded once, as the pages print it, and then the double nearest to those decimals
+// (11.774, not the 11.774000000000001 that the rounding's own arithmetic gives).
+double shown(double v, int decimals)
+{
+    return QString::number(keli::round(finiteOr0(v), decimals), 'f', decimals).toDouble();
+}
+
 QString insideText(const SummaryRow &row)
 {
     return row.inside ? QStringLiteral("да") : QStringLiteral("нет");
@@ -77,7 +89,8 @@ QString insideText(const SummaryRow &row)
 // The cells of one row in column order; numbers as doubles, absent figures as empty texts.
 QVector<QVariant> cells(int number, const SummaryRow &row)
 {
-    QVector<QVariant> c = {number, row.source, row.objectName, row.period, row.result};
+    const QString period = row.periodDiffers ? row.period + periodDiffersMark : row.period;
+    QVector<QVariant> c = {number, row.source, row.objectName, period, row.result};
     if (row.loaded)
         c << row.errors << row.warnings;
     else
@@ -97,7 +110,7 @@ QVector<QVariant> cells(int number, const SummaryRow &row)
 }
 
 // Numbers as a Russian spreadsheet program reads them beside ";": a decimal comma, no exponent, and
-// the shortest digits that give back the same double, so that the figure is the JSON's to the bit.
+// the shortest digits that give back the same double (4860,746 for a figure rounded to 3 decimals).
 QString csvField(const QVariant &v)
 {
     if (v.userType() == QMetaType::Double)
@@ -161,17 +174,19 @@ SummaryRow summaryRow(const QString &source, const Dataset &ds, const CalcOutcom
     if (!fileFailures.isEmpty())
         row.result += QStringLiteral("; не записано: ") + fileFailures.join(QLatin1Char(' '));
     if (row.calculated) {
-        row.intakeEnergy = r.intakeEnergy;
-        row.netSupply = r.netSupply;
-        row.imbalance = r.commercialLoss;
-        row.imbalancePctIntake = r.commercialLossPctIntake;
-        row.permissibleLower = r.normativeWithLossesLower;
-        row.permissibleUpper = r.normativeWithLossesUpper;
+        const auto energy = [](double v) { return shown(v, 3); };
+        row.intakeEnergy = energy(r.intakeEnergy);
+        row.netSupply = energy(r.netSupply);
+        row.imbalance = energy(r.commercialLoss);
+        row.imbalancePctIntake = shown(r.commercialLossPctIntake, 2);
+        row.permissibleLower = energy(r.normativeWithLossesLower);
+        row.permissibleUpper = energy(r.normativeWithLossesUpper);
+        // Judged on the figures shown, so that the row agrees with itself.
         row.inside = row.permissibleLower <= row.imbalance && row.imbalance <= row.permissibleUpper;
-        row.orderLosses = r.combinedRandomWithLosses;
+        row.orderLosses = energy(r.combinedRandomWithLosses);
         const bool intake = r.maxIntakeUndermetering >= r.maxReleaseUndermetering;
         row.largestPoint = intake ? r.maxIntakePointName : r.maxReleasePointName;
-        row.largestUndermetering = intake ? r.maxIntakeUndermetering : r.maxReleaseUndermetering;
+        row.largestUndermetering = energy(intake ? r.maxIntakeUndermetering : r.maxReleaseUndermetering);
     }
     return row;
 }
@@ -182,6 +197,25 @@ SummaryRow unreadableRow(const QString &source, const QString &why)
     row.source = source;
     row.result = QStringLiteral("не прочитан: ") + why;
     return row;
+}
+
+void markUncommonPeriods(QVector<SummaryRow> &rows)
+{
+    QStringList periods; // in order of first appearance, so that a tie goes to the first
+    QHash<QString, int> counts;
+    for (const SummaryRow &row : rows) {
+        if (row.period.isEmpty())
+            continue;
+        if (!counts.contains(row.period))
+            periods << row.period;
+        ++counts[row.period];
+    }
+    QString common;
+    for (const QString &period : periods)
+        if (common.isEmpty() || counts[period] > counts[common])
+            common = period;
+    for (SummaryRow &row : rows)
+        row.periodDiffers = !row.period.isEmpty() && row.period != common;
 }
 
 SummaryRow interruptedRow(const QString &source)

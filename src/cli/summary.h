@@ -14,11 +14,13 @@ struct SummaryRow
     QString source;          // as given
     QString objectName;
     QString period;          // of the calculation, e.g. "октябрь 2024 года"
+    bool periodDiffers = false; // not the period most objects of the batch have (marked)
     QString result;          // "рассчитан", or why not
     bool loaded = false;     // errors and warnings are known
     bool calculated = false; // the figures below are known
     int errors = 0, warnings = 0;
-    // thousand kWh unless a percentage; the doubles of the object's --json document
+    // thousand kWh (3 decimals) unless a percentage (2 decimals): the figures of the object's
+    // --json document rounded once, as the pages show them
     double intakeEnergy = 0;
     double netSupply = 0;
     double imbalance = 0;          // actual imbalance (commercialLoss)
@@ -40,6 +42,9 @@ SummaryRow unreadableRow(const QString &source, const QString &why);
 SummaryRow interruptedRow(const QString &source);
 extern const QString interruptedText; // "прерван"
 
+// Marks the rows whose period is not the one most rows have (the first of those most frequent).
+void markUncommonPeriods(QVector<SummaryRow> &rows);
+
 extern const QString summaryBookName;     // "Сводка.xlsx"
 extern const QString summaryCsvName;      // "Сводка.csv"
 extern const QString summaryTemplateName; // "svodkaEmpty.xlsx"
@@ -52,5 +57,5 @@ class Document;
 // sentence on failure.
 bool writeSummaryBook(const QString &path, QXlsx::Document *book, const QVector<SummaryRow> &rows,
                       const QString &dateText, QString *error);
-// Writes the same rows as CSV (UTF-8, ";" between fields, numbers with a point and 17 digits).
+// Writes the same rows as CSV (UTF-8, ";" between fields, numbers with a decimal comma).
 bool writeSummaryCsv(const QString &path, const QVector<SummaryRow> &rows, QString *error);

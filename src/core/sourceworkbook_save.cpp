@@ -35,7 +35,6 @@ public:
     explicit SheetWriter(QXlsx::Document &doc) : m_doc(doc) {}
 
     void text(int row, int column, const QString &value) { put(row, column, QVariant(value)); }
-    void clear(int row, int column) { put(row, column, QVariant()); }
 
     void number(int row, int column, double value)
     {
@@ -244,11 +243,9 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path, const 
         for (int i : rows)
             writeRow(w, r++, ds, i, periodDays);
     }
-    // Rows of an earlier, longer dataset are cleared, so that nothing stale stays below the data.
-    for (const int last = doc.lastRow(); r <= last; ++r) {
-        for (int c = 1; c <= kLastDataColumn; ++c)
-            w.clear(r, c);
-    }
+    // Rows of an earlier, longer dataset are cleared, so that nothing stale stays below the data;
+    // only cells that hold something are touched, however far down the sheet has an entry.
+    doc.clearValues(r, 1, doc.lastRow(), kLastDataColumn);
 
     if (!w.ok()) {
         return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен: значение ячейки %2 не может быть "

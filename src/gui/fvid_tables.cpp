@@ -24,6 +24,7 @@ void FVid::openTableEditor(int table)
                 ds.ctClass, ds.vtClass, ds.energy, ds.tanPhi, ds.fillFactor, ds.vtVoltageLoss,
                 ds.verificationDate, ds.meterCount, ds.meterClass, ds.ctVoltage, ds.reportVoltage,
                 ds.ctRatedCurrent, ds.pointDays, ds.offDays, ds.tableNo, ds.spare);
+    editor.setPrompts(prompts);
     editor.panTab();
     editor.exec(); // the editor commits its grid when it closes, however it is closed
 

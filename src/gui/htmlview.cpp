@@ -12,8 +12,38 @@
 #include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
+
+namespace {
+
+// The screen's document (the page file stays as it is): a cell holding a number stays on one line ("110.00", never "110.0" over "0"), and a table asking for more
+// than the window's width gets the window's width, so its last column ("Код доставки") is not cut.
+// A page wider than that scrolls sideways.
+void fitForScreen(QTextDocument &document)
+{
+    static const QRegularExpression number(QStringLiteral(R"(^\s*[-+]?\d+([.,]\d*)?\s*%?\s*$)"));
+    QTextBlockFormat whole;
+    whole.setNonBreakableLines(true);
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (!number.match(block.text()).hasMatch())
+            continue;
+        QTextCursor cursor(block);
+        cursor.mergeBlockFormat(whole);
+        if (QTextTable *table = cursor.currentTable()) {
+            QTextTableFormat format = table->format();
+            if (format.width().type() == QTextLength::PercentageLength && format.width().rawValue() > 100) {
+                format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+                table->setFormat(format);
+            }
+        }
+    }
+}
+
+} // namespace
 
 HtmlView::HtmlView(QString organisationName, QString objectName, QWidget *parent)
     : QDialog(parent),
@@ -89,11 +119,14 @@ void HtmlView::writeAndLoad(const QString &title, const QStringList &lines, cons
         m_document->setHtml(pageText);
     else
         m_document->setPlainText(pageText);
+    fitForScreen(*m_document);
     ui->textEdit->setDocument(m_document);
+    ui->textEdit->setWordWrapMode(QTextOption::WordWrap); // words break only between them
 }
 
 void HtmlView::FindTextInEditor(bool backward)
 {
+    ui->lbFound->clear();
     if (!m_document)
         return;
     const QString text = ui->ValueFind->text();
@@ -101,9 +134,22 @@ void HtmlView::FindTextInEditor(bool backward)
         return;
     const QTextDocument::FindFlags flags =
         backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
-    const QTextCursor found = m_document->find(text, ui->textEdit->textCursor(), flags);
-    if (!found.isNull() && found.hasSelection())
-        ui->textEdit->setTextCursor(found);
+    QTextCursor found = m_document->find(text, ui->textEdit->textCursor(), flags);
+    if (found.isNull()) {
+        // Past the last match: on from the other end of the page.
+        QTextCursor end(m_document);
+        if (backward)
+            end.movePosition(QTextCursor::End);
+        found = m_document->find(text, end, flags);
+        if (!found.isNull())
+            ui->lbFound->setText(backward ? QStringLiteral("Поиск продолжен с конца")
+                                          : QStringLiteral("Поиск продолжен с начала"));
+    }
+    if (found.isNull()) {
+        ui->lbFound->setText(QStringLiteral("«%1» не найдено").arg(text));
+        return;
+    }
+    ui->textEdit->setTextCursor(found);
 }
 
 QString HtmlView::GetCrossFilePath(const QString &name)

@@ -29,7 +29,9 @@ public:
     // The frame a report page asks for, as "html".
     void showReportPage(const keli::ReportPage &page);
 
-    // Searches the shown page from the cursor, backwards when backward is true; no wrap-around.
+    // Searches the shown page from the cursor, backwards when backward is true; past the last match
+    // it goes on from the other end. Beside the search line it says when it went round, and
+    // "«text» не найдено" when the page does not hold the text.
     void FindTextInEditor(bool backward);
     QString GetCrossFilePath(const QString &name);
 

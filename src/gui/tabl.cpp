@@ -220,16 +220,33 @@ void Tabl::panTab()
     view->setColumnCount(ColumnCount);
     view->setHorizontalHeaderLabels(headerTexts());
     view->setRowCount(int(m_tableNo.count(table)));
-    view->setColumnWidth(ColName, 150);
-    view->setColumnWidth(ColMeterCount, 100);
-    view->setColumnWidth(ColOffDays, 28);
     // The table's rows in their stored order.
     int row = 0;
     for (int i = 0; i < m_tableNo.size(); ++i)
         if (m_tableNo[i] == table)
             setRowCells(row++, storedCells(i));
+    fitColumnsToContents();
     // The rows the view can show at first; the rest get theirs when they come into view.
     addComboBoxes(0, view->height() / std::max(view->verticalHeader()->defaultSectionSize(), 1));
+}
+
+void Tabl::fitColumnsToContents()
+{
+    // Each column as wide as its header and its widest cell, never narrower than its given width
+    // and no name column wider than kWidestName px (a longer name shows whole as a tool tip). The
+    // grid scrolls sideways when the columns are wider than the window; widening one column by hand
+    // leaves the others as they are.
+    constexpr int kWidestName = 420;
+    QTableWidget *view = ui->view;
+    const int given[ColumnCount] = {150, 0, 100, 0, 0, 0, 0, 28};
+    const int byDefault = view->horizontalHeader()->defaultSectionSize();
+    for (int c = 0; c < ColumnCount; ++c) {
+        view->resizeColumnToContents(c);
+        int width = std::max(view->columnWidth(c), given[c] > 0 ? given[c] : byDefault);
+        if (c == ColName)
+            width = std::min(width, std::max(kWidestName, given[c]));
+        view->setColumnWidth(c, width);
+    }
 }
 
 QStringList Tabl::storedCells(int i) const
@@ -349,8 +366,15 @@ void Tabl::on_pbCopy_clicked()
 
 void Tabl::on_pbDel_clicked()
 {
+    // There is no undo: the row goes only when the user says so.
     const int row = ui->view->currentRow();
-    if (row >= 0)
+    if (row < 0)
+        return;
+    const QTableWidgetItem *name = ui->view->item(row, ColName);
+    const QString question = QStringLiteral("Удалить строку %1 «%2»?")
+                                 .arg(row + 1)
+                                 .arg(name ? name->text().trimmed() : QString());
+    if (prompts.askYesNo(QStringLiteral("КЕЛИ-ст"), question))
         ui->view->removeRow(row);
 }
 

@@ -3,6 +3,8 @@
 // copies of the dataset's row sequences; whenever it closes, the grid is written back into those
 // copies (on_Tabl_finished), which the dataset dialog then takes over (FVid::rav).
 
+#include "prompts.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -27,6 +29,9 @@ public:
          QVector<int> &tableNo, QVector<int> &spare,
          QWidget *parent = nullptr);
     ~Tabl() override;
+
+    // Replaces the question asked before a row is deleted (tests answer it).
+    void setPrompts(const keli::Prompts &p) { prompts = p; }
 
     // Fills the grid with the rows of the edited table, in index order. Call once before showing.
     void panTab();
@@ -80,6 +85,8 @@ private:
     // The sixteen texts of row i of the copies, as the grid shows them.
     QStringList storedCells(int i) const;
     int tableStart() const;
+    // Widths that show the cells whole (names and energies of any size), see tabl.cpp.
+    void fitColumnsToContents();
 
     QVector<QString> m_name, m_pointKind, m_meterType;
     QVector<double> m_ctClass, m_vtClass, m_energy, m_tanPhi, m_fillFactor, m_vtVoltageLoss,
@@ -87,6 +94,7 @@ private:
     QVector<int> m_ctRatedCurrent, m_pointDays, m_offDays, m_tableNo, m_spare;
 
     Ui::Tabl *ui = nullptr;
+    keli::Prompts prompts = keli::Prompts::standard();
     int month = 0;
     int year = 0;
     int periodDays = 0;   // kept; nothing in the editor depends on it

@@ -326,6 +326,8 @@ bool Document::write(int row, int column, const QVariant &value, const Format &f
     default:
         return false;
     }
+    if (!stored.isValid() && format.isEmpty() && !sheet.worksheet.holdsValue(row, column))
+        return true; // nothing to clear: no empty cell is made for it
     int style = sheet.worksheet.styleOf(row, column);
     if (!format.isEmpty()) {
         if (!d->ensureStyles())
@@ -337,6 +339,14 @@ bool Document::write(int row, int column, const QVariant &value, const Format &f
     if (sheet.worksheet.set(row, column, stored, style))
         d->dropCalcChain = true;
     return true;
+}
+
+void Document::clearValues(int firstRow, int firstColumn, int lastRow, int lastColumn)
+{
+    if (d->sheets.empty() || d->sheets[size_t(d->current)].part.isEmpty())
+        return;
+    if (d->sheets[size_t(d->current)].worksheet.clearValues(firstRow, firstColumn, lastRow, lastColumn))
+        d->dropCalcChain = true;
 }
 
 void Document::setRowHeight(int row, double points)

@@ -49,8 +49,13 @@ public:
 
     // Writes a value (QString -> text, numbers -> number, bool -> boolean; an invalid QVariant or
     // an empty text clears the value) into the current sheet. An empty Format keeps the cell's
-    // style. False when the cell reference is out of range or the value cannot be stored.
+    // style; with an empty Format, clearing a cell that holds no value changes nothing. False when
+    // the cell reference is out of range or the value cannot be stored.
     bool write(int row, int column, const QVariant &value, const Format &format = Format());
+    // Clears the values of the cells of the current sheet in rows firstRow..lastRow and columns
+    // firstColumn..lastColumn that hold one (their styles stay); cells without a value are not
+    // touched, so clearing far down a sheet writes nothing for the rows between.
+    void clearValues(int firstRow, int firstColumn, int lastRow, int lastColumn);
 
     // Sets the height in points of a row of the current sheet that gets written cells.
     void setRowHeight(int row, double points);

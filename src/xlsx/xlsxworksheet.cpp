@@ -633,6 +633,28 @@ bool Worksheet::set(int row, int column, const QVariant &value, int style)
     return hadFormula;
 }
 
+bool Worksheet::holdsValue(int row, int column) const
+{
+    const Cell *c = cell(row, column);
+    return c && (c->kind != Cell::Empty || c->formula);
+}
+
+bool Worksheet::clearValues(int firstRow, int firstColumn, int lastRow, int lastColumn)
+{
+    std::vector<std::pair<int, int>> held; // row, column
+    auto r = std::lower_bound(m_rows.begin(), m_rows.end(), firstRow, [](const Row &a, int n) { return a.row < n; });
+    for (; r != m_rows.end() && r->row <= lastRow; ++r) {
+        for (const Cell &c : r->cells) {
+            if (c.column >= firstColumn && c.column <= lastColumn && (c.kind != Cell::Empty || c.formula))
+                held.emplace_back(r->row, c.column);
+        }
+    }
+    bool hadFormula = false;
+    for (const auto &place : held)
+        hadFormula = set(place.first, place.second, QVariant(), styleOf(place.first, place.second)) || hadFormula;
+    return hadFormula;
+}
+
 // Streams the original sheet to the output, replacing written cells and adding new ones in order.
 class Worksheet::Writer
 {
@@ -738,9 +760,11 @@ private:
         for (const QXmlStreamAttribute &attr : m_reader.attributes()) {
             const QStringRef n = attr.qualifiedName();
             if (n != QLatin1String("spans") // a hint that may no longer hold
+                && n != QLatin1String("r") // written below, so that the row's number never depends on others
                 && !(newHeight && (n == QLatin1String("ht") || n == QLatin1String("customHeight"))))
                 a.append(attr);
         }
+        a.prepend(QXmlStreamAttribute(QStringLiteral("r"), QString::number(number)));
         addHeight(number, &a);
         Xml::writeStartElement(m_reader, m_writer, a);
         auto next = alreadyWritten ? cells.end() : cells.begin();
@@ -776,6 +800,8 @@ private:
                 ++next;
             } else if (cells.count(column)) {
                 dropCell(); // a cell out of order, written already
+            } else if (ref.isEmpty()) {
+                copyCellAt(number, column);
             } else {
                 copyElement();
             }
@@ -802,10 +828,30 @@ private:
         }
     }
 
+    // Copies a cell without a reference with its reference added: written cells before it would
+    // otherwise change the place it is read at.
+    void copyCellAt(int row, int column)
+    {
+        QXmlStreamAttributes a;
+        a.append(QStringLiteral("r"), CellReference::format(row, column));
+        for (const QXmlStreamAttribute &attr : m_reader.attributes()) {
+            if (attr.qualifiedName() != QLatin1String("r"))
+                a.append(attr);
+        }
+        Xml::writeStartElement(m_reader, m_writer, a);
+        copyContent();
+    }
+
     // Copies the element the reader is on, with everything in it.
     void copyElement()
     {
         Xml::copyToken(m_reader, m_writer);
+        copyContent();
+    }
+
+    // Copies what the element whose start tag was the last token holds, and its end.
+    void copyContent()
+    {
         int depth = 1;
         while (depth > 0 && !m_reader.atEnd()) {
             const QXmlStreamReader::TokenType t = Xml::next(m_reader);

@@ -32,6 +32,11 @@ public:
     // Sets a cell (an invalid value clears it) with the given style. True when the cell held a
     // formula before.
     bool set(int row, int column, const QVariant &value, int style);
+    // Whether a cell holds a value or a formula (what clearing would change).
+    bool holdsValue(int row, int column) const;
+    // Clears the values of the cells in rows firstRow..lastRow and columns firstColumn..lastColumn
+    // that hold one, keeping their styles; the others are not touched. True when one held a formula.
+    bool clearValues(int firstRow, int firstColumn, int lastRow, int lastColumn);
 
     // The height of a row in points, written with the row's written cells (rows without written
     // cells keep theirs).

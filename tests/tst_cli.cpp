@@ -201,6 +201,7 @@ class TestCli : public QObject
 private slots:
     void initTestCase();
     void examplesGiveFiniteResults();
+    void onePeriodPerCalculation();
     void blockedWritesErrorReport();
     void fillFactorZeroAndAllZero();
     void usageErrors();
@@ -261,6 +262,47 @@ void TestCli::examplesGiveFiniteResults()
         QVERIFY(o.value("stopList").isArray());
         QVERIFY(!o.value("maxIntakePointName").toString().isEmpty());
         QVERIFY(r.out.contains(QStringLiteral("Итог: расчет выполнен")));
+    }
+}
+
+// The March workbook under --month 2: February's days, ages and headings, and a word on stderr;
+// without --month the stored March.
+void TestCli::onePeriodPerCalculation()
+{
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    const QStringList march = examples.entryList({QStringLiteral("*март_2024.xlsx")}, QDir::Files);
+    QCOMPARE(march.size(), 1);
+    const QString source = examples.filePath(march[0]);
+    const QString dir = tmp.filePath(QStringLiteral("february"));
+    QVERIFY(QDir().mkpath(dir));
+    for (const QString &name : QDir(workDir).entryList({QStringLiteral("*.xlsx")}, QDir::Files))
+        QVERIFY(QFile::copy(QDir(workDir).filePath(name), QDir(dir).filePath(name)));
+    const struct { QStringList options; int month, days; bool notice; } cases[] = {
+        {{QStringLiteral("--month"), QStringLiteral("2")}, 2, 29, true},
+        {{}, 3, 31, false}};
+    for (const auto &c : cases) {
+        const QString json = QDir(dir).filePath(QStringLiteral("period.json"));
+        const Run r = run(c.options + QStringList{QStringLiteral("--workdir"), dir, QStringLiteral("--json"),
+                                                   json, source},
+                          tmp.path());
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(r.err.contains(QStringLiteral("в книге сохранен период март 2024 года")), c.notice);
+        const QJsonObject period = readJson(json).value("period").toObject();
+        QCOMPARE(period.value("month").toInt(), c.month);
+        QCOMPARE(period.value("year").toInt(), 2024);
+        QCOMPARE(period.value("days").toInt(), c.days);
+        QStringList headings;
+        const QStringList pages = QDir(dir).entryList({QStringLiteral("*.html")}, QDir::Files);
+        for (const QString &page : pages) {
+            QFile f(QDir(dir).filePath(page));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QString html = QString::fromUtf8(f.readAll());
+            QVERIFY2(html.contains(c.month == 2 ? QStringLiteral("февраль 2024") : QStringLiteral("март 2024"))
+                         && !html.contains(c.month == 2 ? QStringLiteral("март 2024") : QStringLiteral("февраль 2024")),
+                     qPrintable(page));
+            headings << page;
+        }
+        QVERIFY(headings.size() >= 2);
     }
 }
 

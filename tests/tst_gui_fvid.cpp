@@ -422,8 +422,10 @@ wb.save(sys.argv[1])
         QCOMPARE(value(d, "leTexpot"), 9999999.0);
         QCOMPARE(value(d, "leTexpogr"), 100.0);
         QCOMPARE(value(d, "leKompot"), 12.4);
-        QCOMPARE(text(d, "le1"), QStringLiteral("5"));
-        QCOMPARE(text(d, "leGod"), QStringLiteral("2023"));
+        // Stored for May 2023, opened under June 2024: asked, "Нет" keeps the main window's period.
+        QVERIFY(answers.lastQuestion.contains(QStringLiteral("май 2023 года")));
+        QCOMPARE(text(d, "le1"), QStringLiteral("6"));
+        QCOMPARE(text(d, "leGod"), QStringLiteral("2024"));
         const keli::Dataset &ds = d.dataset();
         QCOMPARE(ds.techLosses, 9999999.0);
         QCOMPARE(ds.techLossErrorPct, 100.0);
@@ -433,6 +435,15 @@ wb.save(sys.argv[1])
         QCOMPARE(ds.rowCount(), 1);
         QCOMPARE(ds.meterType.value(0), QStringLiteral("Э"));
         QCOMPARE(ds.correctionFactor[0], QStringLiteral("1.00"));
+        // "Да" takes the workbook's period, days included; the main window's stays as it was.
+        answers.yes = true;
+        FVid mayDialog(6, 2024, "EXCEL", workPath("odd.xlsx"));
+        mayDialog.setPrompts(answers.prompts());
+        mayDialog.readXLSwriteDB();
+        const keli::Dataset &may = mayDialog.dataset();
+        QVERIFY(may.calcMonth == 5 && may.calcYear == 2023 && may.periodDays == 31);
+        QCOMPARE(text(mayDialog, "le1"), QStringLiteral("5"));
+        answers.yes = false;
 
         // A workbook prepared by hand without columns R..T: the period fields show the empty
         // cells S2 and T2, not "0".
@@ -447,7 +458,10 @@ wb.save(sys.argv[1])
         QVERIFY2(ok, qPrintable(error));
         FVid bare(6, 2024, "EXCEL", workPath("noperiod.xlsx"));
         bare.setPrompts(answers.prompts());
+        answers.lastQuestion.clear();
         bare.readXLSwriteDB();
+        QVERIFY(answers.lastQuestion.isEmpty()); // no stored period: the main window's, unasked
+        QCOMPARE(bare.dataset().calcMonth, 6);
         QCOMPARE(bare.dataset().rowCount(), 1);
         QCOMPARE(text(bare, "le1"), QString());
         QCOMPARE(text(bare, "leGod"), QString());

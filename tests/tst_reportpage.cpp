@@ -401,16 +401,17 @@ void TestReportPage::errorPage()
 void TestReportPage::periodTexts()
 {
     reportfixture::Object o = reportfixture::smallObject();
-    o.ds.fileMonth = 12;
+    o.ds.calcMonth = 12;
     QCOMPARE(keli::report1Page(o.ds, o.r).period, QStringLiteral("декабрь 2020 года"));
-    o.ds.fileMonth = 13;
+    o.ds.calcMonth = 13;
     QCOMPARE(keli::report2Page(o.ds, o.r).period, QStringLiteral("2020 год"));
-    // The month from the workbook, the year from the period chosen.
-    o.ds.fileMonth = 5;
+    // Month and year both from the calculation period, never the one stored in the workbook.
+    o.ds.fileMonth = 3;
+    o.ds.calcMonth = 5;
     o.ds.calcYear = 2021;
     QCOMPARE(keli::report1Page(o.ds, o.r).period, QStringLiteral("май 2021 года"));
     // A month outside 1..13 leaves the name empty and breaks nothing.
-    o.ds.fileMonth = 0;
+    o.ds.calcMonth = 0;
     QCOMPARE(keli::report2Page(o.ds, o.r).period, QStringLiteral(" 2021 года"));
 }
 

@@ -1,10 +1,13 @@
 #include "objectload.h"
 
+#include "core/com.h"
 #include "core/dialogfields.h"
 #include "core/helpers.h"
 #include "core/sourceworkbook.h"
 
 #include <QFileInfo>
+
+#include <cstdio>
 
 using namespace keli;
 
@@ -23,9 +26,16 @@ bool loadObject(const CliOptions &opt, const QString &source, Dataset *ds, QStri
         return false;
     }
 
-    // The period: as given, else as stored in the workbook.
+    // The period: as given, else as stored in the workbook; a given one that differs is said.
     ds->calcMonth = opt.month ? opt.month : ds->fileMonth;
     ds->calcYear = opt.year ? opt.year : ds->fileYear;
+    if ((opt.month || opt.year) && ds->storedPeriodDiffers()) {
+        const QString notice = QStringLiteral("keli-calc: %1: в книге сохранен период %2, расчет за %3, "
+                                              "заданный --month/--year.\n")
+                                   .arg(source, com::periodText(ds->fileMonth, ds->fileYear),
+                                        com::periodText(ds->calcMonth, ds->calcYear));
+        std::fputs(notice.toUtf8().constData(), stderr);
+    }
     if (ds->calcMonth < 1 || ds->calcMonth > 13) {
         *error = QStringLiteral("в файле нет месяца расчета (записан %1); укажите --month").arg(ds->fileMonth);
         return false;

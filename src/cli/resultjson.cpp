@@ -89,6 +89,10 @@ QByteArray resultJson(const keli::CalcOutcome &o, const QString &source)
     m << member(QStringLiteral("message"), text(o.message));
     m << member(QStringLiteral("errorCount"), QString::number(o.errorCount));
     m << member(QStringLiteral("warningCount"), QString::number(o.warningCount));
+    m << member(QStringLiteral("period"),
+                object({text(QStringLiteral("month")) + QStringLiteral(": ") + QString::number(r.periodMonth),
+                        text(QStringLiteral("year")) + QStringLiteral(": ") + QString::number(r.periodYear),
+                        text(QStringLiteral("days")) + QStringLiteral(": ") + QString::number(r.periodDays)}));
     for (const auto &p : keli::namedResults(r))
         m << member(p.first, number(p.second));
     m << member(QStringLiteral("maxIntakePointName"), text(r.maxIntakePointName));

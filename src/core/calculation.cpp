@@ -54,10 +54,10 @@ void startCalculation(const Dataset &ds, CalcResults &r)
     r.externalCount = std::max(ds.externalCount, 0);
     r.ownCount = std::max(ds.ownCount, 0);
     r.rowCount = walkableRows(ds, r.intakeCount + r.externalCount + r.ownCount);
-    r.periodDays = ds.periodDays;
-    r.fileMonth = ds.fileMonth;
-    r.fileYear = ds.fileYear;
-    r.calcYear = ds.calcYear;
+    // One period for everything: the days are always those of the period the ages are measured to.
+    r.periodMonth = ds.calcMonth;
+    r.periodYear = ds.calcYear;
+    r.periodDays = k_day(ds.calcMonth, ds.calcYear);
     for (int t = 1; t <= 3; ++t)
         r.correctionFactor[t - 1] = ds.correctionFactorValue(t);
     for (int k = 0; k < 4; ++k)

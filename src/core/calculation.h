@@ -62,9 +62,8 @@ struct CalcResults
     int ownCount = 0;         // rows of table 3 at the start
     int rowCount = 0;         // n = rows walked: the three counts, at most the dataset's rows
     int periodDays = 0;       // D, days of the calculation period
-    int fileMonth = 0;        // period the ages are measured against (1..13)
-    int fileYear = 0;
-    int calcYear = 0;         // year of the calculation period (report period text)
+    int periodMonth = 0;      // the calculation period (1..12, 13 = whole year): the ages, the
+    int periodYear = 0;       // hours and the report headings all follow it
     double correctionFactor[3] = {0, 0, 0}; // k1..k3 as read from Txt1..Txt3
     double networkRelease[4] = {0, 0, 0, 0}; // Otp1..Otp4, million kWh (110-220, 35, 6-10, 0.4 kV)
     double techLosses = 0;                // thousand kWh, as entered
@@ -83,7 +82,7 @@ struct CalcResults
     QVector<double> rowVtCircuitLoss;    // dU as the calculation left it: 0 for directly connected
                                          // meters, limited by the normative pass, % (Report 1 col. 14)
     QVector<double> rowCtLoss;           // losses in the row's CTs, thousand kWh
-    QVector<double> rowYearsSinceVerification; // T = kol_y(verificationDate, fileMonth, fileYear)
+    QVector<double> rowYearsSinceVerification; // T = kol_y(verificationDate, periodMonth, periodYear)
     QVector<double> rowUndermetering;    // ΔW of the actual pass, signed (negative = records too little)
     QVector<double> rowRandomError;      // σ of the actual pass, thousand kWh
     QVector<int> pointDays;              // D for every walked row

@@ -55,6 +55,23 @@ double Dataset::correctionFactorValue(int table) const
     return table >= 1 && table <= 3 ? toReal(correctionFactor[table - 1]) : 0.0;
 }
 
+bool Dataset::hasStoredPeriod() const
+{
+    return fileMonth >= 1 && fileMonth <= 13 && fileYear >= 2000 && fileYear <= 2040;
+}
+
+bool Dataset::storedPeriodDiffers() const
+{
+    return hasStoredPeriod() && (fileMonth != calcMonth || fileYear != calcYear);
+}
+
+void Dataset::setPeriod(int month, int year)
+{
+    calcMonth = month;
+    calcYear = year;
+    periodDays = k_day(month, year);
+}
+
 bool sameStoredContent(const Dataset &a, const Dataset &b, QString *difference)
 {
     const auto differ = [difference](const QString &what) {

@@ -80,6 +80,12 @@ struct Dataset
     bool isSettlement(int table) const { return meteringKind[table - 1] == MeteringKind::Settlement; }
     // Correction factor of table t read as a number (text that does not convert counts 0).
     double correctionFactorValue(int table) const;
+    // True when the workbook stored a usable period (S2 month 1..13, T2 year 2000..2040).
+    bool hasStoredPeriod() const;
+    // True when the workbook stored a usable period other than the calculation period.
+    bool storedPeriodDiffers() const;
+    // Sets the calculation period and its days.
+    void setPeriod(int month, int year);
 };
 
 // Equality of everything a source workbook stores (used by round-trip tests).

@@ -71,7 +71,7 @@ ReportPage report1Page(const Dataset &ds, const CalcResults &r)
     page.tables = 2;
     page.title = report1Title;
     page.caption2 = report1Caption2;
-    page.period = com::periodText(ds.fileMonth, ds.calcYear);
+    page.period = com::periodText(ds.calcMonth, ds.calcYear);
 
     QStringList &rows1 = page.rows1;
     rows1 << QStringLiteral(
@@ -184,7 +184,7 @@ BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &
 
     book.write(2, 2, ds.objectName, keep);
     book.write(2, 5, com::organisationName, keep);
-    book.write(3, 3, com::monthName(ds.fileMonth), keep);
+    book.write(3, 3, com::monthName(ds.calcMonth), keep);
     book.write(3, 4, ds.calcYear, keep);
     book.write(2, 21, r.intakeCount, keep);
     book.write(3, 21, r.externalCount, keep);
@@ -222,7 +222,7 @@ BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &
 
     book.selectSheet(QStringLiteral("Лист2"));
     book.write(2, 1, ds.objectName, keep); // the group sheet says whose groups it shows
-    book.write(2, 6, workbookPeriod(ds.fileMonth, ds.calcYear), keep);
+    book.write(2, 6, workbookPeriod(ds.calcMonth, ds.calcYear), keep);
     const QString groupNames[3] = {QStringLiteral("Первая"), QStringLiteral("Вторая"),
                                    QStringLiteral("Третья")};
     for (int t = 0; t < 3; ++t) {

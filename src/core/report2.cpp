@@ -136,7 +136,7 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
     page.title = report2Title;
     page.caption2 = report2Caption2;
     page.caption3 = report2Caption3;
-    page.period = com::periodText(ds.fileMonth, ds.calcYear);
+    page.period = com::periodText(ds.calcMonth, ds.calcYear);
 
     // Balance.
     const QString kwh = QStringLiteral("<td> тыс.кВт.ч </td>");
@@ -229,7 +229,7 @@ BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &
     book.write(1, 1, ds.objectName, keep);
     book.write(1, 2, com::organisationName, keep);
     book.write(2, 3, dateText, keep);
-    book.write(1, 3, workbookPeriod(ds.fileMonth, ds.calcYear), keep);
+    book.write(1, 3, workbookPeriod(ds.calcMonth, ds.calcYear), keep);
 
     auto text = [&](int row, int col, double value) {
         book.write(row, col, rounds(finiteOr0(value), 3), keep);

@@ -72,10 +72,10 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
         }
         removeErrorPage(dir);
         if (outcome.warningCount > 0 && options.errorPageAfterWarnings)
-            page(errorReportPage(outcome.stopList, ds.fileMonth, year));
+            page(errorReportPage(outcome.stopList, ds.calcMonth, year));
         break;
     case Outcome::Blocked:
-        page(errorReportPage(outcome.stopList, ds.fileMonth, year));
+        page(errorReportPage(outcome.stopList, ds.calcMonth, year));
         // The stop-list workbook is filled in place: a folder without one gets the template first,
         // from where a batch loaded it, else from the installed ones.
         provideTemplate(dir,
@@ -84,7 +84,7 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
                             : options.installedTemplates,
                         stopListBookName);
         book(otchet_errxls(QDir(dir).filePath(stopListBookName), outcome.stopList,
-                           stopListSubject(ds.objectName, ds.fileMonth, year)),
+                           stopListSubject(ds.objectName, ds.calcMonth, year)),
              stopListBookName);
         break;
     case Outcome::FillFactorZero:

@@ -274,7 +274,7 @@ WalkResult validateRows(const Dataset &ds, CalcResults &r, QVector<StopListEntry
         groupStr(i + 1, r.intakeCount, r.externalCount, table, number);
         r.rowEnergy[i] = r.correctionFactor[table - 1] * ds.energy[i];
         r.pointDays[i] = r.periodDays;
-        r.rowYearsSinceVerification[i] = kol_y(ds.verificationDate[i], r.fileMonth, r.fileYear);
+        r.rowYearsSinceVerification[i] = kol_y(ds.verificationDate[i], r.periodMonth, r.periodYear);
         r.rowVtCircuitLoss[i] = ds.vtVoltageLoss[i];
         if (r.rowEnergy[i] == 0)
             continue;

@@ -5,6 +5,7 @@
 #include "ui_fvid.h"
 
 #include "core/calculation.h"
+#include "core/com.h"
 #include "core/helpers.h"
 #include "core/settings.h"
 #include "core/sourceworkbook.h"
@@ -96,10 +97,31 @@ bool FVid::readXLSwriteDB()
         prompts.inform(kInformTitle, result.message);
         return false;
     }
+    choosePeriod();
     ownFile = ds.workbookPath;
     ownFileStamp = keli::fileStamp(ownFile);
     showWorkbookInTitle(ownFile);
     return true;
+}
+
+void FVid::choosePeriod()
+{
+    if (ds.storedPeriodDiffers()) {
+        const QString question =
+            QStringLiteral("Книга сохранена за период: %1.\nВ главном окне выбран период: %2.\n\n"
+                           "Рассчитать за период книги (%1)?\n«Нет» — расчет за период главного окна.")
+                .arg(com::periodText(ds.fileMonth, ds.fileYear), com::periodText(ds.calcMonth, ds.calcYear));
+        if (prompts.askYesNo(kQuestionTitle, question))
+            ds.setPeriod(ds.fileMonth, ds.fileYear);
+    }
+    ds.setPeriod(ds.calcMonth, ds.calcYear);
+    if (ds.hasStoredPeriod()) {
+        // The fields show the period this dataset is calculated and saved for.
+        ds.fileMonthText = QString::number(ds.calcMonth);
+        ds.fileYearText = QString::number(ds.calcYear);
+        ui->le1->setText(ds.fileMonthText);
+        ui->leGod->setText(ds.fileYearText);
+    }
 }
 
 void FVid::readXLS()

@@ -38,6 +38,7 @@ public:
 
     // Loads workbookPath into the dataset and the fields; false (after telling the user) when the
     // workbook could not be read: the dataset is then empty and must not be edited or saved.
+    // A workbook stored for another period than the main window's asks which to calculate for.
     bool readXLSwriteDB();
     void readXLS(); // defaults of a new dataset
 
@@ -94,6 +95,8 @@ private:
     void otchet_errhtml();
     void otchet_errxls();
 
+    // After loading: the dataset's period, asked for when the workbook stores another one.
+    void choosePeriod();
     void openTableEditor(int table);
     void setupForm();
     // "Программа КЕЛИ — NAME.xlsx" (a new dataset: "новый файл").

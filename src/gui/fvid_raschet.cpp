@@ -116,7 +116,7 @@ void FVid::otchet2xls()
 
 void FVid::otchet_errhtml()
 {
-    showPage(prompts, ds, keli::errorReportPage(outcome->stopList, ds.fileMonth, ds.calcYear));
+    showPage(prompts, ds, keli::errorReportPage(outcome->stopList, ds.calcMonth, ds.calcYear));
 }
 
 void FVid::otchet_errxls()
@@ -124,7 +124,7 @@ void FVid::otchet_errxls()
     provideTemplate(keli::stopListBookName);
     const keli::BookResult written = keli::otchet_errxls(
         QDir(workDir()).filePath(keli::stopListBookName), outcome->stopList,
-        keli::stopListSubject(ds.objectName, ds.fileMonth, ds.calcYear));
+        keli::stopListSubject(ds.objectName, ds.calcMonth, ds.calcYear));
     reportBook(prompts, written);
     if (!written.ok())
         return;

@@ -18,7 +18,7 @@ void FVid::openTableEditor(int table)
         return;
 
     syncToDataset(); // the metering kinds and counts as the fields show them
-    Tabl editor(ds.fileMonth, ds.fileYear, ds.periodDays, table, ds.isSettlement(table),
+    Tabl editor(ds.calcMonth, ds.calcYear, ds.periodDays, table, ds.isSettlement(table),
                 ds.intakeCount, ds.externalCount, ds.ownCount, captions[table - 1],
                 ds.name, ds.pointKind, ds.meterType,
                 ds.ctClass, ds.vtClass, ds.energy, ds.tanPhi, ds.fillFactor, ds.vtVoltageLoss,

@@ -94,14 +94,16 @@ private slots:
     }
     void cleanup() { work.reset(); }
 
-    void formObjects()
+    // The form as a table of widget, property and value: texts, limits, masks, read-only fields.
+    void formObjects_data()
     {
-        FVid d(5, 2024, "EXCEL");
-        QCOMPARE(d.objectName(), QStringLiteral("FVid"));
-        QCOMPARE(d.windowTitle(), QStringLiteral("Программа КЕЛИ "));
-        QCOMPARE(d.size(), QSize(892, 622));
-
-        const struct { const char *name; const char *text; } labels[] = {
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QVariant>("expected");
+        const auto row = [](const QString &widget, const char *property, const QVariant &expected) {
+            QTest::addRow("%s.%s", qPrintable(widget), property) << widget << QByteArray(property) << expected;
+        };
+        const char *const labels[][2] = {
             {"lbOb", "Название объекта"},
             {"lbKg", "Количество групп счетчиков, фиксирующих"},
             {"lbPost", "Поступление электроэнергии"},
@@ -115,11 +117,61 @@ private slots:
             {"label_4", "Перечень отчетов :"},
             {"label_5", " Отпуск в сети  для приказа №326, млн.кВт.ч"},
             {"label_6", "ВН"}, {"label_7", "СН1"}, {"label_8", "СН2"}, {"label_9", "НН"},
+            {"check1", "\nОтчет №1. Исходные данные и обобщенные \n    показатели по группам\t"},
+            {"check2", "Отчет №2. Небалансы"}, {"checksl", "Показать стоп-лист"},
+            {"pbPost", "На поступлении"}, {"pbOtp", "На отпуске внешним потребителям"},
+            {"pbOtps", "На отпуске собственным потребителям"}, {"raschet", "РАСЧЕТ"},
         };
         for (const auto &l : labels)
-            QCOMPARE(field<QLabel>(d, l.name)->text(), QString::fromUtf8(l.text));
+            row(l[0], "text", QString::fromUtf8(l[1]));
+        for (const char *name : {"check1", "check2", "checksl"})
+            row(name, "checked", true);
+        for (int t = 1; t <= 3; ++t) {
+            row(QStringLiteral("rbRas%1").arg(t), "text", QStringLiteral("Расчетный"));
+            row(QStringLiteral("rbTeh%1").arg(t), "text", QStringLiteral("Технический"));
+            row(QStringLiteral("Txt%1").arg(t), "inputMask", QStringLiteral("9.99"));
+            row(QStringLiteral("Txt%1").arg(t), "toolTip", QStringLiteral("Коэффициент коррекции энергии"));
+            row(QStringLiteral("Txt%1").arg(t), "readOnly", false);
+        }
+        const struct { const char *name; int decimals; double maximum; } spins[] = {
+            {"leTexpot", 3, 9999999}, {"leTexpogr", 1, 100}, {"leKompot", 1, 9999},
+            {"Otp1", 2, 9999}, {"Otp2", 2, 9999}, {"Otp3", 2, 9999}, {"Otp4", 2, 9999},
+        };
+        for (const auto &spin : spins) {
+            row(spin.name, "decimals", spin.decimals);
+            row(spin.name, "maximum", spin.maximum);
+            row(spin.name, "minimum", 0.0);
+            row(spin.name, "value", 0.0);
+        }
+        const char *const tips[] = {"Отпуск в сеть 110-220 кВ", "Отпуск в сеть 35 кВ", "Отпуск в сеть 6-10 кВ",
+                                    "Отпуск в сеть 0.23-0.4 кВ"};
+        for (int i = 0; i < 4; ++i)
+            row(QStringLiteral("Otp%1").arg(i + 1), "toolTip", QString::fromUtf8(tips[i]));
+        for (const char *name : {"lePost", "leOtp", "leOtps", "leGod"})
+            row(name, "readOnly", true);
+        row("leNob", "readOnly", false);
+        row("le1", "inputMask", QStringLiteral("99"));
+        for (int i = 1; i <= 12; ++i)
+            row(QStringLiteral("le%1").arg(i), "readOnly", true);
+    }
+    void formObjects()
+    {
+        QFETCH(QString, widget);
+        QFETCH(QByteArray, property);
+        QFETCH(QVariant, expected);
+        FVid d(5, 2024, "EXCEL");
+        QCOMPARE(field<QWidget>(d, qPrintable(widget))->property(property.constData()), expected);
+    }
 
-        const struct { const char *name; const char *title; } groups[] = {
+    // The window, and the group boxes' titles on white: the background beside a title, where the
+    // dialog's own grey would show, is white.
+    void formFrame()
+    {
+        FVid d(5, 2024, "EXCEL");
+        QCOMPARE(d.objectName(), QStringLiteral("FVid"));
+        QCOMPARE(d.windowTitle(), QStringLiteral("Программа КЕЛИ "));
+        QCOMPARE(d.size(), QSize(892, 622));
+        const char *const groups[][2] = {
             {"grPost", "Типовой учет на поступлении"},
             {"grOtp", "Типовой учет на отпуске внешним потребителям"},
             {"grOtps", "Типовой учет на отпуске собств. потребителям"},
@@ -127,60 +179,11 @@ private slots:
         };
         d.show();
         for (const auto &g : groups) {
-            QGroupBox *box = field<QGroupBox>(d, g.name);
-            QCOMPARE(box->title(), QString::fromUtf8(g.title));
-            // The background beside the title, where the dialog's own grey would show, is white.
+            QGroupBox *box = field<QGroupBox>(d, g[0]);
+            QCOMPARE(box->title(), QString::fromUtf8(g[1]));
             const QImage image = box->grab().toImage();
             QCOMPARE(image.pixelColor(box->width() - 4, 3), QColor(Qt::white));
         }
-        for (int t = 1; t <= 3; ++t) {
-            QCOMPARE(field<QRadioButton>(d, qPrintable(QStringLiteral("rbRas%1").arg(t)))->text(),
-                     QStringLiteral("Расчетный"));
-            QCOMPARE(field<QRadioButton>(d, qPrintable(QStringLiteral("rbTeh%1").arg(t)))->text(),
-                     QStringLiteral("Технический"));
-        }
-
-        const struct { const char *name; int decimals; double maximum; } spins[] = {
-            {"leTexpot", 3, 9999999}, {"leTexpogr", 1, 100}, {"leKompot", 1, 9999},
-            {"Otp1", 2, 9999}, {"Otp2", 2, 9999}, {"Otp3", 2, 9999}, {"Otp4", 2, 9999},
-        };
-        for (const auto &s : spins) {
-            QDoubleSpinBox *spin = field<QDoubleSpinBox>(d, s.name);
-            QCOMPARE(spin->decimals(), s.decimals);
-            QCOMPARE(spin->minimum(), 0.0);
-            QCOMPARE(spin->maximum(), s.maximum);
-            QCOMPARE(spin->value(), 0.0);
-        }
-        const char *const tips[] = {"Отпуск в сеть 110-220 кВ", "Отпуск в сеть 35 кВ", "Отпуск в сеть 6-10 кВ",
-                                    "Отпуск в сеть 0.23-0.4 кВ"};
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(field<QDoubleSpinBox>(d, qPrintable(QStringLiteral("Otp%1").arg(i + 1)))->toolTip(),
-                     QString::fromUtf8(tips[i]));
-
-        for (const char *name : {"Txt1", "Txt2", "Txt3"}) {
-            QLineEdit *factor = field<QLineEdit>(d, name);
-            QCOMPARE(factor->inputMask(), QStringLiteral("9.99"));
-            QCOMPARE(factor->toolTip(), QStringLiteral("Коэффициент коррекции энергии"));
-            QVERIFY(!factor->isReadOnly());
-        }
-        for (const char *name : {"lePost", "leOtp", "leOtps", "leGod"})
-            QVERIFY2(field<QLineEdit>(d, name)->isReadOnly(), name);
-        QCOMPARE(field<QLineEdit>(d, "le1")->inputMask(), QStringLiteral("99"));
-        for (int i = 1; i <= 12; ++i)
-            QVERIFY(field<QLineEdit>(d, qPrintable(QStringLiteral("le%1").arg(i)))->isReadOnly());
-        QVERIFY(!field<QLineEdit>(d, "leNob")->isReadOnly());
-
-        QCOMPARE(field<QCheckBox>(d, "check1")->text(),
-                 QStringLiteral("\nОтчет №1. Исходные данные и обобщенные \n    показатели по группам\t"));
-        QCOMPARE(field<QCheckBox>(d, "check2")->text(), QStringLiteral("Отчет №2. Небалансы"));
-        QCOMPARE(field<QCheckBox>(d, "checksl")->text(), QStringLiteral("Показать стоп-лист"));
-        for (const char *name : {"check1", "check2", "checksl"})
-            QVERIFY(field<QCheckBox>(d, name)->isChecked());
-
-        QCOMPARE(field<QPushButton>(d, "pbPost")->text(), QStringLiteral("На поступлении"));
-        QCOMPARE(field<QPushButton>(d, "pbOtp")->text(), QStringLiteral("На отпуске внешним потребителям"));
-        QCOMPARE(field<QPushButton>(d, "pbOtps")->text(), QStringLiteral("На отпуске собственным потребителям"));
-        QCOMPARE(field<QPushButton>(d, "raschet")->text(), QStringLiteral("РАСЧЕТ"));
     }
 
     // "Создать новый файл": the defaults of a new dataset, in the fields and in the dataset;
@@ -300,12 +303,24 @@ private slots:
         QCOMPARE(value(again, "Otp3"), 42.0);
     }
 
-    // "Отмена" on the real question (Russian buttons whatever the locale; Esc is "Отмена"), a failed
-    // save and a cancelled file dialog all return to the dialog with the edits as they were, and
-    // keli.ini is untouched.
-    void backToTheDialog()
+    // The real question (Russian buttons whatever the locale): Enter is "Да" and saves, Esc is
+    // "Отмена" and returns to the dialog with the edits, "Нет" closes without saving.
+    void realSaveQuestion_data()
     {
+        QTest::addColumn<int>("key"); // 0: "Нет" clicked
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("fileDialogs");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << true << 1;
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << false << 0;
+        QTest::newRow("Нет") << 0 << true << 0;
+    }
+    void realSaveQuestion()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, closed);
+        QFETCH(int, fileDialogs);
         Answers answers;
+        answers.fileName = workPath("asked.xlsx");
         keli::Prompts real = answers.prompts();
         real.askSave = keli::Prompts::standard().askSave;
         FVid d(6, 2024, "EXCEL");
@@ -317,15 +332,36 @@ private slots:
         QStringList buttons;
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            for (QAbstractButton *b : box ? box->buttons() : QList<QAbstractButton *>())
+            QVERIFY(box);
+            for (QAbstractButton *b : box->buttons())
                 buttons << b->text();
-            QTest::keyClick(box, Qt::Key_Escape);
+            if (key)
+                QTest::keyClick(box, Qt::Key(key));
+            else
+                box->button(QMessageBox::No)->click();
         });
         QTest::keyClick(&d, Qt::Key_Escape);
         buttons.sort();
         QCOMPARE(buttons, (QStringList{"Да", "Нет", "Отмена"}));
-        QVERIFY(d.isVisible());
+        QCOMPARE(d.isVisible(), !closed);
+        QCOMPARE(answers.fileDialogs, fileDialogs);
+        QCOMPARE(QFile::exists(workPath("asked.xlsx")), fileDialogs == 1);
+        QCOMPARE(QFile::exists("keli.ini"), fileDialogs == 1);
+        QCOMPARE(text(d, "leNob"), QStringLiteral("ПС Правка"));
+        QCOMPARE(value(d, "Otp1"), 3.0);
+    }
+
+    // A failed save and a cancelled file dialog return to the dialog with the edits as they were,
+    // and keli.ini is untouched.
+    void backToTheDialog()
+    {
+        Answers answers;
+        FVid d(6, 2024, "EXCEL");
         d.setPrompts(answers.prompts());
+        d.readXLS();
+        field<QLineEdit>(d, "leNob")->setText(QStringLiteral("ПС Правка"));
+        field<QDoubleSpinBox>(d, "Otp1")->setValue(3);
+        d.show();
         for (const QString &name : {workPath("missing-folder/book"), QString()}) {
             answers.fileName = name;
             d.close();

@@ -598,6 +598,19 @@ void TestReportBook::templatesComeFromTheInstalledOnes()
     QCOMPARE(QXlsx::Document(work.filePath(keli::stopListBookName)).sheetNames(),
              QXlsx::Document(QDir(installed).filePath(keli::stopListBookName)).sheetNames());
     QCOMPARE(keli::reportDateText(QDate(2026, 12, 8)), QStringLiteral("08.12.2026"));
+
+    // Templates loaded once (a batch): the working folder's own wins over the installed one, the
+    // installed one stands in for a missing one, one found nowhere is left out.
+    QTemporaryDir batchWork;
+    QVERIFY(QFile::copy(own, batchWork.filePath(keli::report2TemplateName)));
+    keli::ReportTemplates templates;
+    templates.load(batchWork.path(), installed, {keli::report1TemplateName, keli::report2TemplateName, "none.xlsx"});
+    QCOMPARE(templates.folder(keli::report2TemplateName), batchWork.path());
+    QCOMPARE(templates.folder(keli::report1TemplateName), installed);
+    QVERIFY(!templates.contains("none.xlsx") && !templates.open("none.xlsx"));
+    QCOMPARE(templates.open(keli::report2TemplateName)->read(1, 1), QVariant(QStringLiteral("Баланс по объекту")));
+    QCOMPARE(templates.open(keli::report1TemplateName)->read(1, 1),
+             QVariant(QStringLiteral("Параметры системы учета электроэнергии")));
 }
 
 void TestReportBook::libreOfficeOpensEveryWorkbook()

@@ -3,6 +3,7 @@
 #include "core/calculation.h"
 #include "core/helpers.h"
 #include "core/sourceworkbook.h"
+#include "core/workbooklock.h"
 #include "support/testutil.h"
 #include "xlsx/xlsxdocument.h"
 #include "xlsx/xlsxzipcomment.h"
@@ -607,12 +608,47 @@ private slots:
         QCOMPARE(fileHash(path), before);
     }
 
+    // Saving over the workbook that was opened asks when it changed on disk since: another size at
+    // the same time, or another time at the same size, is noticed.
+    void changedOnDiskAsked_data()
+    {
+        QTest::addColumn<QByteArray>("rewritten");
+        QTest::addColumn<int>("shiftSeconds"); // of the modification time, from the one opened
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("as opened") << QByteArray("12345") << 0 << false;
+        QTest::newRow("longer, same time") << QByteArray("123456") << 0 << true;
+        QTest::newRow("shorter, same time") << QByteArray("1234") << 0 << true;
+        QTest::newRow("same size, later") << QByteArray("54321") << 60 << true;
+        QTest::newRow("same size, earlier") << QByteArray("54321") << -60 << true;
+    }
+    void changedOnDiskAsked()
+    {
+        QFETCH(QByteArray, rewritten);
+        QFETCH(int, shiftSeconds);
+        QFETCH(bool, asked);
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
+        writeFile(path, "12345");
+        const FileStamp opened = fileStamp(path);
+        QCOMPARE(opened.size, qint64(5));
+        writeFile(path, rewritten);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite)
+                && f.setFileTime(opened.modified.addSecs(shiftSeconds), QFileDevice::FileModificationTime));
+        f.close();
+
+        const QString question = saveOverQuestion(path, path, opened);
+        QCOMPARE(question.contains(QStringLiteral("изменен на диске")), asked);
+        QCOMPARE(question.contains(QStringLiteral("\"bookB.xlsx\"")), asked);
+        // Saving as another existing file is no change of the one opened.
+        QVERIFY(saveOverQuestion(path, tmp.filePath(QStringLiteral("other.xlsx")), opened).isEmpty());
+    }
+
     void namesOfFiles()
     {
         QCOMPARE(withXlsxSuffix(QStringLiteral("/d/book")), QStringLiteral("/d/book.xlsx"));
         QCOMPARE(withXlsxSuffix(QStringLiteral("/d/book.xlsx")), QStringLiteral("/d/book.xlsx"));
         QCOMPARE(withXlsxSuffix(QStringLiteral("/d/book.XLSX")), QStringLiteral("/d/book.XLSX.xlsx"));
-
 
         const QString dir = QStringLiteral("/work/dir");
         for (const char *name : {"Otchet1.xlsx", "result.xlsx", "otchet1Empty.xlsx", "otchet2Empty.xlsx",

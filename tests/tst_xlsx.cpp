@@ -191,6 +191,7 @@ private slots:
     void damagedDeflatedSheetIsRefused();
     void millionEmptyRowsReadQuickly();
     void largePartsReadWhileInflated();
+    void manyLargeSheetsWithinBudget();
     void failedSaveKeepsOldFile();
     void libreOfficeOpensWhatWeWrite();
     void sheetXmlReadsAsBefore_data();
@@ -920,6 +921,58 @@ void TestXlsx::largePartsReadWhileInflated()
                 QFAIL(qPrintable(QStringLiteral("row %1 of %2").arg(r).arg(path)));
         }
     }
+}
+
+void TestXlsx::manyLargeSheetsWithinBudget()
+{
+    // Three sheets of 100 MiB each (a comment pads them): opening reads the active one only, the
+    // others are read when selected, until the parts read would inflate past the budget of the
+    // whole package; then the workbook is refused, and never written over.
+    const QByteArray sheet = xmlHead + "<worksheet xmlns=\"" + mainNs + "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>7</v></c>"
+                             "</row></sheetData><!--" + QByteArray(100 << 20, 'x') + "--></worksheet>";
+    Parts parts = oneSheetPackage(QByteArray());
+    QByteArray sheets, rels;
+    for (int i = 1; i <= 3; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        sheets += "<sheet name=\"S" + n + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+        rels += "<Relationship Id=\"rId" + n + "\" Type=\"" + relNs + "/worksheet\" Target=\"sheets/s" + n + ".xml\"/>";
+        parts.append({"xl/sheets/s" + n + ".xml", sheet});
+    }
+    for (auto &p : parts) {
+        if (p.first == "xl/workbook.xml")
+            p.second = xmlHead + "<workbook xmlns=\"" + mainNs + "\" xmlns:r=\"" + relNs + "\"><bookViews><workbookView activeTab=\"1\"/>"
+                       "</bookViews><sheets>" + sheets + "</sheets></workbook>";
+        else if (p.first == "xl/_rels/workbook.xml.rels")
+            p.second = xmlHead + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" + rels
+                       + "</Relationships>";
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath("large.xlsx");
+    {
+        QFile file(path);
+        QString error;
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(QXlsx::ZipPackage().write(&file, parts, {}, &error)); // all deflated
+    }
+    parts.clear();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    Document doc(path);
+    QVERIFY2(doc.isLoadPackage(), qPrintable(doc.errorString()));
+    QCOMPARE(doc.currentSheetName(), QString("S2"));
+    QCOMPARE(doc.read(1, 1), QVariant(7.0));
+    QVERIFY(doc.selectSheet("S1"));
+    QCOMPARE(doc.read(1, 1), QVariant(7.0));
+    QVERIFY(doc.selectSheet("S2")); // read already: nothing more is inflated
+    QVERIFY(!doc.selectSheet("S3"));
+    QVERIFY(!doc.isLoadPackage());
+    QVERIFY2(doc.errorString().contains("256 MiB"), qPrintable(doc.errorString()));
+    QVERIFY(doc.write(2, 1, 1.0));
+    QVERIFY(!doc.save());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == before);
 }
 
 void TestXlsx::failedSaveKeepsOldFile()

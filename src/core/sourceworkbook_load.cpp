@@ -154,6 +154,8 @@ WorkbookResult readXLSwriteDB(Dataset &ds)
         return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не найден. Данные не загружены.").arg(path));
 
     QXlsx::Document doc(path);
+    // The data sheet is "Лист1" when there is one, else the sheet that was active when saved.
+    doc.selectSheet(QStringLiteral("Лист1"));
     if (!doc.isLoadPackage()) {
         // The workbook layer's own reason is a technical English text: the user is told its gist.
         return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не удалось прочитать как книгу xlsx: он "
@@ -161,8 +163,6 @@ WorkbookResult readXLSwriteDB(Dataset &ds)
                                       "Данные не загружены, файл не изменен.")
                            .arg(path));
     }
-    // The data sheet is "Лист1" when there is one, else the sheet that was active when saved.
-    doc.selectSheet(QStringLiteral("Лист1"));
 
     const int counts[3] = {countOfText(cellTrimmed(doc.read(1, 2))),
                            countOfText(cellTrimmed(doc.read(1, 3))),

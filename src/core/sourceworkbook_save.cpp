@@ -97,9 +97,10 @@ bool sameValue(const QVariant &written, const QVariant &read)
 QString SheetWriter::differenceIn(const QString &writtenPath) const
 {
     QXlsx::Document back(writtenPath);
+    const bool selected = back.selectSheet(m_doc.currentSheetName());
     if (!back.isLoadPackage())
         return QStringLiteral("записанный файл не читается как книга xlsx");
-    if (!back.selectSheet(m_doc.currentSheetName()))
+    if (!selected)
         return QStringLiteral("в записанном файле нет листа \"%1\"").arg(m_doc.currentSheetName());
     // Latest write first: a cell written twice holds its last value.
     QSet<qint64> checked;
@@ -148,11 +149,11 @@ std::unique_ptr<QXlsx::Document> targetWorkbook(const QString &path, const QStri
     for (const QString &base : {path, openedPath}) {
         if (base.isEmpty() || !QFileInfo(base).isFile())
             continue;
+        // Sheets are read when selected: whether it loaded is known after the selection.
         auto existing = std::make_unique<QXlsx::Document>(base);
-        if (existing->isLoadPackage()) {
-            existing->selectSheet(QStringLiteral("Лист1"));
+        existing->selectSheet(QStringLiteral("Лист1"));
+        if (existing->isLoadPackage())
             return existing;
-        }
     }
     auto created = std::make_unique<QXlsx::Document>();
     // A new workbook has no sheet "List1": the data go to its first sheet.

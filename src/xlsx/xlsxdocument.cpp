@@ -32,14 +32,17 @@ struct SheetEntry
     QString name;
     QString part;            // empty for a sheet that is not a worksheet (a chart sheet)
     Worksheet worksheet;
+    bool parsed = false;     // sheets are read when first selected
 };
 
 class DocumentPrivate
 {
 public:
     bool load();
+    bool chargeBudget(const QString &part);
     bool readPart(const QString &part, QByteArray *data);
     bool readAndParse(const QString &part, const std::function<bool(PartStream &)> &parse);
+    bool parseSheet(size_t index);
     bool ensureStyles();
     bool build(QByteArray *zip);
 
@@ -61,26 +64,50 @@ public:
     bool dropCalcChain = false;
     std::vector<SheetEntry> sheets;
     int current = 0;
+    // The inflated bytes of the parts read so far, against a budget for the whole package: a
+    // workbook of many large sheets is refused before it exhausts memory.
+    static constexpr quint64 maxInflatedBytes = 256ULL * 1024 * 1024;
+    quint64 inflatedBytes = 0;
 };
+
+bool DocumentPrivate::chargeBudget(const QString &part)
+{
+    inflatedBytes += package.partSize(part);
+    if (inflatedBytes <= maxInflatedBytes)
+        return true;
+    error = QStringLiteral("the parts read inflate past %1 MiB (at %2)").arg(maxInflatedBytes >> 20).arg(part);
+    return false;
+}
 
 bool DocumentPrivate::readPart(const QString &part, QByteArray *data)
 {
-    return package.read(part, data, &error);
+    return chargeBudget(part) && package.read(part, data, &error);
 }
 
 // A large part is parsed as it is inflated; a damaged one is reported as such, whatever its
 // parser made of it.
 bool DocumentPrivate::readAndParse(const QString &part, const std::function<bool(PartStream &)> &parse)
 {
+    if (!chargeBudget(part))
+        return false;
     if (const std::unique_ptr<PartInflater> inflater = package.inflating(part)) {
         const bool parsed = parse(*inflater);
         return inflater->finish(&error) && parsed;
     }
     QByteArray data;
-    if (!readPart(part, &data))
+    if (!package.read(part, &data, &error))
         return false;
     WholePart whole(data);
     return parse(whole);
+}
+
+bool DocumentPrivate::parseSheet(size_t index)
+{
+    SheetEntry &sheet = sheets[index];
+    if (sheet.parsed || sheet.part.isEmpty())
+        return true;
+    sheet.parsed = readAndParse(sheet.part, [&](PartStream &xml) { return sheet.worksheet.load(xml, sharedStrings, sheet.part, &error); });
+    return sheet.parsed;
 }
 
 bool DocumentPrivate::load()
@@ -140,11 +167,9 @@ bool DocumentPrivate::load()
                 return false;
             }
         }
-        if (!readAndParse(sheet.part, [&](PartStream &xml) { return sheet.worksheet.load(xml, sharedStrings, sheet.part, &error); }))
-            return false;
     }
     current = workbook.activeTab;
-    return true;
+    return parseSheet(size_t(current));
 }
 
 // A package without a style sheet gets the minimal one when a cell style is first needed.
@@ -174,14 +199,14 @@ bool DocumentPrivate::build(QByteArray *zip)
     for (const SheetEntry &sheet : sheets) {
         if (!sheet.worksheet.isChanged())
             continue;
-        if (!readPart(sheet.part, &original) || !sheet.worksheet.write(original, &updated, &error))
+        if (!package.read(sheet.part, &original, &error) || !sheet.worksheet.write(original, &updated, &error))
             return false;
         changed.append({sheet.part, updated});
     }
     if (styles.isChanged() || stylesAdded) {
         if (stylesAdded)
             original = Styles::defaultXml();
-        else if (!readPart(stylesPart, &original))
+        else if (!package.read(stylesPart, &original, &error))
             return false;
         if (!styles.write(original, &updated, &error))
             return false;
@@ -261,10 +286,16 @@ QStringList Document::sheetNames() const
 bool Document::selectSheet(const QString &name)
 {
     for (size_t i = 0; i < d->sheets.size(); ++i) {
-        if (d->sheets[i].name == name) {
-            d->current = int(i);
-            return true;
+        if (d->sheets[i].name != name)
+            continue;
+        if (!d->parseSheet(i)) {
+            // An unreadable sheet, or one past the budget: the workbook is refused as a whole.
+            d->loaded = false;
+            d->refuseSave = true;
+            return false;
         }
+        d->current = int(i);
+        return true;
     }
     return false;
 }

@@ -37,6 +37,10 @@ public:
 
     QStringList sheetNames() const;
     // Makes the named sheet current; false (and no change) when there is none of that name.
+    // Sheets are read when first made current (the active one on opening), within a budget of
+    // inflated parts for the whole package: a sheet that cannot be read, or would pass the
+    // budget, gives false and refuses the workbook (isLoadPackage() false, errorString() why; it
+    // is never written over).
     bool selectSheet(const QString &name);
     QString currentSheetName() const;
 

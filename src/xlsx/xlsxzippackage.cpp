@@ -79,6 +79,12 @@ QStringList ZipPackage::names() const
     return list;
 }
 
+quint64 ZipPackage::partSize(const QString &name) const
+{
+    const int i = indexOf(name);
+    return i < 0 ? 0 : m_entries.at(i).size;
+}
+
 void ZipPackage::add(const QString &name, const QByteArray &data)
 {
     Entry e;

@@ -30,6 +30,9 @@ public:
     // Part names without a leading "/"; lookups ignore case, as package part names do.
     bool contains(const QString &name) const;
     QStringList names() const;
+    // The inflated size of a part as the zip directory states it (a part never inflates past
+    // it); 0 for a missing part.
+    quint64 partSize(const QString &name) const;
     // The inflated content of a part; false with an error text when it is missing, damaged or
     // larger than maxPartBytes.
     bool read(const QString &name, QByteArray *data, QString *error) const;

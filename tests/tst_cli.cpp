@@ -774,6 +774,10 @@ void TestCli::batchInterruptedKeepsOnlyThisRun()
                                 QStringLiteral("--json"), QStringLiteral("all.json"), QStringLiteral("--out"),
                                 QStringLiteral("out"), QStringLiteral("src")};
     QCOMPARE(run(common, root.path()).exitCode, 0);
+    // The first object's period is not the one most have.
+    const QStringList firstRun = csvLines(root.filePath(QStringLiteral("out/Сводка.csv")));
+    QVERIFY(csvFields(firstRun.value(1)).value(3).endsWith(QStringLiteral(" (иной период)")));
+    QVERIFY(!csvFields(firstRun.value(3)).value(3).endsWith(QStringLiteral(")")));
     QFile gone(root.filePath(QStringLiteral("src/a-gone.xlsx")));
     QVERIFY(gone.open(QIODevice::WriteOnly | QIODevice::Truncate) && gone.write("gone") == 4);
     gone.close();

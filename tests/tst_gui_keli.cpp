@@ -22,6 +22,8 @@
 #include <QStatusBar>
 #include <QSysInfo>
 #include <QTimer>
+#include <QToolTip>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -119,6 +121,7 @@ class TestKeli : public QObject
 
 private:
     std::unique_ptr<testutil::TemporaryWorkDir> work;
+    QTemporaryDir runtime;
 
     QString workPath(const QString &name) const { return work->filePath(name); }
     static void click(Keli &w, const char *button)
@@ -137,6 +140,13 @@ private:
     }
 
 private slots:
+    // The windows' places are held in a runtime folder of the test's own.
+    void initTestCase()
+    {
+        QVERIFY(runtime.isValid());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    }
+
     void init()
     {
         work.reset(new testutil::TemporaryWorkDir);
@@ -286,6 +296,9 @@ private slots:
         QVERIFY(!about->isVisible());
         click(w, "aboutpr");
         QVERIFY(about->isVisible());
+        QTest::keyClick(about->findChild<QLineEdit *>("LineInfo"), Qt::Key_Escape); // Esc closes it too
+        QVERIFY(about);
+        QVERIFY(!about->isVisible());
         // An open about window does not keep the program alive after the main window closes.
         QVERIFY(!about->testAttribute(Qt::WA_QuitOnClose));
     }
@@ -376,6 +389,32 @@ private slots:
         QCOMPARE(QFileInfo(answers.proposed), QFileInfo(workPath("objects/ПС 110_10 Заречная.xlsx")));
         QCOMPARE(open(w, answers, QString()), 0);
         QCOMPARE(QFileInfo(answers.openFolders.last()), QFileInfo(workPath("saved")));
+    }
+
+    // A second main window opens offset from the first, the first free place taken again; a year
+    // past the field's range is named as such.
+    void secondWindowOffsetAndYearRange()
+    {
+        auto first = std::make_unique<Keli>();
+        Keli second;
+        QCOMPARE(second.geometry().topLeft(), first->geometry().topLeft() + QPoint(30, 30));
+        first.reset();
+        Keli third;
+        QCOMPARE(third.geometry().topLeft(), QPoint(10, 40));
+
+        third.show();
+        auto *year = third.findChild<QSpinBox *>("spGod");
+        QLineEdit *edit = year->findChild<QLineEdit *>();
+        edit->setFocus();
+        edit->setText(QStringLiteral("204"));
+        edit->setCursorPosition(3);
+        QTest::keyClick(edit, Qt::Key_5);
+        QCOMPARE(QToolTip::text(), QStringLiteral("Допустимые значения: от 2000 до 2040"));
+        QToolTip::hideText();
+        QTest::qWait(50);
+        QTest::keyClick(edit, Qt::Key_0);
+        QCOMPARE(edit->text(), QStringLiteral("2040"));
+        QVERIFY(!QToolTip::isVisible());
     }
 
     void cancelledOpenDoesNothing()

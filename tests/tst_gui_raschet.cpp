@@ -213,6 +213,23 @@ void TestRaschet::spreadsheetFallsBackToDesktopThenToMessage()
     press(*dialog);
     QCOMPARE(informed, QStringList({QStringLiteral(" |В исходных данных есть критические ошибки - расчет невозможен. Смотри стоплист.")}));
     QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(fileBytes(work->filePath(QStringLiteral("opened.txt")))).trimmed(), book, 10000);
+
+    // An opener that starts but cannot open the workbook ends with an error status: the user is
+    // told which program failed and how, the spreadsheet command as well as xdg-open.
+    QVERIFY(opener.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    opener.write("#!/bin/sh\nexit 4\n");
+    opener.close();
+    for (const QString &command : {QStringLiteral("EXCEL"), QStringLiteral("/bin/sh -c \"exit 3\"")}) {
+        dialog->dataset().spreadsheetCommand = command;
+        informed.clear();
+        press(*dialog);
+        QTRY_COMPARE_WITH_TIMEOUT(informed.size(), 2, 10000);
+        const QString failed = command == QLatin1String("EXCEL")
+                                   ? QStringLiteral("программа \"xdg-open\" завершилась с ошибкой (код 4)")
+                                   : QStringLiteral("программа \"/bin/sh\" завершилась с ошибкой (код 3)");
+        QVERIFY2(informed[1].contains(failed) && informed[1].contains(QDir::toNativeSeparators(book)),
+                 qPrintable(informed[1]));
+    }
 }
 
 void TestRaschet::fillFactorZeroShowsOnlyItsMessage()

@@ -107,4 +107,14 @@ QString spreadsheetNotStartedMessage(const QString &command, const QString &path
         .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), command);
 }
 
+QString spreadsheetFailedMessage(const QString &program, int exitCode, const QString &path)
+{
+    const QString how = exitCode < 0 ? QStringLiteral("аварийно завершилась")
+                                     : QStringLiteral("завершилась с ошибкой (код %1)").arg(exitCode);
+    return QStringLiteral("Книга \"%1\" не открылась: программа \"%2\" %3.\n\n"
+                          "Откройте книгу сами или укажите программу для таблиц в ключе reportKeli "
+                          "файла keli.ini, например: reportKeli=libreoffice --calc")
+        .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), program, how);
+}
+
 } // namespace keli

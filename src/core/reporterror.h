@@ -36,4 +36,8 @@ QStringList spreadsheetCommandLine(const QString &command, const QString &workbo
 // .xlsx opened the workbook at path: its full path and the key of keli.ini that names the program.
 QString spreadsheetNotStartedMessage(const QString &command, const QString &path);
 
+// What the user is told when the program that was to open the workbook at path started but ended
+// at once with an error status (exitCode, or -1 for a crash).
+QString spreadsheetFailedMessage(const QString &program, int exitCode, const QString &path);
+
 } // namespace keli

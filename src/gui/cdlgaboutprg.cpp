@@ -2,6 +2,8 @@
 
 #include "ui_cdlgaboutprg.h"
 
+#include <QKeyEvent>
+
 CDlgAboutPrg::CDlgAboutPrg(QWidget *parent) : QWidget(parent), ui(new Ui::CAboutProgramm)
 {
     ui->setupUi(this);
@@ -19,4 +21,13 @@ void CDlgAboutPrg::setProgramLine(const QString &text)
 QString CDlgAboutPrg::programLine() const
 {
     return ui->LineInfo->text();
+}
+
+void CDlgAboutPrg::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -20,6 +20,10 @@ public:
     void setProgramLine(const QString &text);
     QString programLine() const;
 
+protected:
+    // Esc closes (hides) it, as it closes a dialog.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     std::unique_ptr<Ui::CAboutProgramm> ui;
 };

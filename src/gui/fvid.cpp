@@ -2,6 +2,7 @@
 #include "fvid.h"
 
 #include "decimalinput.h"
+#include "rangenotice.h"
 #include "ui_fvid.h"
 
 #include "core/calculation.h"
@@ -61,8 +62,10 @@ void FVid::setupForm()
 {
     ui = new Ui::FVid;
     ui->setupUi(this);
-    for (QDoubleSpinBox *box : findChildren<QDoubleSpinBox *>())
+    for (QDoubleSpinBox *box : findChildren<QDoubleSpinBox *>()) {
         keli::acceptPointAndComma(box);
+        keli::noticeOutOfRange(box);
+    }
     auto *save = new QShortcut(QKeySequence::Save, this);
     connect(save, &QShortcut::activated, this, &FVid::saveWithoutClosing);
     formTitle = windowTitle().trimmed();

@@ -3,6 +3,7 @@
 #include "fvid.h"
 
 #include "htmlview.h"
+#include "openerwatch.h"
 
 #include "core/calculation.h"
 #include "core/com.h"
@@ -14,7 +15,6 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QProcess>
 #include <QUrl>
 
 namespace {
@@ -128,17 +128,24 @@ void FVid::otchet_errxls()
     reportBook(prompts, written);
     if (!written.ok())
         return;
-    // The spreadsheet program opens the workbook on its own; it is not waited for or watched.
-    // When it cannot be started, the desktop's application for .xlsx opens it (xdg-open, else what
-    // the platform knows), else the user is told.
+    // The spreadsheet program opens the workbook on its own; it is not waited for. When it cannot
+    // be started, the desktop's application for .xlsx opens it (xdg-open, else what the platform
+    // knows), else the user is told; so is he when the program started ends at once with an error.
+    const QString path = QDir(workDir()).filePath(keli::stopListBookName);
+    const keli::Prompts told = prompts;
+    const auto failed = [told, path](const QString &program) {
+        return [told, path, program](int exitCode) {
+            told.inform(kInformTitle, keli::spreadsheetFailedMessage(program, exitCode, path));
+        };
+    };
     QStringList command = keli::spreadsheetCommandLine(ds.spreadsheetCommand, keli::stopListBookName);
     if (!command.isEmpty()) {
         const QString program = command.takeFirst();
-        if (QProcess::startDetached(program, command, workDir()))
+        if (keli::startWatched(program, command, workDir(), failed(program)))
             return;
     }
-    const QString path = QDir(workDir()).filePath(keli::stopListBookName);
-    if (QProcess::startDetached(QStringLiteral("xdg-open"), {path}, workDir())
+    const QString opener = QStringLiteral("xdg-open");
+    if (keli::startWatched(opener, {path}, workDir(), failed(opener))
         || QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         return;
     prompts.inform(kInformTitle, keli::spreadsheetNotStartedMessage(ds.spreadsheetCommand, path));

@@ -2,6 +2,7 @@
 
 #include "cdlgaboutprg.h"
 #include "fvid.h"
+#include "rangenotice.h"
 #include "ui_keli.h"
 
 #include "core/com.h"
@@ -19,6 +20,7 @@ Keli::Keli(QWidget *parent) : QMainWindow(parent), ui(new Ui::Keli)
 {
     ui->setupUi(this);
     ui->cbmes->insertItems(0, com::ls_mes);
+    keli::noticeOutOfRange(ui->spGod);
 
     const keli::Settings settings;
     spreadsheetCommand = settings.spreadsheetCommand();
@@ -28,7 +30,8 @@ Keli::Keli(QWidget *parent) : QMainWindow(parent), ui(new Ui::Keli)
     if (year < ui->spGod->minimum() || year > ui->spGod->maximum())
         year = QDate::currentDate().year();
 
-    setGeometry(10, 40, 613, 133);
+    const int offset = slot.index() * keli::WindowSlot::kStepPx;
+    setGeometry(10 + offset, 40 + offset, 613, 133);
 
     ui->cbmes->setCurrentIndex(month - 1); // month 0 selects nothing
     ui->spGod->setValue(year);

@@ -3,6 +3,7 @@
 // and the two ways into the dataset dialog: open an existing source workbook or create a new one.
 
 #include "prompts.h"
+#include "windowslot.h"
 
 #include <QMainWindow>
 
@@ -38,6 +39,7 @@ private:
     // Shows the dataset dialog and runs it modally.
     static void runModally(FVid &dialog);
 
+    keli::WindowSlot slot; // a second КЕЛИ opens its window offset from the first
     std::unique_ptr<Ui::Keli> ui;
     std::unique_ptr<CDlgAboutPrg> about;
     keli::Prompts m_prompts = keli::Prompts::standard();

@@ -3,9 +3,14 @@
 #include "core/htmlpage.h"
 #include "print/printdoc.h"
 #include "print/printlayout.h"
+#include "support/testutil.h"
 
 #include <QGuiApplication>
+#include <QDir>
 #include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTextDocument>
 #include <QtTest>
 
@@ -64,6 +69,7 @@ private slots:
     void pageReadAsPrinted();
     void rowsWholeHeadingsRepeated();
     void widthsAndFooter();
+    void signedPdfs();
 };
 
 void TestPrint::pageReadAsPrinted()
@@ -178,6 +184,57 @@ void TestPrint::widthsAndFooter()
     QVERIFY(left != name && left.startsWith(QStringLiteral("ПС 110/10")));
     QVERIFY(metrics.horizontalAdvance(left) + metrics.horizontalAdvance(label) < width);
     QCOMPARE(fitFooter(QStringLiteral("ПС 1"), label, metrics, width), QStringLiteral("ПС 1"));
+}
+
+// keli-calc --pdf with a keli.ini naming the organisation and one signatory: every PDF names them,
+// dates the calculation, names the source and the version, and prints nothing in the filing margin.
+void TestPrint::signedPdfs()
+{
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("poppler-utils is needed to read the PDF pages");
+    QTemporaryDir dir;
+    const QDir templates(testutil::binaryPath(QStringLiteral("templates")));
+    for (const QString &name : templates.entryList({QStringLiteral("*.xlsx")}, QDir::Files))
+        QVERIFY(QFile::copy(templates.filePath(name), dir.filePath(name)));
+    QFile ini(dir.filePath(QStringLiteral("keli.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[General]\norg=РЭС «Северный»\npreparedBy=инженер Иванов И. И.\n").toUtf8());
+    ini.close();
+    const QString source = testutil::sourcePath(QStringLiteral("examples/ТП_10_0,4_№127_март_2024.xlsx"));
+    QProcess calc;
+    calc.start(qEnvironmentVariable("KELI_CALC", testutil::binaryPath(QStringLiteral("src/cli/keli-calc"))),
+               {QStringLiteral("--pdf"), QStringLiteral("--workdir"), dir.path(), source});
+    QVERIFY(calc.waitForFinished(120000));
+    QCOMPARE(calc.exitCode(), 0);
+    const QStringList pdfs = QDir(dir.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+    QCOMPARE(pdfs.size(), 3); // the two reports and the warnings
+    const auto tool = [&](const QStringList &args) {
+        QProcess p;
+        p.start(pdftotext, args);
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    for (const QString &pdf : pdfs) {
+        const QString path = dir.filePath(pdf);
+        const QString text = tool({path, QStringLiteral("-")}).simplified();
+        for (const QString &wanted : {QStringLiteral("РЭС «Северный»"), QStringLiteral("Дата расчета: "),
+                                      QStringLiteral("Исходный файл: ТП_10_0,4_№127_март_2024.xlsx"),
+                                      QStringLiteral("версия V2.01.26"),
+                                      QStringLiteral("Составил: инженер Иванов И. И. ____"),
+                                      QStringLiteral("Проверил: ________________________________________")})
+            QVERIFY2(text.contains(wanted), qPrintable(pdf + QStringLiteral(": no ") + wanted));
+        // Nothing left of 20 mm (56.7 pt).
+        const QString boxes = tool({QStringLiteral("-bbox"), path, QStringLiteral("-")});
+        QRegularExpressionMatchIterator x = QRegularExpression(QStringLiteral("xMin=\"([\\d.]+)\"")).globalMatch(boxes);
+        int words = 0;
+        while (x.hasNext()) {
+            const double xMin = x.next().captured(1).toDouble();
+            QVERIFY2(xMin >= 56.5, qPrintable(pdf + QStringLiteral(": a word at x = ") + QString::number(xMin)));
+            ++words;
+        }
+        QVERIFY(words > 50);
+    }
 }
 
 QTEST_MAIN(TestPrint)

@@ -155,7 +155,11 @@ void TestReportBook::report1Cells()
 {
     QTemporaryDir dir;
     QVERIFY(copyTemplates(dir.path()));
-    const reportfixture::Object o = reportfixture::smallObject();
+    reportfixture::Object o = reportfixture::smallObject();
+    // The organisation and who signs, as keli.ini names them.
+    o.ds.organisation = QStringLiteral("РЭС «Северный»");
+    o.ds.preparedBy = QStringLiteral("инженер Иванов И. И.");
+    o.ds.workbookPath = QStringLiteral("/данные/ТП 5.xlsx");
     QVERIFY(keli::otchet1xls(dir.path(), o.ds, o.r, kDate).ok());
     const QJsonObject book = read(dir.filePath(QStringLiteral("Otchet1.xlsx")));
     QCOMPARE(book.value(QStringLiteral("active")).toString(), QStringLiteral("Лист1"));
@@ -165,7 +169,7 @@ void TestReportBook::report1Cells()
     const QJsonObject cells1 = sheetOf(book, "cells", s1);
     Cells heading;
     text(heading, 2, 2, o.ds.objectName);
-    text(heading, 2, 5, QStringLiteral("Служба учета электроэнергии сетевой компании"));
+    text(heading, 2, 5, QStringLiteral("РЭС «Северный»"));
     text(heading, 3, 3, QStringLiteral("Март"));
     number(heading, 3, 4, 2020);
     number(heading, 2, 21, 2);
@@ -227,6 +231,9 @@ void TestReportBook::report1Cells()
     text(want, 19, 1, QStringLiteral("Допустимые коммерческие потери"));
     text(want, 19, 4, QStringLiteral("3.3"));
     text(want, 19, 6, QStringLiteral("тыс.кВт.ч"));
+    text(want, 21, 1, QStringLiteral("Дата расчета: 05.03.2024.   Исходный файл: ТП 5.xlsx.   Программа КЕЛИ, версия V2.01.26."));
+    text(want, 22, 1, QStringLiteral("Составил: инженер Иванов И. И.   ____________________"));
+    text(want, 23, 1, QStringLiteral("Проверил: ") + QString(40, QLatin1Char('_')));
     compareRows(cells1, want, 9, 1000);
 
     const QJsonObject cells2 = sheetOf(book, "cells", QStringLiteral("Лист2"));
@@ -385,6 +392,9 @@ void TestReportBook::report2Cells()
     text(want, 49, 6, QStringLiteral("X")); // the template's, kept
     text(want, 60, 7, QStringLiteral("X")); // column 7 is not cleared
     text(want, 152, 1, QStringLiteral("X")); // below the cleared rows
+    text(want, 52, 1, QStringLiteral("Дата расчета: 05.03.2024.   Программа КЕЛИ, версия V2.01.26."));
+    text(want, 53, 1, QStringLiteral("Составил: ") + QString(40, QLatin1Char('_')));
+    text(want, 54, 1, QStringLiteral("Проверил: ") + QString(40, QLatin1Char('_')));
     // The value cells: column 4 of the balance, columns 5..7 of the permissible table, the voltage
     // table and everything below it; the labels beside them are the template's.
     QJsonObject valueCells;

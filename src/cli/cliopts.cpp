@@ -50,6 +50,9 @@ void takeSettingsDefaults(CliOptions *o)
         o->correction[t] = settings.correctionFactor(t + 1);
     for (int k = 0; k < 4 && !o->releasesGiven; ++k)
         o->releases[k] = settings.networkRelease(k + 1);
+    o->organisation = settings.organisation();
+    o->preparedBy = settings.preparedBy();
+    o->checkedBy = settings.checkedBy();
 }
 
 // The options that take a value.

@@ -11,6 +11,7 @@ struct CliOptions
     // As given, else keli.ini's in workDir (a workbook's own values stand over these unless given).
     QString correction[3] = {QStringLiteral("1.00"), QStringLiteral("1.00"), QStringLiteral("1.00")};
     double releases[4] = {0, 0, 0, 0}; // million kWh
+    QString organisation, preparedBy, checkedBy; // who signs the reports, from keli.ini
     bool correctionGiven = false;      // --correction
     bool releasesGiven = false;        // --releases
     bool report1 = true;

@@ -45,6 +45,9 @@ bool loadObject(const CliOptions &opt, const QString &source, Dataset *ds, QStri
         return false;
     }
     ds->periodDays = k_day(ds->calcMonth, ds->calcYear);
+    ds->organisation = opt.organisation;
+    ds->preparedBy = opt.preparedBy;
+    ds->checkedBy = opt.checkedBy;
     for (int t = 0; t < 3; ++t)
         ds->correctionFactor[t] = opt.correction[t];
     for (int k = 0; k < 4; ++k)

@@ -22,6 +22,11 @@ struct Dataset
     QString fileYearText;     // the dataset dialog; for a new dataset the period's numbers
     QString spreadsheetCommand = QStringLiteral("EXCEL");
     QString workbookPath;     // opened or last saved to; empty or "Новый.xlsx" for a new dataset
+    // Who signs the reports (keli.ini "org", "preparedBy", "checkedBy"): an empty organisation is
+    // the program's fixed one; an empty name leaves a blank line to sign by hand.
+    QString organisation;
+    QString preparedBy;       // "должность Фамилия И. О."
+    QString checkedBy;
 
     // --- header values (row 1 of the source workbook) ------------------------------------
     QString objectName;

@@ -65,6 +65,15 @@ QStringList furtherTable(const QString &caption, const QStringList &rows)
     return p;
 }
 
+// The paragraphs that end the page, before its closing body tag.
+QStringList signOffParagraphs(const PageHeading &heading)
+{
+    QStringList p;
+    for (const QString &line : heading.signOff)
+        p << QStringLiteral("<p>") + line.toHtmlEscaped() + QStringLiteral("</p>\n");
+    return p;
+}
+
 } // namespace
 
 QStringList htmlBodyLines(const PageHeading &heading, const QString &title, const QString &period,
@@ -76,7 +85,10 @@ QStringList htmlBodyLines(const PageHeading &heading, const QString &title, cons
                  + QStringLiteral("      Дата расчета:  ")
                  + calculatedAt.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"))
                  + QStringLiteral("</h2>\n");
-    p << firstTableOpening(title, QStringLiteral("90%")) << rows << QStringLiteral("</body>\n");
+    p << firstTableOpening(title, QStringLiteral("90%")) << rows;
+    if (!heading.signOff.isEmpty())
+        p << QStringLiteral("</table>\n") << signOffParagraphs(heading);
+    p << QStringLiteral("</body>\n");
     return p;
 }
 
@@ -87,7 +99,8 @@ QStringList htmlBody2Lines(const PageHeading &heading, const QString &title, con
     if (!period.isEmpty())
         p << periodLine(period);
     p << firstTableOpening(title, QStringLiteral("102%")) << rows1 << QStringLiteral("</table>\n")
-      << furtherTable(caption2, rows2) << QStringLiteral("</body>\n") << QStringLiteral("</html>\n");
+      << furtherTable(caption2, rows2) << signOffParagraphs(heading) << QStringLiteral("</body>\n")
+      << QStringLiteral("</html>\n");
     return p;
 }
 
@@ -99,7 +112,7 @@ QStringList htmlBody3Lines(const PageHeading &heading, const QString &title, con
     if (!period.isEmpty())
         p << periodLine(period);
     p << firstTableOpening(title, QStringLiteral("60%")) << rows1 << QStringLiteral("</table>\n")
-      << furtherTable(caption2, rows2) << furtherTable(caption3, rows3)
+      << furtherTable(caption2, rows2) << furtherTable(caption3, rows3) << signOffParagraphs(heading)
       << QStringLiteral("</body>\n") << QStringLiteral("</html>\n");
     return p;
 }

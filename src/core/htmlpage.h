@@ -13,6 +13,9 @@ struct PageHeading
 {
     QString organisationName;
     QString objectName; // user data: escaped when put into the page
+    // Paragraphs that end the page (the calculation and the lines to sign), user data; none when
+    // empty. A one-table page closes its table before them.
+    QStringList signOff;
 };
 
 // One-table page. The frame opens the table and its first row; rows supply the header cells and

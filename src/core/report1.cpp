@@ -4,6 +4,7 @@
 #include "core/helpers.h"
 #include "core/reportrows.h"
 #include "core/reporttext.h"
+#include "core/signoff.h"
 
 #include <QDir>
 
@@ -183,7 +184,7 @@ BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &
     const QXlsx::Format keep;
 
     book.write(2, 2, ds.objectName, keep);
-    book.write(2, 5, com::organisationName, keep);
+    book.write(2, 5, reportOrganisation(ds), keep);
     book.write(3, 3, com::monthName(ds.calcMonth), keep);
     book.write(3, 4, ds.calcYear, keep);
     book.write(2, 21, r.intakeCount, keep);
@@ -219,6 +220,7 @@ BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &
         ++row;
     }
     chistka(book, row, row + 100, 1, 22);
+    writeSignOff(book, row, 1, signOffLines(ds, dateText));
 
     book.selectSheet(QStringLiteral("Лист2"));
     book.write(2, 1, ds.objectName, keep); // the group sheet says whose groups it shows

@@ -3,6 +3,7 @@
 #include "core/com.h"
 #include "core/helpers.h"
 #include "core/reporttext.h"
+#include "core/signoff.h"
 
 #include <QDir>
 
@@ -227,7 +228,7 @@ BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &
     QXlsx::Document &book = *opened;
     const QXlsx::Format keep; // this report writes with the template's styles only
     book.write(1, 1, ds.objectName, keep);
-    book.write(1, 2, com::organisationName, keep);
+    book.write(1, 2, reportOrganisation(ds), keep);
     book.write(2, 3, dateText, keep);
     book.write(1, 3, workbookPeriod(ds.calcMonth, ds.calcYear), keep);
 
@@ -294,6 +295,7 @@ BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &
                 text(46 + i, 2 + k, derived[i].value[k]);
 
     chistka(book, 51, 151, 1, 6);
+    writeSignOff(book, 51, 1, signOffLines(ds, dateText));
     return saveBook(book, QDir(dir).filePath(report2BookName));
 }
 

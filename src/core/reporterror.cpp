@@ -2,6 +2,7 @@
 
 #include "core/com.h"
 #include "core/reporttext.h"
+#include "core/signoff.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,7 +53,8 @@ QString stopListSubject(const QString &objectName, int fileMonth, int calcYear)
     return objectName + QStringLiteral("     ") + workbookPeriod(fileMonth, calcYear);
 }
 
-BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList, const QString &subject)
+BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList, const QString &subject,
+                         const QStringList &signOff)
 {
     std::unique_ptr<QXlsx::Document> book;
     if (QFileInfo::exists(path)) {
@@ -86,6 +88,7 @@ BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stop
     // no entry of an earlier, longer list survives (at least the 101 rows below, as always).
     const int count = stopList.size();
     chistka(*book, 5 + count, std::max(105 + count, book->lastRow()), 1, 9);
+    writeSignOff(*book, 5 + count, 1, signOff);
     return saveBook(*book, path);
 }
 

@@ -21,9 +21,10 @@ ReportPage errorReportPage(const QVector<StopListEntry> &stopList, int fileMonth
 
 // Fills the stop-list workbook at path in place (a new workbook when it is missing or unreadable):
 // the subject line (object and period) into A3 when given, the entries from row 5 on, then clears
-// every row below them that the sheet holds (at least 101), and saves it atomically.
+// every row below them that the sheet holds (at least 101), writes the signOff lines below the
+// entries after a blank row, and saves it atomically.
 BookResult otchet_errxls(const QString &path, const QVector<StopListEntry> &stopList,
-                         const QString &subject = QString());
+                         const QString &subject = QString(), const QStringList &signOff = QStringList());
 
 // The subject line of the stop-list workbook: the object and the period.
 QString stopListSubject(const QString &objectName, int fileMonth, int calcYear);

@@ -4,6 +4,7 @@
 #include "core/report1.h"
 #include "core/report2.h"
 #include "core/reporterror.h"
+#include "core/signoff.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,16 +16,16 @@ QString reportDateText(const QDate &date)
     return date.toString(QStringLiteral("dd.MM.yyyy"));
 }
 
-PageHeading pageHeading(const Dataset &ds)
+PageHeading pageHeading(const Dataset &ds, const QDateTime &calculatedAt)
 {
-    return {com::organisationName, ds.objectName};
+    return {reportOrganisation(ds), ds.objectName, signOffLines(ds, signOffDate(calculatedAt))};
 }
 
 bool writeReportPage(const QString &dir, const Dataset &ds, const ReportPage &page,
                      const QDateTime &calculatedAt, QString *error)
 {
     return writePageFile(QDir(dir).filePath(pageFileName(page.title)),
-                         framePage(pageHeading(ds), page, calculatedAt), error);
+                         framePage(pageHeading(ds, calculatedAt), page, calculatedAt), error);
 }
 
 void removeErrorPage(const QString &dir)
@@ -84,7 +85,8 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
                             : options.installedTemplates,
                         stopListBookName);
         book(otchet_errxls(QDir(dir).filePath(stopListBookName), outcome.stopList,
-                           stopListSubject(ds.objectName, ds.calcMonth, year)),
+                           stopListSubject(ds.objectName, ds.calcMonth, year),
+                           QStringList{reportOrganisation(ds)} + signOffLines(ds, options.dateText)),
              stopListBookName);
         break;
     case Outcome::FillFactorZero:

@@ -16,8 +16,9 @@ namespace keli {
 // A date as the report workbooks show it: the Russian short date, 08.12.2026, whatever the locale.
 QString reportDateText(const QDate &date = QDate::currentDate());
 
-// The headings of every page: the fixed organisation name and the dataset's object name.
-PageHeading pageHeading(const Dataset &ds);
+// The headings of every page (the organisation and the dataset's object name) and the lines that
+// end it (the calculation at calculatedAt, the lines to sign).
+PageHeading pageHeading(const Dataset &ds, const QDateTime &calculatedAt);
 
 // Writes dir/<title>.html of one page. On failure returns false and sets *error.
 bool writeReportPage(const QString &dir, const Dataset &ds, const ReportPage &page,

@@ -11,6 +11,8 @@
 #include "core/report2.h"
 #include "core/reporterror.h"
 #include "core/reportfiles.h"
+#include "core/settings.h"
+#include "core/signoff.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -38,6 +40,7 @@ void provideTemplate(const QString &templateName)
 void FVid::on_raschet_clicked()
 {
     syncToDataset();
+    keli::takeSignatories(keli::Settings(), &ds); // as the settings dialog left them
     outcome = std::make_unique<keli::CalcOutcome>(keli::calculate(ds));
 
     switch (outcome->outcome) {
@@ -73,7 +76,8 @@ namespace {
 // page is shown all the same.
 void showPage(const keli::Prompts &prompts, const keli::Dataset &ds, const keli::ReportPage &page)
 {
-    HtmlView view(com::organisationName, ds.objectName);
+    HtmlView view(keli::reportOrganisation(ds), ds.objectName);
+    view.setSignOff(keli::signOffLines(ds, keli::signOffDate(QDateTime::currentDateTime())));
     view.showReportPage(page);
     if (!view.pageError().isEmpty()) {
         const QString notSaved = QStringLiteral("Отчет будет показан, но в папке \"%1\" он не сохранен.")
@@ -124,7 +128,8 @@ void FVid::otchet_errxls()
     provideTemplate(keli::stopListBookName);
     const keli::BookResult written = keli::otchet_errxls(
         QDir(workDir()).filePath(keli::stopListBookName), outcome->stopList,
-        keli::stopListSubject(ds.objectName, ds.calcMonth, ds.calcYear));
+        keli::stopListSubject(ds.objectName, ds.calcMonth, ds.calcYear),
+        QStringList{keli::reportOrganisation(ds)} + keli::signOffLines(ds, keli::reportDateText()));
     reportBook(prompts, written);
     if (!written.ok())
         return;

@@ -96,7 +96,7 @@ void HtmlView::showReportPage(const keli::ReportPage &page)
 
 keli::PageHeading HtmlView::heading() const
 {
-    return {m_organisationName, m_objectName};
+    return {m_organisationName, m_objectName, m_signOff};
 }
 
 void HtmlView::writeAndLoad(const QString &title, const QStringList &lines, const QString &kind)

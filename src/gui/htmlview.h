@@ -28,6 +28,8 @@ public:
                    QStringList rows1, QStringList rows2, QStringList rows3, QString kind);
     // The frame a report page asks for, as "html".
     void showReportPage(const keli::ReportPage &page);
+    // Paragraphs that end the pages shown from now on: the calculation and the lines to sign.
+    void setSignOff(const QStringList &lines) { m_signOff = lines; }
 
     // Searches the shown page from the cursor, backwards when backward is true; past the last match
     // it goes on from the other end. Beside the search line it says when it went round, and
@@ -53,4 +55,5 @@ private:
     QString m_organisationName;
     QString m_objectName;
     QString m_pageError;
+    QStringList m_signOff;
 };

@@ -1,6 +1,7 @@
 #include "keli.h"
 
 #include "cdlgaboutprg.h"
+#include "cdlgsignoff.h"
 #include "fvid.h"
 #include "rangenotice.h"
 #include "ui_keli.h"
@@ -124,4 +125,10 @@ void Keli::on_cbmes_currentTextChanged(const QString &text)
 void Keli::on_spGod_valueChanged(const QString &text)
 {
     keli::Settings().setYear(text);
+}
+
+void Keli::on_actionSignOff_triggered()
+{
+    CDlgSignOff dialog(QStringLiteral("keli.ini"), this);
+    dialog.exec();
 }

@@ -29,6 +29,7 @@ private slots:
     void on_opnf_clicked();
     void on_crtf_clicked();
     void on_aboutpr_clicked();
+    void on_actionSignOff_triggered();
     void on_cbmes_currentTextChanged(const QString &text);
     void on_spGod_valueChanged(const QString &text);
 

@@ -40,6 +40,7 @@ CAPTION = Font(name=FONT_NAME, size=11, bold=True)
 HEAD = Font(name=FONT_NAME, size=9, bold=True)
 
 SIDE_MARGIN = 0.3  # inches
+FILING_MARGIN = 0.79  # inches, 20 mm on the left to file the sheet
 PAGE_NUMBER = "Страница &P из &N"
 
 
@@ -102,18 +103,21 @@ def print_setup(ws, landscape, title_rows=None, footer=None):
     ws.page_setup.fitToWidth = 1
     ws.page_setup.fitToHeight = 0
     ws.sheet_properties.pageSetUpPr.fitToPage = True
-    ws.page_margins.left = ws.page_margins.right = SIDE_MARGIN
+    ws.page_margins.left = FILING_MARGIN
+    ws.page_margins.right = SIDE_MARGIN
     ws.page_margins.top = ws.page_margins.bottom = 0.5
     ws.page_margins.header = ws.page_margins.footer = 0.3
     if title_rows:
-        ws.print_title_rows = title_rows
+        # Absolute rows ($2:$7): spreadsheet programs that want them so ignore relative ones.
+        first, last = title_rows.split(":")
+        ws.print_title_rows = "$%s:$%s" % (first, last)
     parts = [(ws.oddFooter.right, PAGE_NUMBER)]
     if footer:
         parts.append((ws.oddFooter.left, footer))
     for part, text in parts:
         part.text = text
         part.font = FONT_NAME + ",Regular"
-        part.size = 8
+        part.size = 9  # 8 pt or more after fit-to-width
 
 
 def report1(path):
@@ -121,13 +125,13 @@ def report1(path):
     ws = wb.active
     ws.title = "Лист1"
     # Landscape A4 holds these widths at about 0.97: 9-pt texts print at 8.7 pt.
-    widths(ws, [4, 39, 5, 6, 5, 5, 5, 6, 8, 6, 5, 5, 6, 7, 9, 7, 5, 6, 6, 6, 5, 2])
+    widths(ws, [4, 28, 5, 6, 5, 5, 5, 6, 8, 6, 5, 5, 6, 7, 11, 7, 5, 6, 6, 6, 5, 2])
     # The program writes rows from 9 on with its own borders; the columns give font and decimals.
     data_columns(ws, {1: "0", 2: None, 3: None, 4: "0.0", 5: None, 6: "0.0", 7: "0.0", 8: "0.0", 9: "0.00",
                       10: "0.0", 11: "0.0", 12: "0.0", 13: "0.00", 14: "0.00", 15: None, 16: "0.0", 17: "0.0",
                       18: "0.0", 19: "0.0", 20: "0.0", 21: "0", 22: None})
-    # Rows keep one line (the program cannot make them taller): a name too long shrinks to fit.
-    ws.column_dimensions["B"].alignment = Alignment(shrink_to_fit=True)
+    # A name too long for the column wraps: rows of no set height grow to hold it.
+    ws.column_dimensions["B"].alignment = Alignment(horizontal="left", vertical="center", wrap_text=True)
 
     label(ws, "A1", "Параметры системы учета электроэнергии", TITLE, Alignment(horizontal="center"))
     # Ends at column P, so that the label of the row counts in T1 has room to its left.
@@ -461,7 +465,7 @@ def summary(path):
 
     ws.freeze_panes = "A6"
     print_setup(ws, landscape=True, title_rows="1:5")
-    ws.page_margins.left = ws.page_margins.right = 0.3
+    ws.page_margins.right = SIDE_MARGIN
     ws.oddFooter.center.text = "Страница &P из &N"
     ws.oddFooter.center.font = "Liberation Sans"
     ws.oddFooter.center.size = 9

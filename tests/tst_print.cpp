@@ -1,6 +1,8 @@
 // Pages on paper: the page read from its HTML (the page file, and the viewer's content as the text
 // area serialises it), tables laid out, and which rows go on which page.
+#include "core/helpers.h"
 #include "core/htmlpage.h"
+#include "core/sourceworkbook.h"
 #include "print/printdoc.h"
 #include "print/printlayout.h"
 #include "support/testutil.h"
@@ -70,6 +72,7 @@ private slots:
     void rowsWholeHeadingsRepeated();
     void widthsAndFooter();
     void signedPdfs();
+    void libreOfficePrintsTheWorkbooks();
 };
 
 void TestPrint::pageReadAsPrinted()
@@ -234,6 +237,94 @@ void TestPrint::signedPdfs()
             ++words;
         }
         QVERIFY(words > 50);
+    }
+}
+
+namespace {
+
+// An object of many metering points with a long name, to fill several printed pages.
+Dataset longObject(int points)
+{
+    Dataset ds;
+    ds.calcMonth = ds.fileMonth = 10;
+    ds.calcYear = ds.fileYear = 2024;
+    ds.periodDays = k_day(10, 2024);
+    ds.objectName = QStringLiteral("ПС 110/35/10 кВ Заводская");
+    ds.intakeCount = 2;
+    ds.externalCount = 0;
+    ds.ownCount = points - 2;
+    ds.techLosses = 100;
+    ds.techLossErrorPct = 10;
+    ds.permissibleCommercialLoss = 50;
+    for (int i = 0; i < points; ++i) {
+        const int t = i < 2 ? 1 : 3;
+        ds.appendRow(t);
+        ds.name[i] = i == 5 ? QStringLiteral("Фидер 10 кВ № 5 ремонтно-механических мастерских и гаража спецтехники")
+                            : QStringLiteral("Фидер %1").arg(i + 1);
+        ds.pointKind[i] = QStringLiteral("Р");
+        ds.meterType[i] = QStringLiteral("Э");
+        ds.meterCount[i] = 1;
+        ds.fillFactor[i] = 0.7;
+        ds.tanPhi[i] = 0.3;
+        ds.ctClass[i] = ds.vtClass[i] = ds.meterClass[i] = 0.5;
+        ds.vtVoltageLoss[i] = 0.25;
+        ds.verificationDate[i] = 3.2;
+        ds.ctVoltage[i] = ds.reportVoltage[i] = 10;
+        ds.ctRatedCurrent[i] = t == 1 ? 3000 : 300;
+        ds.energy[i] = t == 1 ? 0.0 : 400;
+    }
+    ds.energy[0] = ds.energy[1] = round(400.0 * (points - 2) * 1.03 / 2, 3);
+    return ds;
+}
+
+} // namespace
+
+// LibreOffice prints the report workbooks with their headings on every page, the 20-mm filing
+// margin, and no text smaller than 8 pt.
+void TestPrint::libreOfficePrintsTheWorkbooks()
+{
+    const QString soffice = testutil::soffice();
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (soffice.isEmpty() || pdftotext.isEmpty())
+        QSKIP("soffice and pdftotext are needed to print the workbooks");
+    QTemporaryDir dir, profile;
+    const QDir templates(testutil::binaryPath(QStringLiteral("templates")));
+    for (const QString &name : templates.entryList({QStringLiteral("*.xlsx")}, QDir::Files))
+        QVERIFY(QFile::copy(templates.filePath(name), dir.filePath(name)));
+    const QString source = dir.filePath(QStringLiteral("source.xlsx"));
+    QVERIFY(saveSourceWorkbook(longObject(120), source).ok);
+    QProcess calc;
+    calc.start(qEnvironmentVariable("KELI_CALC", testutil::binaryPath(QStringLiteral("src/cli/keli-calc"))),
+               {QStringLiteral("--no-stoplist"), QStringLiteral("--workdir"), dir.path(), source});
+    QVERIFY(calc.waitForFinished(120000));
+    QCOMPARE(calc.exitCode(), 0);
+    QProcess lo;
+    lo.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + profile.path(), QStringLiteral("--headless"),
+                       QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"), dir.path(),
+                       dir.filePath(QStringLiteral("Otchet1.xlsx")), dir.filePath(QStringLiteral("result.xlsx"))});
+    QVERIFY(lo.waitForFinished(300000));
+    for (const QString &pdf : {QStringLiteral("Otchet1.pdf"), QStringLiteral("result.pdf")}) {
+        QProcess p;
+        p.start(pdftotext, {QStringLiteral("-bbox"), dir.filePath(pdf), QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(60000));
+        const QString boxes = QString::fromUtf8(p.readAllStandardOutput());
+        const QStringList pages = boxes.split(QStringLiteral("<page "));
+        QVERIFY2(pages.size() > 2 || pdf == QLatin1String("result.pdf"), qPrintable(pdf));
+        for (int n = 1; n < pages.size(); ++n) {
+            // Report No. 1's metering points: object and column headings on every page of them.
+            if (pdf == QLatin1String("Otchet1.pdf") && n < pages.size() - 1)
+                QVERIFY2(pages[n].contains(QStringLiteral(">Заводская<")) && pages[n].contains(QStringLiteral(">Наименование<")),
+                         qPrintable(pdf + QStringLiteral(", page ") + QString::number(n)));
+            QRegularExpressionMatchIterator words = QRegularExpression(
+                QStringLiteral("xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" yMax=\"([\\d.]+)\">([^<]*)<")).globalMatch(pages[n]);
+            while (words.hasNext()) {
+                const QRegularExpressionMatch w = words.next();
+                const QString what = pdf + QStringLiteral(", page %1: ").arg(n) + w.captured(4);
+                QVERIFY2(w.captured(1).toDouble() >= 56.5, qPrintable(what + QStringLiteral(" in the filing margin")));
+                // A word's box is 1.17 times its size: 9.36 pt for 8-pt text.
+                QVERIFY2(w.captured(3).toDouble() - w.captured(2).toDouble() >= 9.3, qPrintable(what + QStringLiteral(" under 8 pt")));
+            }
+        }
     }
 }
 

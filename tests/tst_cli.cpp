@@ -820,6 +820,9 @@ void TestCli::batchInterruptedKeepsOnlyThisRun()
 // so and calculates every object on the threads it has, instead of ending in std::terminate.
 void TestCli::batchWhenNoThreadStarts()
 {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    QSKIP("a sanitizer's shadow memory does not fit in the limited address space");
+#endif
     const QString prlimit = QStandardPaths::findExecutable(QStringLiteral("prlimit"));
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is needed to limit the address space");

@@ -480,6 +480,13 @@ void TestReportBook::failuresReported()
     earlier.close();
     QCOMPARE(keli::otchet2xls(dir.path(), o.ds, o.r, kDate).status, keli::BookResult::TemplateMissing);
     QVERIFY(!earlier.exists());
+    // A template that is no workbook is as good as missing: no report is filled into a bare one.
+    QFile damaged(dir.filePath(keli::report2TemplateName));
+    QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("not a workbook") > 0);
+    damaged.close();
+    QCOMPARE(keli::otchet2xls(dir.path(), o.ds, o.r, kDate).status, keli::BookResult::TemplateMissing);
+    QVERIFY(!earlier.exists());
+    QVERIFY(damaged.remove());
 
     // A save that fails is reported.
     QVERIFY(copyTemplates(dir.path()));

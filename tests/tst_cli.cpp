@@ -1,6 +1,7 @@
 // keli-calc as a user runs it: the example workbooks, the outcomes and their exit codes, the
 // options, --json and --save, the report files.
 
+#include "core/com.h"
 #include "core/dataset.h"
 #include "core/sourceworkbook.h"
 #include "support/testutil.h"
@@ -669,6 +670,8 @@ void TestCli::batchMatchesSingleRuns()
             continue;
         }
         QCOMPARE(row.value(4), QStringLiteral("рассчитан"));
+        const QJsonObject period = single.value("period").toObject();
+        QVERIFY(row.value(3).startsWith(com::periodText(period.value("month").toInt(), period.value("year").toInt())));
         // Each figure is the JSON's rounded once: to 3 decimals, percents to 2.
         const auto shows = [&](int column, double exact, int decimals) {
             const QString field = row.value(column);

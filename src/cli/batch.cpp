@@ -13,6 +13,7 @@
 #include "core/reporterror.h"
 #include "core/reportfiles.h"
 #include "core/signoff.h"
+#include "core/sourceworkbook.h"
 #include "core/writefailure.h"
 #include "io/checkedwrite.h"
 
@@ -48,21 +49,24 @@ bool isOwnWorkbook(const QString &name)
 }
 
 // The *.xlsx files of a folder that are objects, in name order.
-QStringList folderSources(const QDir &dir)
+// Each skipped file is named in skipped with the reason. A backup is known by its mark only:
+// "ТП-12B.xlsx" beside "ТП-12.xlsx" may well be another object.
+QStringList folderSources(const QDir &dir, QStringList *skipped)
 {
     const QStringList names = dir.entryList({QStringLiteral("*.xlsx")}, QDir::Files, QDir::Name);
-    const QSet<QString> present(names.begin(), names.end());
-    const auto backupOf = [&present](const QString &name, int tail) {
-        return name.size() > tail && present.contains(name.left(name.size() - tail) + QStringLiteral(".xlsx"));
-    };
     QStringList sources;
     for (const QString &name : names) {
-        if (name.startsWith(QLatin1String("~$")) || name.startsWith(QLatin1Char('.')) || isOwnWorkbook(name))
-            continue; // lock files of spreadsheet programs, our reports and templates
-        if ((name.endsWith(QLatin1String("_1.xlsx")) && backupOf(name, 7))
-            || (name.endsWith(QLatin1String("B.xlsx")) && backupOf(name, 6)))
-            continue; // the backups the desktop program keeps beside a workbook
-        sources << name;
+        QString why;
+        if (name.startsWith(QLatin1String("~$")) || name.startsWith(QLatin1Char('.')))
+            why = QStringLiteral("файл блокировки или временный файл");
+        else if (isOwnWorkbook(name))
+            why = QStringLiteral("файл отчетов или шаблон программы");
+        else if (isMarkedBackup(dir.filePath(name)))
+            why = QStringLiteral("резервная копия");
+        if (why.isEmpty())
+            sources << name;
+        else if (skipped)
+            *skipped << QStringLiteral("пропущен файл \"%1\": %2").arg(QDir::toNativeSeparators(dir.filePath(name)), why);
     }
     return sources;
 }
@@ -202,14 +206,14 @@ int printPages(const QVector<BatchObject> &objects, QVector<SummaryRow> &rows, c
 
 } // namespace
 
-QVector<BatchObject> batchObjects(const QStringList &sources, const QString &startDir)
+QVector<BatchObject> batchObjects(const QStringList &sources, const QString &startDir, QStringList *skipped)
 {
     QVector<BatchObject> objects;
     for (const QString &source : sources) {
         const QString path = QDir::cleanPath(QDir(startDir).absoluteFilePath(source));
         if (QFileInfo(path).isDir()) {
             const QDir dir(path);
-            for (const QString &name : folderSources(dir))
+            for (const QString &name : folderSources(dir, skipped))
                 objects.append({QDir::cleanPath(QDir(source).filePath(name)), dir.filePath(name), QString()});
         } else {
             objects.append({source, path, QString()});
@@ -229,7 +233,10 @@ QVector<BatchObject> batchObjects(const QStringList &sources, const QString &sta
 
 int runBatch(const CliOptions &opt, const QString &startDir)
 {
-    const QVector<BatchObject> objects = batchObjects(opt.sources, startDir);
+    QStringList skipped;
+    const QVector<BatchObject> objects = batchObjects(opt.sources, startDir, &skipped);
+    for (const QString &line : skipped)
+        say(stderr, QStringLiteral("keli-calc: %1").arg(line));
     if (objects.isEmpty()) {
         say(stderr, QStringLiteral("keli-calc: в %1 нет исходных файлов").arg(opt.sources.join(QLatin1Char(' '))));
         return 2;

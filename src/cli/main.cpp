@@ -191,9 +191,15 @@ int main(int argc, char **argv)
 
     if (!opt.savePath.isEmpty()) {
         const QString path = withXlsxSuffix(opt.savePath);
-        const WorkbookResult saved = saveSourceWorkbook(ds, path);
+        // The report files of the working folder are rewritten by every run: never a dataset.
+        const WorkbookResult saved =
+            isReservedReportPath(QFileInfo(path).absoluteFilePath(), QDir(opt.workDir).absolutePath())
+                ? WorkbookResult::failure(QStringLiteral("это файл отчетов программы, данные в него не сохраняются"))
+                : saveSourceWorkbook(ds, path, opt.source);
         if (saved.ok) {
             out(QStringLiteral("Сохранен: %1").arg(path));
+            if (!saved.backupPath.isEmpty())
+                out(QStringLiteral("Резервная копия: %1").arg(saved.backupPath));
         } else {
             err(QStringLiteral("%1: %2").arg(path, saved.message));
             filesOk = false;

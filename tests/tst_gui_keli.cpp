@@ -327,30 +327,42 @@ private slots:
         QVERIFY(answers.informed.isEmpty());
     }
 
-    // book.xlsx is copied to book_1.xlsx, replacing an older one; when the copy cannot be made the
-    // user is told and the workbook opens all the same.
+    // book.xlsx is copied to book_1.xlsx, replacing an older backup of its own; a file of that name
+    // that is not one (here a plain file) is kept, the backup takes the next free name and the
+    // user is told which. When no copy can be made the user is told and the workbook opens all
+    // the same.
     void openingBackup()
     {
         QVERIFY(makeWorkbook(workPath("book.xlsx"), QStringLiteral("Книга")));
         const QByteArray original = contents(workPath("book.xlsx"));
-        {
-            QFile old(workPath("book_1.xlsx"));
-            QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("an older backup");
-        }
         Keli w;
         Answers answers;
         QCOMPARE(open(w, answers, workPath("book.xlsx")), 1);
-        QCOMPARE(contents(workPath("book_1.xlsx")), original);
+        QCOMPARE(open(w, answers, workPath("book.xlsx")), 1); // the second replaces the first
+        QVERIFY(keli::isBackupOf(workPath("book_1.xlsx"), workPath("book.xlsx")));
+        QCOMPARE(contents(workPath("book_1.xlsx")).left(original.size() - 2), original.left(original.size() - 2));
         QVERIFY(answers.informed.isEmpty());
 
-        // A directory in the place of the backup: the copy fails.
-        QVERIFY(makeWorkbook(workPath("locked.xlsx"), QStringLiteral("Закрытая")));
-        QVERIFY(QDir().mkpath(workPath("locked_1.xlsx/inside")));
+        QVERIFY(makeWorkbook(workPath("other.xlsx"), QStringLiteral("Другая")));
+        {
+            QFile old(workPath("other_1.xlsx"));
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("another object");
+        }
+        QCOMPARE(open(w, answers, workPath("other.xlsx")), 1);
+        QCOMPARE(contents(workPath("other_1.xlsx")), QByteArray("another object"));
+        QVERIFY(keli::isBackupOf(workPath("other_1 (2).xlsx"), workPath("other.xlsx")));
+        QCOMPARE(answers.informed.size(), 1);
+        QVERIFY(answers.informed[0].contains(QStringLiteral("other_1 (2).xlsx")));
+
+        // A name so long that no backup name fits beside it.
+        const QString longName = QString(249, QLatin1Char('a')) + QStringLiteral(".xlsx");
+        QVERIFY(makeWorkbook(workPath(longName), QStringLiteral("Длинная")));
+        answers.informed.clear();
         QString shown;
-        QCOMPARE(open(w, answers, workPath("locked.xlsx"), &shown), 1);
+        QCOMPARE(open(w, answers, workPath(longName), &shown), 1);
         QCOMPARE(answers.informed, QStringList{QStringLiteral("Резервная копия исходного файла не создана")});
-        QCOMPARE(shown, QStringLiteral("Закрытая"));
+        QCOMPARE(shown, QStringLiteral("Длинная"));
     }
 
     // The open dialog starts in the folder of the last workbook opened or saved (the working folder

@@ -707,6 +707,14 @@ private slots:
             QCoreApplication::processEvents();
             QCOMPARE(shownRow(view, 1).mid(0, 5),
                      QStringList({"Ф-7", "Т", "2", "И", "12 500,5"}));
+            // Typed on the grid itself, a code selects in its row and the current cell stays.
+            view->setFocus();
+            for (const QString &code : {QStringLiteral("Т"), QStringLiteral("Р"), QStringLiteral("С")}) {
+                view->setCurrentCell(0, 1);
+                QTest::sendKeyEvent(QTest::Click, view, Qt::Key_unknown, code, Qt::NoModifier);
+                QCOMPARE(view->currentRow(), 0);
+                QVERIFY(shownRow(view, 0)[1].startsWith(code));
+            }
             editor->accept();
         }));
         QCOMPARE(dialog.ds().energy[4], 12500.5);

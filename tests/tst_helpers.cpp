@@ -1,4 +1,5 @@
 // The numeric and path helpers against worked examples.
+#include "core/dataset.h"
 #include "core/helpers.h"
 #include "core/com.h"
 #include "core/settings.h"
@@ -98,6 +99,21 @@ private slots:
             QCOMPARE(keli::parseNumber(QString::fromUtf8(c.text), &v), c.number);
             QCOMPARE(v, c.value);
         }
+    }
+
+    // A stored period differs from the calculation period by its month or its year; none stored
+    // (or out of range) never differs.
+    void storedPeriodDiffers()
+    {
+        keli::Dataset ds;
+        ds.fileMonth = ds.calcMonth = 3;
+        ds.fileYear = 2023;
+        ds.calcYear = 2024;
+        QVERIFY(ds.storedPeriodDiffers());
+        ds.calcYear = 2023;
+        QVERIFY(!ds.storedPeriodDiffers());
+        ds.fileMonth = 0;
+        QVERIFY(!ds.storedPeriodDiffers());
     }
 
     void yearsSinceVerification()

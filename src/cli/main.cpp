@@ -4,6 +4,7 @@
 #include "batch.h"
 #include "cliopts.h"
 #include "objectload.h"
+#include "pagepdf.h"
 #include "resultjson.h"
 
 #include "core/calculation.h"
@@ -52,21 +53,6 @@ QString n3(double v)
 bool writeJson(const QString &path, const CalcOutcome &outcome, QString *error)
 {
     return writeFileChecked(path, resultJson(outcome), error);
-}
-
-// Prints the page file dir/name (a ".html") as dir/<same base name>.pdf.
-bool writePagePdf(const QString &dir, const QString &name, const QString &objectName, QString *pdfPath,
-                  QString *error)
-{
-    QFile file(QDir(dir).filePath(name));
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
-        return false;
-    }
-    const PrintDoc page = parsePrintDoc(QString::fromUtf8(file.readAll()));
-    const QString title = QFileInfo(name).completeBaseName();
-    *pdfPath = QDir(dir).filePath(title + QStringLiteral(".pdf"));
-    return writeReportPdf(page, *pdfPath, reportFooter(objectName, title), error);
 }
 
 bool hasPdfOption(int argc, char **argv)

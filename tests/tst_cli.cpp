@@ -203,6 +203,7 @@ private slots:
     void initTestCase();
     void examplesGiveFiniteResults();
     void onePeriodPerCalculation();
+    void parametersTravelWithTheWorkbook();
     void blockedWritesErrorReport();
     void fillFactorZeroAndAllZero();
     void usageErrors();
@@ -306,6 +307,29 @@ void TestCli::onePeriodPerCalculation()
     }
 }
 
+// Releases and correction factors saved in the workbook are used as keli uses them; options stand
+// over them.
+void TestCli::parametersTravelWithTheWorkbook()
+{
+    Dataset ds = smallObject();
+    ds.networkRelease[0] = 1;
+    ds.networkRelease[2] = 3;
+    ds.correctionFactor[0] = QStringLiteral("1.10");
+    const QString source = saveDataset(ds, tmp.filePath(QStringLiteral("own.xlsx")));
+    const QList<QPair<QStringList, QVector<double>>> runs = {
+        {{}, {1100, 4}}, {{QStringLiteral("--releases=0,0,0.5,0")}, {1100, 0.5}},
+        {{QStringLiteral("--correction=1,1,1")}, {1000, 4}}};
+    for (const auto &given : runs) {
+        const Run r = run(given.first + QStringList{QStringLiteral("--reports=none"),
+                                                    QStringLiteral("--json=own.json"), source},
+                          tmp.path());
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject o = readJson(tmp.filePath(QStringLiteral("own.json")));
+        QCOMPARE(QVector<double>({o.value("intakeEnergy").toDouble(), o.value("orderReleaseTotal").toDouble()}),
+                 given.second);
+    }
+}
+
 void TestCli::blockedWritesErrorReport()
 {
     Dataset ds = smallObject();
@@ -388,7 +412,6 @@ void TestCli::usageErrors()
         {QStringLiteral("--out"), QStringLiteral("out")},
         {QStringLiteral("--out"), QStringLiteral("out"), QStringLiteral("--jobs"), QStringLiteral("0"), source},
         {QStringLiteral("--jobs"), QStringLiteral("2"), source},
-        {QStringLiteral("--pdf"), QStringLiteral("--out"), QStringLiteral("out"), source},
         {QStringLiteral("--out"), QStringLiteral("out"), QStringLiteral("--save"), QStringLiteral("s.xlsx"), source},
     };
     for (const QStringList &args : bad) {
@@ -594,8 +617,7 @@ void TestCli::batchMatchesSingleRuns()
     for (const QString &book : books)
         QVERIFY(QFile::copy(examples.filePath(book), root.filePath(QStringLiteral("src/") + book)));
     // The desktop program's backup beside a workbook is no object of its own.
-    QVERIFY(QFile::copy(examples.filePath(books[0]), root.filePath(QStringLiteral("src/")
-                                                                   + QString(books[0]).replace(".xlsx", "_1.xlsx"))));
+    QVERIFY(makeOpeningBackup(root.filePath(QStringLiteral("src/") + books[0])).ok);
     QVERIFY(QFile::copy(examples.filePath(books[0]), root.filePath(QStringLiteral("src/other/") + books[0])));
     QFile junk(root.filePath(QStringLiteral("src/junk.xlsx")));
     QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("PK not really") > 0);
@@ -718,6 +740,7 @@ void TestCli::batchMatchesSingleRuns()
             "ws = openpyxl.load_workbook(sys.argv[1])['Лист1']\n"
             "marked = [str(cf.sqref) for cf in ws.conditional_formatting for r in cf.rules if r.formula == ['$N6=\"нет\"']]\n"
             "for n, row in enumerate(ws.iter_rows(min_row=6, values_only=True), start=6):\n"
+            "    if row[0] is None: break  # the lines to sign follow a blank row\n"
             "    print(';'.join('' if v is None else repr(v) if isinstance(v, float) else str(v) for v in row)\n"
             "          + ';%s;%s' % (ws.row_dimensions[n].height, marked))\n"),
             {out.filePath(QStringLiteral("Сводка.xlsx"))}, &ok, &error);

@@ -203,6 +203,7 @@ private slots:
     void initTestCase();
     void examplesGiveFiniteResults();
     void onePeriodPerCalculation();
+    void parametersTravelWithTheWorkbook();
     void blockedWritesErrorReport();
     void fillFactorZeroAndAllZero();
     void usageErrors();
@@ -303,6 +304,29 @@ void TestCli::onePeriodPerCalculation()
             headings << page;
         }
         QVERIFY(headings.size() >= 2);
+    }
+}
+
+// Releases and correction factors saved in the workbook are used as keli uses them; options stand
+// over them.
+void TestCli::parametersTravelWithTheWorkbook()
+{
+    Dataset ds = smallObject();
+    ds.networkRelease[0] = 1;
+    ds.networkRelease[2] = 3;
+    ds.correctionFactor[0] = QStringLiteral("1.10");
+    const QString source = saveDataset(ds, tmp.filePath(QStringLiteral("own.xlsx")));
+    const QList<QPair<QStringList, QVector<double>>> runs = {
+        {{}, {1100, 4}}, {{QStringLiteral("--releases=0,0,0.5,0")}, {1100, 0.5}},
+        {{QStringLiteral("--correction=1,1,1")}, {1000, 4}}};
+    for (const auto &given : runs) {
+        const Run r = run(given.first + QStringList{QStringLiteral("--reports=none"),
+                                                    QStringLiteral("--json=own.json"), source},
+                          tmp.path());
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject o = readJson(tmp.filePath(QStringLiteral("own.json")));
+        QCOMPARE(QVector<double>({o.value("intakeEnergy").toDouble(), o.value("orderReleaseTotal").toDouble()}),
+                 given.second);
     }
 }
 

@@ -426,17 +426,19 @@ private slots:
         QCOMPARE(answers.questions, 0);
     }
 
-    // Two workbooks one after the other: the second dialog starts with the releases the first
-    // one saved; a new dataset starts with 0 whatever keli.ini holds.
-    void releasesCarriedToTheNextWorkbook()
+    // Two workbooks one after the other: the releases typed for the first are saved in it and come
+    // back with it; the second, holding none, starts with keli.ini's defaults, which saving leaves
+    // alone; a new dataset starts with 0 whatever keli.ini holds.
+    void releasesStayWithTheirWorkbook()
     {
         QVERIFY(makeWorkbook(workPath("a.xlsx"), QStringLiteral("А")));
         QVERIFY(makeWorkbook(workPath("b.xlsx"), QStringLiteral("Б")));
+        QSettings("keli.ini", QSettings::IniFormat).setValue("otp2", "7.00");
         Keli w;
         w.findChild<QComboBox *>("cbmes")->setCurrentIndex(5);
         w.findChild<QSpinBox *>("spGod")->setValue(2024);
         Answers answers;
-        answers.openNames << workPath("a.xlsx") << workPath("b.xlsx");
+        answers.openNames << workPath("a.xlsx") << workPath("b.xlsx") << workPath("a.xlsx");
         answers.saveAnswer = true;
         answers.saveName = workPath("a.xlsx");
         w.setPrompts(answers.prompts());
@@ -446,15 +448,18 @@ private slots:
                          d.findChild<QDoubleSpinBox *>(QStringLiteral("Otp%1").arg(i + 1))->setValue(entered[i]);
                  }),
                  1);
-        QCOMPARE(QSettings("keli.ini", QSettings::IniFormat).value("otp2").toString(), QStringLiteral("2.25"));
+        QCOMPARE(QSettings("keli.ini", QSettings::IniFormat).value("otp2").toString(), QStringLiteral("7.00"));
 
         answers.saveAnswer = false;
         double shown[4] = {-1, -1, -1, -1};
-        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [&](FVid &d) {
-                     for (int i = 0; i < 4; ++i)
-                         shown[i] = d.findChild<QDoubleSpinBox *>(QStringLiteral("Otp%1").arg(i + 1))->value();
-                 }),
-                 1);
+        const auto showReleases = [&](FVid &d) {
+            for (int i = 0; i < 4; ++i)
+                shown[i] = d.findChild<QDoubleSpinBox *>(QStringLiteral("Otp%1").arg(i + 1))->value();
+        };
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, showReleases), 1);
+        QCOMPARE(shown[1], 7.0);
+        QCOMPARE(shown[0], 0.0);
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, showReleases), 1);
         for (int i = 0; i < 4; ++i)
             QCOMPARE(shown[i], entered[i]);
 
@@ -471,7 +476,7 @@ private slots:
             QCOMPARE(shown[i], 0.0);
         QCOMPARE(object, QStringLiteral("Новый"));
         QCOMPARE(month, 6);
-        QCOMPARE(answers.questions, 3);
+        QCOMPARE(answers.questions, 4);
     }
 };
 

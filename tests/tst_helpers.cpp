@@ -87,6 +87,19 @@ private slots:
         }
     }
 
+    void numbersAsUsersWriteThem()
+    {
+        const struct { const char *text; bool number; double value; } cases[] = {
+            {"21 455,5", true, 21455.5}, {"21\u00a0455.5", true, 21455.5}, {"1,234", true, 1.234},
+            {" -0,5 ", true, -0.5}, {"7", true, 7}, {"1.234,5", false, 0}, {"1,2,3", false, 0},
+            {"abc", false, 0}, {"", false, 0}, {"-", false, 0}, {"1e5", false, 0}, {"5-", false, 0}};
+        for (const auto &c : cases) {
+            double v = 0;
+            QCOMPARE(keli::parseNumber(QString::fromUtf8(c.text), &v), c.number);
+            QCOMPARE(v, c.value);
+        }
+    }
+
     void yearsSinceVerification()
     {
         QCOMPARE(kol_y(5.19, 12, 2023), 4.58);

@@ -17,6 +17,11 @@ struct WorkbookResult
     static WorkbookResult failure(const QString &message) { return {false, message, QString()}; }
 };
 
+// Header cells of the object's own parameters: the releases for Order No. 326 in M1..P1 (million
+// kWh, 110-220, 35, 6-10, 0.4 kV), the correction factors of the three tables in Q1..S1.
+constexpr int kFirstReleaseColumn = 13;
+constexpr int kFirstFactorColumn = 17;
+
 // Loads ds.workbookPath into ds: header values, rows, fileMonth/fileYear; periodDays from the
 // calculation period; correction factors reset to "1.00". The workbook is only read, never written
 // (a rewrite would change nothing but its date, and could empty it on a full disk).

@@ -138,6 +138,21 @@ bool rowsComplete(const Dataset &ds, int n)
     return true;
 }
 
+// True when the releases and factors go into the header row: the workbook held them, or they are
+// not the neutral ones (no releases, factors 1).
+bool storesParameters(const Dataset &ds)
+{
+    if (ds.parametersStored)
+        return true;
+    for (double release : ds.networkRelease)
+        if (release != 0)
+            return true;
+    for (int t = 1; t <= 3; ++t)
+        if (ds.correctionFactorValue(t) != 1)
+            return true;
+    return false;
+}
+
 // The last column of the data layout (T): cells right of it belong to the user.
 constexpr int kLastDataColumn = 20;
 
@@ -185,6 +200,10 @@ void writeRow(SheetWriter &w, int r, const Dataset &ds, int i, int periodDays)
     w.number(r, 18, periodDays);
     w.number(r, 19, ds.calcMonth);
     w.number(r, 20, ds.calcYear);
+    // A number cell that holds something else keeps its text.
+    const QMap<int, QString> notNumbers = ds.nonNumericText.value(i);
+    for (auto it = notNumbers.cbegin(); it != notNumbers.cend(); ++it)
+        w.text(r, it.key(), it.value());
 }
 
 } // namespace
@@ -237,6 +256,12 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path, const 
     w.text(1, 10, fixedText(ds.techLosses, 3));
     w.text(1, 11, fixedText(ds.techLossErrorPct, 1));
     w.text(1, 12, fixedText(ds.permissibleCommercialLoss, 1));
+    // The object's own parameters travel with it (a dataset that holds none and only the neutral
+    // values adds nothing, so that load then save stays the identity).
+    for (int k = 0; k < 4 && storesParameters(ds); ++k)
+        w.number(1, kFirstReleaseColumn + k, round(ds.networkRelease[k], 2));
+    for (int t = 0; t < 3 && storesParameters(ds); ++t)
+        w.number(1, kFirstFactorColumn + t, round(ds.correctionFactorValue(t + 1), 2));
 
     const int periodDays = k_day(ds.calcMonth, ds.calcYear);
     int r = 2;

@@ -265,6 +265,9 @@ bool FVid::saveTo(const QString &path)
         return false;
 
     syncToDataset();
+    // The releases and factors the dialog shows are the object's: saved with its workbook, while
+    // keli.ini keeps its defaults.
+    ds.parametersStored = true;
     const keli::WorkbookResult result = keli::saveSourceWorkbook(ds, path, ownFile);
     if (!result.ok) {
         prompts.inform(kInformTitle, result.message);
@@ -277,10 +280,6 @@ bool FVid::saveTo(const QString &path)
     if (!result.backupPath.isEmpty() && result.backupPath != keli::saveBackupPath(path))
         prompts.inform(kInformTitle, keli::backupElsewhereText(keli::saveBackupPath(path), result.backupPath));
 
-    keli::Settings settings;
-    const auto releases = releaseFields();
-    for (int i = 0; i < 4; ++i)
-        settings.setNetworkRelease(i + 1, zapToTochka(releases[i]->text()));
-    settings.setLastFolder(QFileInfo(path).absolutePath());
+    keli::Settings().setLastFolder(QFileInfo(path).absolutePath());
     return true;
 }

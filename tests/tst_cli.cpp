@@ -1,6 +1,7 @@
 // keli-calc as a user runs it: the example workbooks, the outcomes and their exit codes, the
 // options, --json and --save, the report files.
 
+#include "core/com.h"
 #include "core/dataset.h"
 #include "core/sourceworkbook.h"
 #include "support/testutil.h"
@@ -202,6 +203,7 @@ private slots:
     void initTestCase();
     void examplesGiveFiniteResults();
     void onePeriodPerCalculation();
+    void parametersTravelWithTheWorkbook();
     void blockedWritesErrorReport();
     void fillFactorZeroAndAllZero();
     void usageErrors();
@@ -211,8 +213,7 @@ private slots:
     void pdfPagesAsPrinted();
     void batchMatchesSingleRuns();
     void batchInterruptedKeepsOnlyThisRun();
-    void batchWhenNoThreadStarts();
-    void jsonEscapesTexts();
+    void batchWithoutThreadsAndOddTexts();
     void summaryOfAnImbalanceBelowTheRange();
 
 private:
@@ -307,6 +308,29 @@ void TestCli::onePeriodPerCalculation()
     }
 }
 
+// Releases and correction factors saved in the workbook are used as keli uses them; options stand
+// over them.
+void TestCli::parametersTravelWithTheWorkbook()
+{
+    Dataset ds = smallObject();
+    ds.networkRelease[0] = 1;
+    ds.networkRelease[2] = 3;
+    ds.correctionFactor[0] = QStringLiteral("1.10");
+    const QString source = saveDataset(ds, tmp.filePath(QStringLiteral("own.xlsx")));
+    const QList<QPair<QStringList, QVector<double>>> runs = {
+        {{}, {1100, 4}}, {{QStringLiteral("--releases=0,0,0.5,0")}, {1100, 0.5}},
+        {{QStringLiteral("--correction=1,1,1")}, {1000, 4}}};
+    for (const auto &given : runs) {
+        const Run r = run(given.first + QStringList{QStringLiteral("--reports=none"),
+                                                    QStringLiteral("--json=own.json"), source},
+                          tmp.path());
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject o = readJson(tmp.filePath(QStringLiteral("own.json")));
+        QCOMPARE(QVector<double>({o.value("intakeEnergy").toDouble(), o.value("orderReleaseTotal").toDouble()}),
+                 given.second);
+    }
+}
+
 void TestCli::blockedWritesErrorReport()
 {
     Dataset ds = smallObject();
@@ -389,7 +413,6 @@ void TestCli::usageErrors()
         {QStringLiteral("--out"), QStringLiteral("out")},
         {QStringLiteral("--out"), QStringLiteral("out"), QStringLiteral("--jobs"), QStringLiteral("0"), source},
         {QStringLiteral("--jobs"), QStringLiteral("2"), source},
-        {QStringLiteral("--pdf"), QStringLiteral("--out"), QStringLiteral("out"), source},
         {QStringLiteral("--out"), QStringLiteral("out"), QStringLiteral("--save"), QStringLiteral("s.xlsx"), source},
     };
     for (const QStringList &args : bad) {
@@ -425,17 +448,11 @@ void TestCli::usageErrors()
     QCOMPARE(run({undated}, tmp.path()).exitCode, 2);
     QCOMPARE(run({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--month"),
                   QStringLiteral("3"), undated}, tmp.path()).exitCode, 0);
-    const Run help = run({QStringLiteral("--help")}, tmp.path());
-    QCOMPARE(help.exitCode, 0);
-    QVERIFY(help.out.startsWith(QStringLiteral("Запуск: keli-calc")));
+    QVERIFY(run({QStringLiteral("--help")}, tmp.path()).out.startsWith(QStringLiteral("Запуск: keli-calc")));
     QFile cmake(testutil::sourcePath(QStringLiteral("CMakeLists.txt")));
     QVERIFY(cmake.open(QIODevice::ReadOnly));
-    const QString version = QRegularExpression(QStringLiteral("project\\(keli VERSION (\\S+)"))
-                                .match(QString::fromUtf8(cmake.readAll())).captured(1);
-    QVERIFY(!version.isEmpty());
-    const Run shown = run({QStringLiteral("--version"), source}, tmp.path());
-    QCOMPARE(shown.exitCode, 0);
-    QCOMPARE(shown.out, QStringLiteral("keli-calc %1\n").arg(version));
+    const QString version = QString::fromUtf8(cmake.readAll()).section(QStringLiteral("project(keli VERSION "), 1).section(' ', 0, 0);
+    QCOMPARE(run({QStringLiteral("--version"), source}, tmp.path()).out, QStringLiteral("keli-calc %1\n").arg(version));
 }
 
 void TestCli::optionsChangeTheCalculation()
@@ -601,8 +618,7 @@ void TestCli::batchMatchesSingleRuns()
     for (const QString &book : books)
         QVERIFY(QFile::copy(examples.filePath(book), root.filePath(QStringLiteral("src/") + book)));
     // The desktop program's backup beside a workbook is no object of its own.
-    QVERIFY(QFile::copy(examples.filePath(books[0]), root.filePath(QStringLiteral("src/")
-                                                                   + QString(books[0]).replace(".xlsx", "_1.xlsx"))));
+    QVERIFY(makeOpeningBackup(root.filePath(QStringLiteral("src/") + books[0])).ok);
     QVERIFY(QFile::copy(examples.filePath(books[0]), root.filePath(QStringLiteral("src/other/") + books[0])));
     QFile junk(root.filePath(QStringLiteral("src/junk.xlsx")));
     QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("PK not really") > 0);
@@ -644,9 +660,7 @@ void TestCli::batchMatchesSingleRuns()
     sources.sort();
     sources << QStringLiteral("src/other/") + books[0];
     const QJsonArray entries = readJson(root.filePath(QStringLiteral("all.json"))).value("objects").toArray();
-    QFile csvFile(root.filePath(QStringLiteral("out/Сводка.csv")));
-    QVERIFY(csvFile.open(QIODevice::ReadOnly));
-    QStringList csv = QString::fromUtf8(csvFile.readAll()).remove(QChar(0xFEFF)).split("\r\n", Qt::SkipEmptyParts);
+    const QStringList csv = csvLines(root.filePath(QStringLiteral("out/Сводка.csv")));
     QCOMPARE(entries.size(), sources.size());
     QCOMPARE(csv.size(), sources.size() + 1);
 
@@ -680,6 +694,8 @@ void TestCli::batchMatchesSingleRuns()
             continue;
         }
         QCOMPARE(row.value(4), QStringLiteral("рассчитан"));
+        const QJsonObject period = single.value("period").toObject();
+        QVERIFY(row.value(3).startsWith(com::periodText(period.value("month").toInt(), period.value("year").toInt())));
         // Each figure is the JSON's rounded once: to 3 decimals, percents to 2.
         const auto shows = [&](int column, double exact, int decimals) {
             const QString field = row.value(column);
@@ -725,6 +741,7 @@ void TestCli::batchMatchesSingleRuns()
             "ws = openpyxl.load_workbook(sys.argv[1])['Лист1']\n"
             "marked = [str(cf.sqref) for cf in ws.conditional_formatting for r in cf.rules if r.formula == ['$N6=\"нет\"']]\n"
             "for n, row in enumerate(ws.iter_rows(min_row=6, values_only=True), start=6):\n"
+            "    if row[0] is None: break  # the lines to sign follow a blank row\n"
             "    print(';'.join('' if v is None else repr(v) if isinstance(v, float) else str(v) for v in row)\n"
             "          + ';%s;%s' % (ws.row_dimensions[n].height, marked))\n"),
             {out.filePath(QStringLiteral("Сводка.xlsx"))}, &ok, &error);
@@ -818,8 +835,10 @@ void TestCli::batchInterruptedKeepsOnlyThisRun()
 }
 
 // Threads that cannot get their stacks (an address space smaller than one stack): the batch says
-// so and calculates every object on the threads it has, instead of ending in std::terminate.
-void TestCli::batchWhenNoThreadStarts()
+// so and calculates every object on the threads it has, instead of ending in std::terminate. Texts
+// with quotes, backslashes and control characters come out of --json as they went in: a file name
+// as given (it may hold any byte but "/"), point names as loaded.
+void TestCli::batchWithoutThreadsAndOddTexts()
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     QSKIP("a sanitizer's shadow memory does not fit in the limited address space");
@@ -827,41 +846,30 @@ void TestCli::batchWhenNoThreadStarts()
     const QString prlimit = QStandardPaths::findExecutable(QStringLiteral("prlimit"));
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is needed to limit the address space");
-    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    Dataset ds = smallObject();
+    ds.name[0] = QStringLiteral("Ввод \"А\" \\ 1\t2\n3/ конец");
+    ds.name[2] = QStringLiteral("\\\""); // the own release: the largest release undermetering
+    const QString name = QStringLiteral("odd/\"\\\t") + QChar(0x01) + QChar(0x1f) + QStringLiteral("\r.xlsx");
+    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("odd"))));
+    Dataset loaded;
+    loaded.workbookPath = saveDataset(ds, tmp.filePath(name));
+    QVERIFY(readXLSwriteDB(loaded).ok && loaded.name[0].contains(QLatin1Char('\n')));
+    const QString examples = testutil::sourcePath(QStringLiteral("examples"));
     QProcess p;
     p.setWorkingDirectory(tmp.path());
     p.start(prlimit, {QStringLiteral("--as=4294967296"), QStringLiteral("--stack=8589934592"), keliCalc(),
-                      QStringLiteral("--workdir"), workDir, QStringLiteral("--jobs"), QStringLiteral("3"),
-                      QStringLiteral("--out"), QStringLiteral("no-threads"), examples.path()});
+                      QStringLiteral("--workdir"), workDir, QStringLiteral("--jobs=3"), QStringLiteral("--json=odd.json"),
+                      QStringLiteral("--out=no-threads"), name, examples});
     QVERIFY(p.waitForFinished(120000));
     const QString err = QString::fromUtf8(p.readAllStandardError());
     QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, qPrintable(err));
     QVERIFY2(err.contains(QStringLiteral("не удалось запустить поток")), qPrintable(err));
-    const QStringList csv = csvLines(tmp.filePath(QStringLiteral("no-threads/Сводка.csv")));
-    QCOMPARE(csv.size(), examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files).size() + 1);
-    for (const QString &line : csv.mid(1))
-        QCOMPARE(csvFields(line).value(4), QStringLiteral("рассчитан"));
-}
-
-// Texts with quotes, backslashes and control characters come out of --json as they went in: a
-// file name as given (a name may hold any byte but "/"), point names as loaded.
-void TestCli::jsonEscapesTexts()
-{
-    Dataset ds = smallObject();
-    ds.name[0] = QStringLiteral("Ввод \"А\" \\ 1\t2\n3/ конец");
-    ds.name[2] = QStringLiteral("\\\""); // the own release: the largest release undermetering
-    const QString name = QStringLiteral("\"\\\t") + QChar(0x01) + QChar(0x1f) + QStringLiteral("\r.xlsx");
-    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("escape"))));
-    const QString source = saveDataset(ds, tmp.filePath(QStringLiteral("escape/") + name));
-    QVERIFY(!source.isEmpty());
-    Dataset loaded;
-    loaded.workbookPath = source;
-    QVERIFY(readXLSwriteDB(loaded).ok);
-    QVERIFY(loaded.name[0].contains(QLatin1Char('"')) && loaded.name[0].contains(QLatin1Char('\n')));
-    QCOMPARE(run({QStringLiteral("--workdir"), workDir, QStringLiteral("--json=escape.json"), QStringLiteral("--out"),
-                  QStringLiteral("escape-out"), QStringLiteral("escape/") + name}, tmp.path()).exitCode, 0);
-    const QJsonObject o = readJson(tmp.filePath(QStringLiteral("escape.json"))).value("objects").toArray().at(0).toObject();
-    QCOMPARE(o.value("source").toString(), QStringLiteral("escape/") + name);
+    const QJsonArray entries = readJson(tmp.filePath(QStringLiteral("odd.json"))).value("objects").toArray();
+    QCOMPARE(entries.size(), 1 + QDir(examples).entryList({QStringLiteral("*.xlsx")}, QDir::Files).size());
+    for (const QJsonValue &entry : entries)
+        QCOMPARE(entry.toObject().value("outcome").toString(), QStringLiteral("calculated"));
+    const QJsonObject o = entries.at(0).toObject();
+    QCOMPARE(o.value("source").toString(), name);
     QCOMPARE(o.value("maxIntakePointName").toString(), loaded.name[0]);
     QCOMPARE(o.value("maxReleasePointName").toString(), loaded.name[2]);
 }

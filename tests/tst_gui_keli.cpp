@@ -327,30 +327,42 @@ private slots:
         QVERIFY(answers.informed.isEmpty());
     }
 
-    // book.xlsx is copied to book_1.xlsx, replacing an older one; when the copy cannot be made the
-    // user is told and the workbook opens all the same.
+    // book.xlsx is copied to book_1.xlsx, replacing an older backup of its own; a file of that name
+    // that is not one (here a plain file) is kept, the backup takes the next free name and the
+    // user is told which. When no copy can be made the user is told and the workbook opens all
+    // the same.
     void openingBackup()
     {
         QVERIFY(makeWorkbook(workPath("book.xlsx"), QStringLiteral("Книга")));
         const QByteArray original = contents(workPath("book.xlsx"));
-        {
-            QFile old(workPath("book_1.xlsx"));
-            QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("an older backup");
-        }
         Keli w;
         Answers answers;
         QCOMPARE(open(w, answers, workPath("book.xlsx")), 1);
-        QCOMPARE(contents(workPath("book_1.xlsx")), original);
+        QCOMPARE(open(w, answers, workPath("book.xlsx")), 1); // the second replaces the first
+        QVERIFY(keli::isBackupOf(workPath("book_1.xlsx"), workPath("book.xlsx")));
+        QCOMPARE(contents(workPath("book_1.xlsx")).left(original.size() - 2), original.left(original.size() - 2));
         QVERIFY(answers.informed.isEmpty());
 
-        // A directory in the place of the backup: the copy fails.
-        QVERIFY(makeWorkbook(workPath("locked.xlsx"), QStringLiteral("Закрытая")));
-        QVERIFY(QDir().mkpath(workPath("locked_1.xlsx/inside")));
+        QVERIFY(makeWorkbook(workPath("other.xlsx"), QStringLiteral("Другая")));
+        {
+            QFile old(workPath("other_1.xlsx"));
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("another object");
+        }
+        QCOMPARE(open(w, answers, workPath("other.xlsx")), 1);
+        QCOMPARE(contents(workPath("other_1.xlsx")), QByteArray("another object"));
+        QVERIFY(keli::isBackupOf(workPath("other_1 (2).xlsx"), workPath("other.xlsx")));
+        QCOMPARE(answers.informed.size(), 1);
+        QVERIFY(answers.informed[0].contains(QStringLiteral("other_1 (2).xlsx")));
+
+        // A name so long that no backup name fits beside it.
+        const QString longName = QString(249, QLatin1Char('a')) + QStringLiteral(".xlsx");
+        QVERIFY(makeWorkbook(workPath(longName), QStringLiteral("Длинная")));
+        answers.informed.clear();
         QString shown;
-        QCOMPARE(open(w, answers, workPath("locked.xlsx"), &shown), 1);
+        QCOMPARE(open(w, answers, workPath(longName), &shown), 1);
         QCOMPARE(answers.informed, QStringList{QStringLiteral("Резервная копия исходного файла не создана")});
-        QCOMPARE(shown, QStringLiteral("Закрытая"));
+        QCOMPARE(shown, QStringLiteral("Длинная"));
     }
 
     // The open dialog starts in the folder of the last workbook opened or saved (the working folder
@@ -414,17 +426,19 @@ private slots:
         QCOMPARE(answers.questions, 0);
     }
 
-    // Two workbooks one after the other: the second dialog starts with the releases the first
-    // one saved; a new dataset starts with 0 whatever keli.ini holds.
-    void releasesCarriedToTheNextWorkbook()
+    // Two workbooks one after the other: the releases typed for the first are saved in it and come
+    // back with it; the second, holding none, starts with keli.ini's defaults, which saving leaves
+    // alone; a new dataset starts with 0 whatever keli.ini holds.
+    void releasesStayWithTheirWorkbook()
     {
         QVERIFY(makeWorkbook(workPath("a.xlsx"), QStringLiteral("А")));
         QVERIFY(makeWorkbook(workPath("b.xlsx"), QStringLiteral("Б")));
+        QSettings("keli.ini", QSettings::IniFormat).setValue("otp2", "7.00");
         Keli w;
         w.findChild<QComboBox *>("cbmes")->setCurrentIndex(5);
         w.findChild<QSpinBox *>("spGod")->setValue(2024);
         Answers answers;
-        answers.openNames << workPath("a.xlsx") << workPath("b.xlsx");
+        answers.openNames << workPath("a.xlsx") << workPath("b.xlsx") << workPath("a.xlsx");
         answers.saveAnswer = true;
         answers.saveName = workPath("a.xlsx");
         w.setPrompts(answers.prompts());
@@ -434,15 +448,18 @@ private slots:
                          d.findChild<QDoubleSpinBox *>(QStringLiteral("Otp%1").arg(i + 1))->setValue(entered[i]);
                  }),
                  1);
-        QCOMPARE(QSettings("keli.ini", QSettings::IniFormat).value("otp2").toString(), QStringLiteral("2.25"));
+        QCOMPARE(QSettings("keli.ini", QSettings::IniFormat).value("otp2").toString(), QStringLiteral("7.00"));
 
         answers.saveAnswer = false;
         double shown[4] = {-1, -1, -1, -1};
-        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, [&](FVid &d) {
-                     for (int i = 0; i < 4; ++i)
-                         shown[i] = d.findChild<QDoubleSpinBox *>(QStringLiteral("Otp%1").arg(i + 1))->value();
-                 }),
-                 1);
+        const auto showReleases = [&](FVid &d) {
+            for (int i = 0; i < 4; ++i)
+                shown[i] = d.findChild<QDoubleSpinBox *>(QStringLiteral("Otp%1").arg(i + 1))->value();
+        };
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, showReleases), 1);
+        QCOMPARE(shown[1], 7.0);
+        QCOMPARE(shown[0], 0.0);
+        QCOMPARE(withDialogs([&] { click(w, "opnf"); }, showReleases), 1);
         for (int i = 0; i < 4; ++i)
             QCOMPARE(shown[i], entered[i]);
 
@@ -459,7 +476,7 @@ private slots:
             QCOMPARE(shown[i], 0.0);
         QCOMPARE(object, QStringLiteral("Новый"));
         QCOMPARE(month, 6);
-        QCOMPARE(answers.questions, 3);
+        QCOMPARE(answers.questions, 4);
     }
 };
 

@@ -30,7 +30,7 @@ QString samplePage(int dataRows)
     for (int k = 1; k <= dataRows; ++k)
         rows1 << QStringLiteral("<tr><td>%1</td><td>Фидер %1 длинное название</td><td>0.5</td>").arg(k);
     rows1 << QStringLiteral("<tr><td rowspan=\"2\">99</td><td>верх</td><td>1</td><tr><td>низ</td><td>2</td>");
-    return htmlBody2Lines({QStringLiteral("ОРГ"), QStringLiteral("Объект")}, QStringLiteral("Заголовок"),
+    return htmlBody2Lines({QStringLiteral("ОРГ"), QStringLiteral("Объект"), {}}, QStringLiteral("Заголовок"),
                           QStringLiteral("Вторая"), QStringLiteral("март 2024 года"), rows1,
                           {QStringLiteral("<tr><td>a</td><td>b</td>")})
         .join(QString());
@@ -73,6 +73,7 @@ private slots:
     void widthsAndFooter();
     void signedPdfs();
     void libreOfficePrintsTheWorkbooks();
+    void batchPrints();
 };
 
 void TestPrint::pageReadAsPrinted()
@@ -326,6 +327,62 @@ void TestPrint::libreOfficePrintsTheWorkbooks()
             }
         }
     }
+}
+
+// keli-calc --pdf --out: every page of every object beside it as a PDF, and the summary on
+// landscape sheets with its headings on each page, the organisation and the lines to sign.
+void TestPrint::batchPrints()
+{
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("poppler-utils is needed to read the PDF pages");
+    QTemporaryDir dir;
+    QFile ini(dir.filePath(QStringLiteral("keli.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[General]\norg=РЭС «Северный»\ncheckedBy=начальник службы Петров П. П.\n").toUtf8());
+    ini.close();
+    const QDir templates(testutil::binaryPath(QStringLiteral("templates")));
+    for (const QString &name : templates.entryList({QStringLiteral("*.xlsx")}, QDir::Files))
+        QVERIFY(QFile::copy(templates.filePath(name), dir.filePath(name)));
+    // The examples under many names, for a summary of several pages.
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    const QStringList books = examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files);
+    QStringList args{QStringLiteral("--pdf"), QStringLiteral("--workdir"), dir.path(), QStringLiteral("--out"),
+                     dir.filePath(QStringLiteral("out"))};
+    for (int k = 0; k < 30; ++k) {
+        const QString copy = dir.filePath(QStringLiteral("%1_%2").arg(k, 2, 10, QLatin1Char('0')).arg(books[k % books.size()]));
+        QVERIFY(QFile::copy(examples.filePath(books[k % books.size()]), copy));
+        args << copy;
+    }
+    QProcess calc;
+    calc.start(qEnvironmentVariable("KELI_CALC", testutil::binaryPath(QStringLiteral("src/cli/keli-calc"))), args);
+    QVERIFY(calc.waitForFinished(300000));
+    const QByteArray said = calc.readAllStandardError();
+    QVERIFY2(calc.exitCode() == 0, said.right(2000).constData());
+    const QDir out(dir.filePath(QStringLiteral("out")));
+    const QStringList folders = out.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(folders.size(), 30);
+    for (const QString &folder : folders) {
+        const QDir d(out.filePath(folder));
+        QStringList pages = d.entryList({QStringLiteral("*.html")}, QDir::Files);
+        QVERIFY(pages.size() >= 2);
+        pages.replaceInStrings(QStringLiteral(".html"), QStringLiteral(".pdf"));
+        QCOMPARE(d.entryList({QStringLiteral("*.pdf")}, QDir::Files), pages);
+    }
+    QProcess text;
+    text.start(pdftotext, {QStringLiteral("-layout"), out.filePath(QStringLiteral("Сводка.pdf")), QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(60000));
+    const QStringList sheets = QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    QVERIFY2(sheets.size() >= 2, qPrintable(QString::number(sheets.size())));
+    int rows = 0;
+    for (const QString &sheet : sheets) {
+        QVERIFY(sheet.contains(QStringLiteral("Предупреждений"))); // the headings on every sheet
+        rows += sheet.count(QStringLiteral(".xlsx"));
+    }
+    QCOMPARE(rows, 30);
+    QVERIFY(sheets.first().contains(QStringLiteral("РЭС «Северный»")));
+    QVERIFY(sheets.last().contains(QStringLiteral("Проверил: начальник службы Петров П. П.")));
+    QVERIFY(sheets.last().contains(QStringLiteral("Составил: ________")));
 }
 
 QTEST_MAIN(TestPrint)

@@ -7,6 +7,7 @@
 #include "core/workbooklock.h"
 #include "io/checkedwrite.h"
 #include "support/testutil.h"
+#include "xlsx/xlsxdocument.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,6 +76,25 @@ Dataset datasetOf(int points)
         ds.meterCount[i] = 1;
     }
     return ds;
+}
+
+QString objectNameIn(const QString &path)
+{
+    Dataset back;
+    back.workbookPath = path;
+    back.calcMonth = 3;
+    back.calcYear = 2024;
+    return readXLSwriteDB(back).ok ? back.objectName : QStringLiteral("<unreadable>");
+}
+
+QString runCalc(const QStringList &args, const QString &dir, int *exitCode)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(qEnvironmentVariable("KELI_CALC"), args);
+    p.waitForFinished(120000);
+    *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return QString::fromUtf8(p.readAllStandardError());
 }
 
 } // namespace
@@ -229,6 +249,125 @@ private slots:
         QVERIFY2(p.exitCode() == 1, qPrintable(err));
         QVERIFY2(err.contains(QStringLiteral("нет места на диске")), qPrintable(err));
         QCOMPARE(readAll(path), before);
+    }
+
+    // A backup replaces only this program's backup of the same workbook: another object's workbook
+    // or a folder of that name is kept and the backup takes the next free name; the batch skips a
+    // backup by its mark and says so, and calculates the other object.
+    void backupsReplaceOnlyTheirOwn()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ТП-12.xlsx"));
+        const QString other = dir.filePath(QStringLiteral("ТП-12B.xlsx"));
+        Dataset ds = datasetOf(2);
+        QVERIFY(saveSourceWorkbook(ds, path).ok);
+        Dataset another = datasetOf(1);
+        another.objectName = QStringLiteral("ТП-12Б другой объект");
+        QVERIFY(saveSourceWorkbook(another, other).ok);
+        const QByteArray otherBytes = readAll(other);
+
+        const QString names[] = {QStringLiteral("ТП-12 второе"), QStringLiteral("ТП-12 третье")};
+        QString previous = ds.objectName;
+        for (const QString &name : names) {
+            ds.objectName = name;
+            const WorkbookResult r = saveSourceWorkbook(ds, path);
+            QVERIFY2(r.ok, qPrintable(r.message));
+            QCOMPARE(r.backupPath, dir.filePath(QStringLiteral("ТП-12B (2).xlsx")));
+            QVERIFY(isBackupOf(r.backupPath, path));
+            QCOMPARE(objectNameIn(r.backupPath), previous);
+            QCOMPARE(readAll(other), otherBytes);
+            QVERIFY(!isMarkedBackup(other));
+            previous = name;
+        }
+
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ТП-12_1.xlsx")));
+        const BackupResult opening = makeOpeningBackup(path);
+        QVERIFY2(opening.ok, qPrintable(opening.message));
+        QCOMPARE(opening.path, dir.filePath(QStringLiteral("ТП-12_1 (2).xlsx")));
+        QVERIFY(isBackupOf(opening.path, path));
+        QVERIFY(!isBackupOf(opening.path, other));
+        QCOMPARE(objectNameIn(opening.path), names[1]);
+
+        if (qEnvironmentVariable("KELI_CALC").isEmpty())
+            QSKIP("keli-calc is missing");
+        int exitCode = 0;
+        const QString err = runCalc({QStringLiteral("--reports"), QStringLiteral("none"), QStringLiteral("--month"),
+                                     QStringLiteral("3"), QStringLiteral("--year"), QStringLiteral("2024"),
+                                     QStringLiteral("--out"), dir.filePath(QStringLiteral("out")),
+                                     QStringLiteral("--json"), QStringLiteral("all.json"), dir.path()},
+                                    dir.path(), &exitCode);
+        QVERIFY2(err.contains(QStringLiteral("ТП-12B (2).xlsx\": резервная копия")), qPrintable(err));
+        QVERIFY2(err.contains(QStringLiteral("ТП-12_1 (2).xlsx\": резервная копия")), qPrintable(err));
+        const QByteArray json = readAll(dir.filePath(QStringLiteral("all.json")));
+        QCOMPARE(json.count("\"source\""), 2);
+        QVERIFY(json.contains("ТП-12B.xlsx"));
+    }
+
+    // No save over a workbook without its backup: with room for the new, smaller workbook but not
+    // for a copy of the old one, nothing is written.
+    void noBackupNoSave()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("T.xlsx"));
+        QVERIFY(saveSourceWorkbook(datasetOf(3000), path).ok);
+        const QByteArray before = readAll(path);
+        const Dataset small = datasetOf(2);
+        WorkbookResult r;
+        {
+            const FileSizeLimit limit(rlim_t(before.size() / 2));
+            QVERIFY(limit.ok());
+            r = saveSourceWorkbook(small, path);
+        }
+        QVERIFY(!r.ok);
+        QVERIFY2(r.message.contains(QStringLiteral("резервную копию")), qPrintable(r.message));
+        QVERIFY2(r.message.contains(QStringLiteral("нет места на диске")), qPrintable(r.message));
+        QCOMPARE(readAll(path), before);
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("TB.xlsx"))));
+        // With room the same save goes through.
+        QVERIFY(saveSourceWorkbook(small, path).ok);
+        QCOMPARE(objectNameIn(dir.filePath(QStringLiteral("TB.xlsx"))), QStringLiteral("ТП-12"));
+    }
+
+    // Saving under a new name keeps the opened workbook's other sheets; the new file is read back
+    // before it replaces anything.
+    void saveAsKeepsTheOpenedWorkbook()
+    {
+        if (!testutil::pythonHas(QStringLiteral("openpyxl")))
+            QSKIP("python3-openpyxl is missing");
+        QTemporaryDir dir;
+        const QString opened = dir.filePath(QStringLiteral("октябрь.xlsx"));
+        bool ok = false;
+        QString error;
+        testutil::runPython(QStringLiteral(R"(
+import sys, openpyxl
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "Лист1"
+ws.append(["ТП-12", 1, 0, 0, 0, 0, 0, 0, 0, "1.000", "2.0", "3.0"])
+ws.append(["Ф-1", 1, "Э", 0.5, 0.5, 0.5, 2020, 300, 10, 10, 0.25, "12.500", 0.7, 0, "Р", 0.4, 0, 31, 10, 2024])
+ws.column_dimensions["A"].width = 41
+wb.create_sheet("Заметки")["B2"] = "заметка"
+wb.save(sys.argv[1])
+)"), {opened}, &ok, &error);
+        QVERIFY2(ok, qPrintable(error));
+        Dataset ds;
+        ds.workbookPath = opened;
+        ds.calcMonth = 11;
+        ds.calcYear = 2024;
+        QVERIFY(readXLSwriteDB(ds).ok);
+        ds.energy[0] = 13.25;
+
+        const QString saved = dir.filePath(QStringLiteral("ноябрь.xlsx"));
+        const WorkbookResult r = saveSourceWorkbook(ds, saved, opened);
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QVERIFY(r.backupPath.isEmpty());
+        const QString check = testutil::runPython(QStringLiteral(R"(
+import sys, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+print(wb.sheetnames, wb["Заметки"]["B2"].value, wb["Лист1"].column_dimensions["A"].width, wb["Лист1"]["L2"].value)
+)"), {saved}, &ok, &error);
+        QVERIFY2(ok, qPrintable(error));
+        QCOMPARE(check.trimmed(), QStringLiteral("['Лист1', 'Заметки'] заметка 41.0 13.250"));
     }
 
     // Of two holders of one workbook only the first gets the lock; a lock left by an ended

@@ -6,6 +6,7 @@
 #include "core/workbooklock.h"
 #include "support/testutil.h"
 #include "xlsx/xlsxdocument.h"
+#include "xlsx/xlsxzipcomment.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -53,6 +54,18 @@ QByteArray fileHash(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return QByteArray();
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// The hash of a file without the archive comment that marks a backup: a backup holds the same
+// package as the workbook it was taken from.
+QByteArray contentHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QByteArray bytes = f.readAll();
+    QXlsx::setZipComment(&bytes, QByteArray());
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
 // A metering point row A..T as a spreadsheet program would hold it.
@@ -289,13 +302,13 @@ private slots:
         row[2] = QStringLiteral(" э ");              // meterType
         row[3] = 0.55;                               // ctClass -> 0.6
         row[4] = QStringLiteral("0.5");              // vtClass as text
-        row[5] = QStringLiteral("0,5");              // decimal comma: 0
+        row[5] = QStringLiteral("0,5");              // decimal comma: 0.5
         row[6] = 5.19;                               // verification date
         row[7] = 299.6;                              // ctRatedCurrent -> 300
         row[8] = 0.38;                               // ctVoltage -> 0.4
         row[9] = 6.0;                                // reportVoltage stays 6
-        row[10] = 7.0;                               // K is not read
-        row[11] = QStringLiteral("1234.567");        // energy as text
+        row[10] = 0.15;                              // K typed: kept
+        row[11] = QStringLiteral("1\u00a0234,567");   // energy as text, grouped, decimal comma
         row[12] = 0.7;
         row[13] = QStringLiteral("2");               // offDays as text
         row[14] = QStringLiteral(" пхн ");           // pointKind
@@ -325,13 +338,14 @@ private slots:
         QCOMPARE(ds.meterType[0], QStringLiteral("Э"));
         QCOMPARE(ds.ctClass[0], 0.6);
         QCOMPARE(ds.vtClass[0], 0.5);
-        QCOMPARE(ds.meterClass[0], 0.0);
+        QCOMPARE(ds.meterClass[0], 0.5);
         QCOMPARE(ds.verificationDate[0], 5.19);
         QCOMPARE(ds.ctRatedCurrent[0], 300);
         QCOMPARE(ds.ctVoltage[0], 0.4);
         QCOMPARE(ds.reportVoltage[0], 6.0);
-        QCOMPARE(ds.vtVoltageLoss[0], 0.25);
+        QCOMPARE(ds.vtVoltageLoss[0], 0.15);
         QCOMPARE(ds.energy[0], 1234.567); // as stored, never through single precision
+        QVERIFY(ds.nonNumericText.value(0).isEmpty());
         QCOMPARE(ds.fillFactor[0], 0.7);
         QCOMPARE(ds.tanPhi[0], 0.33);
         QCOMPARE(ds.offDays[0], 2);
@@ -341,6 +355,48 @@ private slots:
         QCOMPARE(ds.fileYear, 2024);
         QCOMPARE(ds.periodDays, 30); // June 2024, whatever R2 held
         QCOMPARE(ds.calcMonth, 6);
+    }
+
+    // Text that is not a number in a number cell reads 0, keeps its text through save and reload,
+    // and blocks the calculation with an error naming the row and the column. An empty K is half
+    // the VT class.
+    void nonNumbersKept()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("text.xlsx"));
+        QVariantList first = pointRow(QStringLiteral("Ввод 1"), 0);
+        first[11] = QStringLiteral("abc");
+        first[15] = QStringLiteral("1.234,5");
+        first[10] = QVariant();
+        QVariantList second = pointRow(QStringLiteral("Ввод 2"), 0);
+        second[11] = QStringLiteral("21 455,5");
+        writeBook(path, {header(2.0, 0.0, 0.0), first, second});
+
+        Dataset ds = loaded(path);
+        QCOMPARE(ds.energy[0], 0.0);
+        QCOMPARE(ds.energy[1], 21455.5);
+        QCOMPARE(ds.vtVoltageLoss[0], 0.25);
+        QCOMPARE(ds.nonNumeric(0, 12), QStringLiteral("abc"));
+        QCOMPARE(ds.nonNumeric(0, 16), QStringLiteral("1.234,5"));
+        QVERIFY(ds.nonNumericText.value(1).isEmpty());
+
+        const CalcOutcome o = evaluate(ds);
+        QCOMPARE(o.outcome, Outcome::Blocked);
+        QCOMPARE(std::count_if(o.stopList.cbegin(), o.stopList.cend(),
+                               [](const StopListEntry &e) { return e.message.contains(QStringLiteral("не число")); }),
+                 2);
+        QCOMPARE(o.stopList[0].fileRow, 2);
+        QVERIFY2(o.stopList[0].message.contains(QStringLiteral("«abc»"))
+                     && o.stopList[0].message.contains(QStringLiteral("строка 2, столбец L")),
+                 qPrintable(o.stopList[0].message));
+
+        const QString again = tmp.filePath(QStringLiteral("again.xlsx"));
+        QVERIFY(saveSourceWorkbook(ds, again).ok);
+        QXlsx::Document doc(again);
+        QCOMPARE(doc.read(2, 12), QVariant(QStringLiteral("abc")));
+        QCOMPARE(doc.read(2, 16), QVariant(QStringLiteral("1.234,5")));
+        QString difference;
+        QVERIFY2(sameStoredContent(ds, loaded(again), &difference), qPrintable(difference));
     }
 
     void refusedCounts_data()
@@ -551,13 +607,13 @@ private slots:
 
         ds.objectName = QStringLiteral("Второе");
         QVERIFY(saveSourceWorkbook(ds, path).ok);
-        QCOMPARE(fileHash(backup), first);
+        QCOMPARE(contentHash(backup), first);
         const QByteArray second = fileHash(path);
         QVERIFY(second != first);
 
         ds.objectName = QStringLiteral("Третье");
         QVERIFY(saveSourceWorkbook(ds, path).ok);
-        QCOMPARE(fileHash(backup), second); // the older backup was replaced
+        QCOMPARE(contentHash(backup), second); // the older backup was replaced
         QCOMPARE(loaded(path).objectName, QStringLiteral("Третье"));
     }
 
@@ -580,7 +636,7 @@ private slots:
         QVERIFY(!r.ok);
         QVERIFY(r.message.contains(QStringLiteral("M2")));
         QCOMPARE(fileHash(path), before);
-        QCOMPARE(fileHash(tmp.filePath(QStringLiteral("bookB.xlsx"))), before);
+        QCOMPARE(contentHash(tmp.filePath(QStringLiteral("bookB.xlsx"))), before);
 
         // A folder that does not exist.
         ds.fillFactor[0] = 0.5;
@@ -631,26 +687,11 @@ private slots:
         QVERIFY(saveOverQuestion(path, tmp.filePath(QStringLiteral("other.xlsx")), opened).isEmpty());
     }
 
-    void namesAndBackups()
+    void namesOfFiles()
     {
         QCOMPARE(withXlsxSuffix(QStringLiteral("/d/book")), QStringLiteral("/d/book.xlsx"));
         QCOMPARE(withXlsxSuffix(QStringLiteral("/d/book.xlsx")), QStringLiteral("/d/book.xlsx"));
         QCOMPARE(withXlsxSuffix(QStringLiteral("/d/book.XLSX")), QStringLiteral("/d/book.XLSX.xlsx"));
-
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
-        const QString opening = tmp.filePath(QStringLiteral("book_1.xlsx"));
-        QVERIFY(!makeOpeningBackup(path)); // nothing to copy
-        writeFile(path, "new content");
-        writeFile(opening, "older backup");
-        QVERIFY(makeOpeningBackup(path));
-        QCOMPARE(fileHash(opening), fileHash(path));
-
-        // The save backup of a name with no file keeps an older backup.
-        const QString other = tmp.filePath(QStringLiteral("other.xlsx"));
-        writeFile(tmp.filePath(QStringLiteral("otherB.xlsx")), "older backup");
-        QVERIFY(!copyFlBak(other));
-        QVERIFY(QFileInfo::exists(tmp.filePath(QStringLiteral("otherB.xlsx"))));
 
         const QString dir = QStringLiteral("/work/dir");
         for (const char *name : {"Otchet1.xlsx", "result.xlsx", "otchet1Empty.xlsx", "otchet2Empty.xlsx",

@@ -23,10 +23,10 @@ const QStringList &symbols()
 }
 
 // The words of text that mix Latin and Cyrillic letters, symbols excepted. Escapes such as "\n"
-// in a source text separate words.
+// in a source text or "\fI" in a manual page separate words.
 QStringList mixedScriptWords(QString text)
 {
-    text.replace(QRegularExpression(QStringLiteral(R"(\\[ntr])")), QStringLiteral(" "));
+    text.replace(QRegularExpression(QStringLiteral(R"(\\(f[BIRP]|[a-zA-Z]))")), QStringLiteral(" "));
     QStringList found;
     static const QRegularExpression word(QStringLiteral(R"(\p{L}+)"));
     auto it = word.globalMatch(text);
@@ -63,7 +63,7 @@ private slots:
         QCOMPARE(mixedScriptWords(QStringLiteral("в стро") + latinK + QStringLiteral("е 5")),
                  QStringList{QStringLiteral("стро") + latinK + QStringLiteral("е")});
         // Symbols, escapes between words and words of one script each pass.
-        QVERIFY(mixedScriptWords(QStringLiteral(R"("Uном, кВ", "Кол.\nсчетчиков", "tg фи", "dUтн ")")).isEmpty());
+        QVERIFY(mixedScriptWords(QStringLiteral(R"("Uном, кВ", "Кол.\nсчетчиков", "tg фи", "dUтн ", \fIПАПКА)")).isEmpty());
     }
 
     void treeHasNoMixedScriptWords()

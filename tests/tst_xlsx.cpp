@@ -2,6 +2,7 @@
 // lossless editing, styles, atomic saves and hostile input.
 #include "support/testutil.h"
 #include "xlsx/xlsxdocument.h"
+#include "xlsx/xlsxpartinflater.h"
 #include "xlsx/xlsxzippackage.h"
 
 #include "../fuzz/xlsx_exercise.h"
@@ -168,9 +169,34 @@ QJsonDocument pythonJson(const QString &code, const QStringList &args)
 
 } // namespace
 
+// Large parts are inflated on a thread, or not, as the test row says, whatever the machine.
+class InflateThread
+{
+public:
+    explicit InflateThread(const QByteArray &mode) { qputenv("KELI_INFLATE_THREAD", mode); }
+    ~InflateThread() { qunsetenv("KELI_INFLATE_THREAD"); }
+    InflateThread(const InflateThread &) = delete;
+    InflateThread &operator=(const InflateThread &) = delete;
+};
+
+// Whether the named part of the package at path is read on a thread.
+bool readOnThread(const QString &path, const QString &part)
+{
+    QXlsx::ZipPackage package;
+    QString error;
+    return package.open(path, &error) && package.inflating(part) != nullptr;
+}
+
 class TestXlsx : public QObject
 {
     Q_OBJECT
+
+    void inflateThread_data()
+    {
+        QTest::addColumn<QByteArray>("thread");
+        QTest::newRow("inflated on a thread") << QByteArray("on");
+        QTest::newRow("inflated whole") << QByteArray("off");
+    }
 
 private slots:
     void newDocumentRoundTrip();
@@ -188,8 +214,10 @@ private slots:
     void stylesAreReused();
     void badInput_data();
     void badInput();
+    void damagedDeflatedSheetIsRefused_data() { inflateThread_data(); }
     void damagedDeflatedSheetIsRefused();
     void millionEmptyRowsReadQuickly();
+    void largePartsReadWhileInflated_data() { inflateThread_data(); }
     void largePartsReadWhileInflated();
     void manyLargeSheetsWithinBudget();
     void failedSaveKeepsOldFile();
@@ -831,6 +859,8 @@ void TestXlsx::badInput()
 // rather than as what it did to the XML.
 void TestXlsx::damagedDeflatedSheetIsRefused()
 {
+    QFETCH(QByteArray, thread);
+    const InflateThread forced(thread);
     QTemporaryDir dir;
     const QString path = dir.filePath("deflated.xlsx");
     {
@@ -847,6 +877,7 @@ void TestXlsx::damagedDeflatedSheetIsRefused()
     const QByteArray valid = file.readAll();
     file.close();
     QVERIFY(Document(path).isLoadPackage());
+    QCOMPARE(readOnThread(path, "xl/worksheets/sheet1.xml"), thread == "on");
     // The sheet is by far the largest entry: the middle of the file lies in its compressed data.
     for (const int offset : {0, 301, 977}) {
         QByteArray damaged = valid;
@@ -894,6 +925,8 @@ void TestXlsx::largePartsReadWhileInflated()
     // A deflated sheet and string table large enough to be read on their way out of zlib, in the
     // cell forms producers write; then the same with an instruction near the end of the sheet,
     // which only the general reader takes, over the whole part.
+    QFETCH(QByteArray, thread);
+    const InflateThread forced(thread);
     constexpr int rows = 20000;
     QByteArray sheet, strings;
     for (int r = 1; r <= rows; ++r) {
@@ -912,6 +945,7 @@ void TestXlsx::largePartsReadWhileInflated()
         QVERIFY(QXlsx::ZipPackage().write(&file, oneSheetPackage(sheet + tail, strings), {}, &error)); // all deflated
         file.close();
         QVERIFY(entries(path).value("xl/strings.xml").size() > QXlsx::ZipPackage::inflatingPartBytes);
+        QCOMPARE(readOnThread(path, "xl/sheets/data.xml"), thread == "on");
         Document doc(path);
         QVERIFY2(doc.isLoadPackage(), qPrintable(doc.errorString()));
         QCOMPARE(doc.lastRow(), rows);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package of a build folder into a temporary folder and checks it: the files it
-# lists, its dependencies, its desktop entry (desktop-file-validate) and the folder its command
-# starts keli in, and that its keli-calc, unpacked and run in an empty folder, writes every
+# lists (programs, templates, examples, Russian manual pages that man finds in any locale, copyright
+# and changelog), its dependencies, its desktop entry (desktop-file-validate) and the folder its
+# command starts keli in, with the examples in "Примеры", and that its keli-calc, unpacked and run in an empty folder, writes every
 # report file with the templates' headings.
 # Usage: tools/check-package.sh BUILD_DIR
 set -euo pipefail
@@ -20,9 +21,14 @@ deb=${debs[0]}
 dpkg-deb -c "$deb" | awk '{print $NF}' >"$tmp/list"
 for f in usr/bin/keli usr/bin/keli-calc usr/bin/keli-desktop usr/share/applications/keli.desktop \
          usr/share/icons/hicolor/scalable/apps/keli.svg usr/share/keli/templates/otchet1Empty.xlsx \
-         usr/share/keli/templates/otchet2Empty.xlsx "usr/share/keli/templates/СтоплистОтчет.xlsx"; do
+         usr/share/keli/templates/otchet2Empty.xlsx "usr/share/keli/templates/СтоплистОтчет.xlsx" \
+         usr/share/man/man1/keli.1.gz usr/share/man/man1/keli-calc.1.gz usr/share/doc/keli/copyright \
+         usr/share/doc/keli/changelog.gz; do
     grep -qxF "./$f" "$tmp/list" || fail "the package lacks $f"
 done
+examples=$(grep -c '^\./usr/share/keli/examples/.*\.xlsx$' "$tmp/list" || true)
+[[ $examples -eq $(ls "$src"/examples/*.xlsx | wc -l) ]] || fail "the package holds $examples example workbooks"
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *xdg-utils* ]] || fail "the package does not recommend xdg-utils"
 depends=$(dpkg-deb -f "$deb" Depends)
 for p in qttranslations5-l10n fonts-liberation libqt5widgets5 libquazip1-qt5; do
     [[ "$depends" == *"$p"* ]] || fail "the package does not depend on $p: $depends"
@@ -39,6 +45,25 @@ mkdir -p "$tmp/home/.config"
 echo 'XDG_DOCUMENTS_DIR="$HOME/Документы"' >"$tmp/home/.config/user-dirs.dirs"
 HOME="$tmp/home" QT_QPA_PLATFORM=offscreen timeout 3 "$tmp/root/usr/bin/keli-desktop" >/dev/null 2>&1 || true
 [[ -f "$tmp/home/Документы/КЕЛИ/keli.ini" ]] || fail "keli-desktop did not start keli in Документы/КЕЛИ"
+# The examples are offered in a subfolder of the working folder, which a batch over it leaves out.
+for f in "$src"/examples/*.xlsx; do
+    cmp -s "$f" "$tmp/home/Документы/КЕЛИ/Примеры/$(basename "$f")" || fail "first start did not copy $(basename "$f") into Примеры"
+done
+[[ -z "$(ls "$tmp/home/Документы/КЕЛИ"/*.xlsx 2>/dev/null)" ]] || fail "examples lie in the working folder itself"
+# README's first batch: the examples of the working folder, calculated by the installed keli-calc.
+(cd "$tmp/home/Документы/КЕЛИ" && "$tmp/root/usr/bin/keli-calc" --out Итоги_примеры Примеры/ >"$tmp/examples.log" 2>&1) \
+    || { cat "$tmp/examples.log"; fail "the batch over Примеры/ did not calculate every example"; }
+[[ -f "$tmp/home/Документы/КЕЛИ/Итоги_примеры/Сводка.xlsx" ]] || fail "the batch over Примеры/ wrote no summary"
+
+# The manual pages: Russian, found by man under a Russian and an English locale alike.
+for page in keli keli-calc; do
+    for locale in C.UTF-8 ru_RU.UTF-8 en_US.UTF-8; do
+        found=$(MANPATH="$tmp/root/usr/share/man" LANG=$locale LC_ALL=$locale man -w "$page" 2>/dev/null || true)
+        [[ "$found" == "$tmp/root/usr/share/man/man1/$page.1.gz" ]] || fail "man does not find $page under $locale: '$found'"
+    done
+    zcat "$tmp/root/usr/share/man/man1/$page.1.gz" | grep -q '^\.SH ИМЯ' || fail "$page(1) is not the Russian page"
+done
+zcat "$tmp/root/usr/share/doc/keli/changelog.gz" | head -1 | grep -q '^keli (' || fail "the changelog does not start with the package"
 
 # The installed keli-calc in empty folders: a calculation, and one blocked by an error (the
 # fill factor of the first metering point, column M, out of range).

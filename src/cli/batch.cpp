@@ -2,6 +2,7 @@
 
 #include "interrupt.h"
 #include "objectload.h"
+#include "pagepdf.h"
 #include "resultjson.h"
 #include "summary.h"
 
@@ -11,6 +12,8 @@
 #include "core/report2.h"
 #include "core/reporterror.h"
 #include "core/reportfiles.h"
+#include "core/signoff.h"
+#include "core/sourceworkbook.h"
 #include "core/writefailure.h"
 #include "io/checkedwrite.h"
 
@@ -46,21 +49,24 @@ bool isOwnWorkbook(const QString &name)
 }
 
 // The *.xlsx files of a folder that are objects, in name order.
-QStringList folderSources(const QDir &dir)
+// Each skipped file is named in skipped with the reason. A backup is known by its mark only:
+// "ТП-12B.xlsx" beside "ТП-12.xlsx" may well be another object.
+QStringList folderSources(const QDir &dir, QStringList *skipped)
 {
     const QStringList names = dir.entryList({QStringLiteral("*.xlsx")}, QDir::Files, QDir::Name);
-    const QSet<QString> present(names.begin(), names.end());
-    const auto backupOf = [&present](const QString &name, int tail) {
-        return name.size() > tail && present.contains(name.left(name.size() - tail) + QStringLiteral(".xlsx"));
-    };
     QStringList sources;
     for (const QString &name : names) {
-        if (name.startsWith(QLatin1String("~$")) || name.startsWith(QLatin1Char('.')) || isOwnWorkbook(name))
-            continue; // lock files of spreadsheet programs, our reports and templates
-        if ((name.endsWith(QLatin1String("_1.xlsx")) && backupOf(name, 7))
-            || (name.endsWith(QLatin1String("B.xlsx")) && backupOf(name, 6)))
-            continue; // the backups the desktop program keeps beside a workbook
-        sources << name;
+        QString why;
+        if (name.startsWith(QLatin1String("~$")) || name.startsWith(QLatin1Char('.')))
+            why = QStringLiteral("файл блокировки или временный файл");
+        else if (isOwnWorkbook(name))
+            why = QStringLiteral("файл отчетов или шаблон программы");
+        else if (isMarkedBackup(dir.filePath(name)))
+            why = QStringLiteral("резервная копия");
+        if (why.isEmpty())
+            sources << name;
+        else if (skipped)
+            *skipped << QStringLiteral("пропущен файл \"%1\": %2").arg(QDir::toNativeSeparators(dir.filePath(name)), why);
     }
     return sources;
 }
@@ -93,6 +99,7 @@ void clearReportFiles(const QString &dir)
 struct ObjectResult
 {
     SummaryRow row;
+    QStringList pages; // the report pages written into the object's folder, printed after the batch
     QByteArray json;
     bool ok = false;
 };
@@ -119,7 +126,11 @@ ObjectResult runObject(const BatchObject &object, const CliOptions &opt, const Q
     if (writesFiles && QDir().mkpath(dir)) {
         ReportFilesOptions options = reportOptions;
         options.calculatedAt = QDateTime::currentDateTime();
-        failures = writeReportFiles(dir, ds, outcome, options).failures;
+        const ReportFilesResult files = writeReportFiles(dir, ds, outcome, options);
+        failures = files.failures;
+        for (const QString &name : files.written)
+            if (name.endsWith(QLatin1String(".html")))
+                result.pages << name;
     } else if (writesFiles) {
         failures << QStringLiteral("папка \"%1\" не создана").arg(QDir::toNativeSeparators(dir));
     }
@@ -167,16 +178,42 @@ private:
     int m_next = 0;
 };
 
+const QString summaryPdfName = QStringLiteral("Сводка.pdf");
+
+// Prints the pages of every object beside them; an object whose page cannot be printed counts as
+// not written (its row says so). Returns the number of objects newly counted as failed.
+int printPages(const QVector<BatchObject> &objects, QVector<SummaryRow> &rows, const QVector<QStringList> &pages,
+               const std::vector<char> &succeeded, const QString &outDir)
+{
+    int failed = 0;
+    for (int k = 0; k < objects.size(); ++k) {
+        QStringList failures;
+        const QString dir = QDir(outDir).filePath(objects[k].folder);
+        for (const QString &page : pages[k]) {
+            QString pdf, error;
+            if (!writePagePdf(dir, page, rows[k].objectName, &pdf, &error))
+                failures << error;
+        }
+        if (failures.isEmpty())
+            continue;
+        say(stderr, QStringLiteral("keli-calc: %1").arg(failures.join(QStringLiteral("; "))));
+        if (succeeded[k])
+            ++failed;
+        rows[k].result += QStringLiteral("; PDF не записан: ") + failures.join(QStringLiteral("; "));
+    }
+    return failed;
+}
+
 } // namespace
 
-QVector<BatchObject> batchObjects(const QStringList &sources, const QString &startDir)
+QVector<BatchObject> batchObjects(const QStringList &sources, const QString &startDir, QStringList *skipped)
 {
     QVector<BatchObject> objects;
     for (const QString &source : sources) {
         const QString path = QDir::cleanPath(QDir(startDir).absoluteFilePath(source));
         if (QFileInfo(path).isDir()) {
             const QDir dir(path);
-            for (const QString &name : folderSources(dir))
+            for (const QString &name : folderSources(dir, skipped))
                 objects.append({QDir::cleanPath(QDir(source).filePath(name)), dir.filePath(name), QString()});
         } else {
             objects.append({source, path, QString()});
@@ -196,7 +233,10 @@ QVector<BatchObject> batchObjects(const QStringList &sources, const QString &sta
 
 int runBatch(const CliOptions &opt, const QString &startDir)
 {
-    const QVector<BatchObject> objects = batchObjects(opt.sources, startDir);
+    QStringList skipped;
+    const QVector<BatchObject> objects = batchObjects(opt.sources, startDir, &skipped);
+    for (const QString &line : skipped)
+        say(stderr, QStringLiteral("keli-calc: %1").arg(line));
     if (objects.isEmpty()) {
         say(stderr, QStringLiteral("keli-calc: в %1 нет исходных файлов").arg(opt.sources.join(QLatin1Char(' '))));
         return 2;
@@ -224,6 +264,8 @@ int runBatch(const CliOptions &opt, const QString &startDir)
 
     const int count = objects.size();
     QVector<SummaryRow> rows(count);
+    QVector<QStringList> pages(count); // printed on this thread once every object is done
+    std::vector<char> succeeded(count, 0);
     std::vector<char> finished(count, 0);
     std::atomic<int> next{0};
     std::mutex mutex; // guards rows, finished, json, done, failed and stderr
@@ -240,6 +282,8 @@ int runBatch(const CliOptions &opt, const QString &startDir)
                 ++failed;
             say(stderr, QStringLiteral("[%1/%2] %3: %4").arg(done).arg(count).arg(objects[k].source, r.row.result));
             rows[k] = std::move(r.row);
+            pages[k] = std::move(r.pages);
+            succeeded[k] = r.ok;
             finished[k] = 1;
             if (withJson)
                 json.add(k, std::move(r.json));
@@ -291,9 +335,21 @@ int runBatch(const CliOptions &opt, const QString &startDir)
             written = false;
         }
     };
+    // Each object's pages on paper: the pages' fonts and painting stay on this one thread.
+    if (opt.pdf && !interrupt.signal())
+        failed += printPages(objects, rows, pages, succeeded, opt.outDir);
+    Dataset signatories;
+    signatories.organisation = opt.organisation;
+    signatories.preparedBy = opt.preparedBy;
+    signatories.checkedBy = opt.checkedBy;
+    const QStringList signOff = signOffLines(signatories, reportOptions.dateText);
     report(writeSummaryBook(out.filePath(summaryBookName), templates.open(summaryTemplateName).get(), rows,
-                            reportOptions.dateText, &error),
+                            reportOptions.dateText, &error, reportOrganisation(signatories), signOff),
            out.filePath(summaryBookName));
+    if (opt.pdf)
+        report(writeSummaryPdf(out.filePath(summaryPdfName), rows, reportOrganisation(signatories),
+                               reportOptions.dateText, signOff, &error),
+               out.filePath(summaryPdfName));
     report(writeSummaryCsv(out.filePath(summaryCsvName), rows, &error), out.filePath(summaryCsvName));
     if (withJson) {
         const bool ok = json.commit();

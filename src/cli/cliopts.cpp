@@ -70,7 +70,7 @@ QString cliUsage()
         "Запуск: keli-calc [--month M] [--year Y] [--correction K1,K2,K3] [--releases R1,R2,R3,R4]\n"
         "                  [--reports СПИСОК] [--no-stoplist] [--workdir ПАПКА] [--save ФАЙЛ.xlsx]\n"
         "                  [--json ФАЙЛ.json] [--pdf] ИСХОДНЫЙ.xlsx\n"
-        "        keli-calc [параметры] [--jobs N] --out ПАПКА ИСХОДНЫЙ.xlsx... | ПАПКА...\n"
+        "        keli-calc [параметры] [--jobs N] [--pdf] --out ПАПКА ИСХОДНЫЙ.xlsx... | ПАПКА...\n"
         "        keli-calc --version | --help\n"
         "\n"
         "Загружает ИСХОДНЫЙ файл (не изменяя его) и выполняет расчет, как кнопка \"РАСЧЕТ\".\n"
@@ -85,7 +85,8 @@ QString cliUsage()
         "  --workdir ПАПКА    откуда берутся шаблоны и keli.ini и куда пишутся отчеты (по умолчанию: .)\n"
         "  --save ФАЙЛ.xlsx   сохранить данные объекта как исходный файл\n"
         "  --json ФАЙЛ.json   записать все результаты одним объектом JSON\n"
-        "  --pdf              напечатать каждую страницу отчета в PDF рядом с ней (то же имя, .pdf)\n"
+        "  --pdf              напечатать каждую страницу отчета в PDF рядом с ней (то же имя, .pdf);\n"
+        "                     с --out также Сводка.pdf\n"
         "  --out ПАПКА        много объектов: отчеты каждого в ПАПКА/<имя файла>/, сводка в\n"
         "                     ПАПКА/Сводка.xlsx и Сводка.csv; папка-источник означает свои *.xlsx;\n"
         "                     --json тогда пишет {\"objects\": [...]}\n"
@@ -207,8 +208,8 @@ bool parseCliOptions(const QStringList &args, const QString &startDir, CliOption
             *error = QStringLiteral("не указан исходный файл");
             return false;
         }
-        if (!o->savePath.isEmpty() || o->pdf) {
-            *error = QStringLiteral("%1 относится к одному объекту и не сочетается с --out").arg(o->pdf ? "--pdf" : "--save");
+        if (!o->savePath.isEmpty()) {
+            *error = QStringLiteral("--save относится к одному объекту и не сочетается с --out");
             return false;
         }
         o->sources = sources;

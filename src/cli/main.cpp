@@ -4,6 +4,7 @@
 #include "batch.h"
 #include "cliopts.h"
 #include "objectload.h"
+#include "pagepdf.h"
 #include "resultjson.h"
 
 #include "core/calculation.h"
@@ -52,21 +53,6 @@ QString n3(double v)
 bool writeJson(const QString &path, const CalcOutcome &outcome, QString *error)
 {
     return writeFileChecked(path, resultJson(outcome), error);
-}
-
-// Prints the page file dir/name (a ".html") as dir/<same base name>.pdf.
-bool writePagePdf(const QString &dir, const QString &name, const QString &objectName, QString *pdfPath,
-                  QString *error)
-{
-    QFile file(QDir(dir).filePath(name));
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
-        return false;
-    }
-    const PrintDoc page = parsePrintDoc(QString::fromUtf8(file.readAll()));
-    const QString title = QFileInfo(name).completeBaseName();
-    *pdfPath = QDir(dir).filePath(title + QStringLiteral(".pdf"));
-    return writeReportPdf(page, *pdfPath, reportFooter(objectName, title), error);
 }
 
 bool hasPdfOption(int argc, char **argv)
@@ -205,9 +191,15 @@ int main(int argc, char **argv)
 
     if (!opt.savePath.isEmpty()) {
         const QString path = withXlsxSuffix(opt.savePath);
-        const WorkbookResult saved = saveSourceWorkbook(ds, path);
+        // The report files of the working folder are rewritten by every run: never a dataset.
+        const WorkbookResult saved =
+            isReservedReportPath(QFileInfo(path).absoluteFilePath(), QDir(opt.workDir).absolutePath())
+                ? WorkbookResult::failure(QStringLiteral("это файл отчетов программы, данные в него не сохраняются"))
+                : saveSourceWorkbook(ds, path, opt.source);
         if (saved.ok) {
             out(QStringLiteral("Сохранен: %1").arg(path));
+            if (!saved.backupPath.isEmpty())
+                out(QStringLiteral("Резервная копия: %1").arg(saved.backupPath));
         } else {
             err(QStringLiteral("%1: %2").arg(path, saved.message));
             filesOk = false;

@@ -48,10 +48,13 @@ bool loadObject(const CliOptions &opt, const QString &source, Dataset *ds, QStri
     ds->organisation = opt.organisation;
     ds->preparedBy = opt.preparedBy;
     ds->checkedBy = opt.checkedBy;
+    // The workbook's own parameters, else keli.ini's; options given stand over both.
     for (int t = 0; t < 3; ++t)
-        ds->correctionFactor[t] = opt.correction[t];
+        if (opt.correctionGiven || !ds->parametersStored)
+            ds->correctionFactor[t] = opt.correction[t];
     for (int k = 0; k < 4; ++k)
-        ds->networkRelease[k] = opt.releases[k];
+        if (opt.releasesGiven || !ds->parametersStored)
+            ds->networkRelease[k] = opt.releases[k];
     // The dialog's fields round and bound what they hold (J1..L1 included): calculate the same.
     limitToDialogFields(*ds);
     ds->report1Selected = opt.report1;

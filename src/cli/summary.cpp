@@ -4,6 +4,7 @@
 #include "core/com.h"
 #include "core/helpers.h"
 #include "core/reportbook.h"
+#include "core/signoff.h"
 
 #include "io/checkedwrite.h"
 #include "xlsx/xlsxdocument.h"
@@ -226,8 +227,19 @@ SummaryRow interruptedRow(const QString &source)
     return row;
 }
 
+QStringList summaryHeadings()
+{
+    return csvHeadings;
+}
+
+QVector<QVariant> summaryCells(int number, const SummaryRow &row)
+{
+    return cells(number, row);
+}
+
 bool writeSummaryBook(const QString &path, QXlsx::Document *filled, const QVector<SummaryRow> &rows,
-                      const QString &dateText, QString *error)
+                      const QString &dateText, QString *error, const QString &organisation,
+                      const QStringList &signOff)
 {
     if (!filled) {
         *error = QStringLiteral("%1 не записан: шаблона %2 нет или он не читается")
@@ -240,7 +252,7 @@ bool writeSummaryBook(const QString &path, QXlsx::Document *filled, const QVecto
         if (!row.period.isEmpty() && !periods.contains(row.period))
             periods << row.period;
     const QXlsx::Format keep;
-    book.write(2, 1, com::organisationName, keep);
+    book.write(2, 1, organisation.isEmpty() ? com::organisationName : organisation, keep);
     book.write(3, 1, QStringLiteral("Период: %1.   Объектов: %2.   Дата расчета: %3")
                          .arg(periods.join(QStringLiteral(", ")))
                          .arg(rows.size())
@@ -262,6 +274,7 @@ bool writeSummaryBook(const QString &path, QXlsx::Document *filled, const QVecto
         }
         book.setRowHeight(firstDataRow + k, lines * lineHeight + 2);
     }
+    keli::writeSignOff(book, firstDataRow + rows.size(), 1, signOff);
     if (!book.saveAs(path)) {
         *error = saveFailedMessage(path, book.errorString());
         return false;

@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 #include <QVector>
 
 struct SummaryRow
@@ -55,7 +57,14 @@ class Document;
 
 // Fills the summary template (null when it is missing) and saves it at path. False with a
 // sentence on failure.
+// organisation replaces the template's; signOff lines go below the rows after a blank row.
 bool writeSummaryBook(const QString &path, QXlsx::Document *book, const QVector<SummaryRow> &rows,
-                      const QString &dateText, QString *error);
+                      const QString &dateText, QString *error, const QString &organisation = QString(),
+                      const QStringList &signOff = QStringList());
+// The column headings, and the cells of one row in column order (numbers as doubles, absent
+// figures as empty texts), as the workbook and the CSV have them.
+QStringList summaryHeadings();
+QVector<QVariant> summaryCells(int number, const SummaryRow &row);
+
 // Writes the same rows as CSV (UTF-8, ";" between fields, numbers with a decimal comma).
 bool writeSummaryCsv(const QString &path, const QVector<SummaryRow> &rows, QString *error);

@@ -15,6 +15,7 @@ void Dataset::resizeRows(int n)
         fill(*c, 0.0);
     for (QVector<int> *c : {&ctRatedCurrent, &pointDays, &offDays, &tableNo, &spare})
         fill(*c, 0);
+    nonNumericText.clear();
 }
 
 int Dataset::appendRow(int table)
@@ -107,6 +108,8 @@ bool sameStoredContent(const Dataset &a, const Dataset &b, QString *difference)
     if (a.ctRatedCurrent != b.ctRatedCurrent) return differ(QStringLiteral("ctRatedCurrent"));
     if (a.offDays != b.offDays) return differ(QStringLiteral("offDays"));
     if (a.tableNo != b.tableNo) return differ(QStringLiteral("tableNo"));
+    for (int i = 0; i < a.rowCount(); ++i)
+        if (a.nonNumericText.value(i) != b.nonNumericText.value(i)) return differ(QStringLiteral("nonNumericText"));
     return true;
 }
 

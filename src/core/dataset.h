@@ -2,6 +2,7 @@
 // The data of one network object for one calculation period: header values, the period and the
 // three tables of metering points as parallel column sequences over one index space.
 
+#include <QMap>
 #include <QString>
 #include <QVector>
 
@@ -45,6 +46,9 @@ struct Dataset
     QString correctionFactor[3] = {QStringLiteral("1.00"), QStringLiteral("1.00"),
                                    QStringLiteral("1.00")}; // text of Txt1..Txt3
     double networkRelease[4] = {0, 0, 0, 0}; // million kWh: 110-220, 35, 6-10, 0.23-0.4 kV
+    // True when the workbook holds its own releases and factors (header cells M1..S1); they are
+    // then loaded into the two fields above and stand over keli.ini's defaults.
+    bool parametersStored = false;
     bool report1Selected = true;
     bool report2Selected = true;
     bool showStopList = true;
@@ -72,6 +76,10 @@ struct Dataset
     QVector<int> offDays;
     QVector<int> tableNo;             // 1, 2, 3
     QVector<int> spare;
+    // Number cells holding something that is not a number, per row: workbook column (2..16) -> the
+    // text as read or typed. The row's number there is 0, the text is saved back as it stands, and
+    // the calculation is blocked until it is mended. May be shorter than the rows (none past it).
+    QVector<QMap<int, QString>> nonNumericText;
 
     // Number of rows (length of the row sequences; pointDays and spare may lag, see the editor).
     int rowCount() const { return name.size(); }
@@ -82,6 +90,8 @@ struct Dataset
     // Index of the first row of table t in the grouped layout (table 1 first).
     int tableStart(int table) const;
     int tableCount(int table) const;
+    // Text of row i's number cell at workbook column c that is not a number (empty: none).
+    QString nonNumeric(int i, int column) const { return nonNumericText.value(i).value(column); }
     bool isSettlement(int table) const { return meteringKind[table - 1] == MeteringKind::Settlement; }
     // Correction factor of table t read as a number (text that does not convert counts 0).
     double correctionFactorValue(int table) const;

@@ -196,6 +196,42 @@ double toReal(const QString &text)
     return ok && std::isfinite(v) ? v : 0.0;
 }
 
+bool parseNumber(const QString &text, double *value)
+{
+    QByteArray plain;
+    plain.reserve(text.size());
+    bool separatorSeen = false;
+    int digits = 0;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u >= '0' && u <= '9') {
+            plain.append(char(u));
+            ++digits;
+        } else if (u == ' ' || u == 0x00A0 || u == 0x202F || u == 0x2009 || u == '\t') {
+            continue; // group separators, and blanks around the number
+        } else if ((u == ',' || u == '.') && !separatorSeen) {
+            separatorSeen = true;
+            plain.append('.');
+        } else if ((u == '-' || u == '+') && plain.isEmpty()) {
+            plain.append(char(u));
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0)
+        return false;
+    *value = toReal(QString::fromLatin1(plain));
+    return true;
+}
+
+QString numberColumnName(int column)
+{
+    static const char *const names[] = {"", "", "Кол. счетчиков", "", "Кл.ТТ", "Кл.ТН", "Кл.Сч.",
+                                        "Дата поверки", "Iном.ТТ", "Uтт", "Uотч", "dUтн",
+                                        "W, тыс.кВт.ч", "КЗ", "Откл. дн.", "", "tg фи"};
+    return column >= 0 && column <= 16 ? QString::fromUtf8(names[column]) : QString();
+}
+
 double typedReal(const QString &text)
 {
     if (text.contains(QLatin1Char('.')))

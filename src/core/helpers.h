@@ -44,4 +44,13 @@ int toWhole(const QString &text);
 // decimal point ("142,9" is 142.9), as Russian users type it.
 double typedReal(const QString &text);
 
+// A number as users write it, in a cell or a field: blanks and no-break blanks anywhere are group
+// separators, one decimal comma or point, an optional sign in front ("21 455,5" is 21455.5,
+// "1,234" is 1.234). Anything else ("1.234,5", "1,2,3", "abc", "1e5") and empty text are not numbers:
+// false, and *value is left as it was.
+bool parseNumber(const QString &text, double *value);
+
+// Name of a number column of the source workbook (column 2..16) as the table editor heads it.
+QString numberColumnName(int column);
+
 } // namespace keli

@@ -6,6 +6,7 @@
 
 #include "core/sourceworkbook.h"
 
+#include "core/dialogfields.h"
 #include "core/helpers.h"
 #include "xlsx/xlsxdocument.h"
 
@@ -55,9 +56,9 @@ QString cellText(const QVariant &v)
 }
 
 // A cell read as a number, exactly as stored (never through single precision): a numeric cell, or
-// text holding a number with a point (a decimal comma does not convert); any other text, a boolean
-// or an empty cell gives 0.
-double cellNumber(const QVariant &v)
+// text holding a number as users write it (parseNumber); any other text, a boolean or an empty cell
+// gives 0, and *notNumber (when given) is set for text that is not a number.
+double cellNumber(const QVariant &v, bool *notNumber = nullptr)
 {
     if (v.userType() == QMetaType::Double) {
         // What the workbook layer gives for every number: read in place, not through a conversion.
@@ -68,15 +69,21 @@ double cellNumber(const QVariant &v)
         const double d = v.toDouble();
         return std::isfinite(d) ? d : 0.0;
     }
-    if (v.userType() == QMetaType::QString)
-        return toReal(v.toString().trimmed());
+    if (v.userType() == QMetaType::QString) {
+        const QString text = v.toString();
+        double d = 0;
+        if (parseNumber(text, &d) && std::isfinite(d))
+            return d;
+        if (notNumber && !text.trimmed().isEmpty())
+            *notNumber = true;
+    }
     return 0.0;
 }
 
 // A cell read as a whole number: its number rounded half away from zero; 0 outside the int range.
-int cellWhole(const QVariant &v)
+int cellWhole(const QVariant &v, bool *notNumber = nullptr)
 {
-    const double r = round(cellNumber(v), 0);
+    const double r = round(cellNumber(v, notNumber), 0);
     return r >= double(INT_MIN) && r <= double(INT_MAX) ? static_cast<int>(r) : 0;
 }
 
@@ -110,6 +117,7 @@ void clearLoadedContent(Dataset &ds)
     ds.techLosses = ds.techLossErrorPct = ds.permissibleCommercialLoss = 0;
     for (QString &factor : ds.correctionFactor)
         factor = QStringLiteral("1.00");
+    ds.parametersStored = false;
     ds.fileMonth = ds.fileYear = 0;
     ds.fileMonthText.clear();
     ds.fileYearText.clear();
@@ -117,31 +125,72 @@ void clearLoadedContent(Dataset &ds)
     ds.resizeRows(0);
 }
 
-// Reads one metering point from workbook row r into index i.
+// The object's releases and correction factors when the header row holds them (all seven cells
+// numbers); otherwise the dataset's stay as they are (keli.ini's, or "1.00").
+void readParameters(const QXlsx::Document &doc, Dataset &ds)
+{
+    double values[7];
+    for (int k = 0; k < 7; ++k) {
+        const QVariant v = doc.read(1, kFirstReleaseColumn + k);
+        bool notNumber = false;
+        values[k] = cellNumber(v, &notNumber);
+        if (!v.isValid() || notNumber || cellText(v).trimmed().isEmpty())
+            return;
+    }
+    for (int k = 0; k < 4; ++k)
+        ds.networkRelease[k] = values[k];
+    for (int t = 0; t < 3; ++t)
+        ds.correctionFactor[t] = correctionFactorText(values[4 + t]);
+    ds.parametersStored = true;
+}
+
+// Reads one metering point from workbook row r into index i. A number cell holding text that is
+// not a number reads 0 and keeps its text in ds.nonNumericText.
 void readRow(const QXlsx::Document &doc, int r, int i, Dataset &ds)
 {
     const auto cell = [&doc, r](int column) { return doc.read(r, column); };
+    QMap<int, QString> notNumbers;
+    const auto number = [&](int column) {
+        const QVariant v = cell(column);
+        bool notNumber = false;
+        const double d = cellNumber(v, &notNumber);
+        if (notNumber)
+            notNumbers.insert(column, v.toString());
+        return d;
+    };
+    const auto whole = [&](int column) {
+        const double d = round(number(column), 0);
+        return d >= double(INT_MIN) && d <= double(INT_MAX) ? static_cast<int>(d) : 0;
+    };
     ds.name[i] = cellTrimmed(cell(1));
-    ds.meterCount[i] = cellWhole(cell(2));
+    ds.meterCount[i] = whole(2);
     ds.meterType[i] = cellTrimmed(cell(3)).toUpper();
-    ds.ctClass[i] = round(cellNumber(cell(4)), 1);
-    ds.vtClass[i] = round(cellNumber(cell(5)), 1);
-    ds.meterClass[i] = round(cellNumber(cell(6)), 1);
-    ds.verificationDate[i] = round(cellNumber(cell(7)), 2);
-    ds.ctRatedCurrent[i] = cellWhole(cell(8));
-    const double ctVoltage = cellNumber(cell(9));
+    ds.ctClass[i] = round(number(4), 1);
+    ds.vtClass[i] = round(number(5), 1);
+    ds.meterClass[i] = round(number(6), 1);
+    ds.verificationDate[i] = round(number(7), 2);
+    ds.ctRatedCurrent[i] = whole(8);
+    const double ctVoltage = number(9);
     ds.ctVoltage[i] = ctVoltage < 1 ? round(ctVoltage, 1) : ctVoltage;
-    const double reportVoltage = cellNumber(cell(10));
+    const double reportVoltage = number(10);
     ds.reportVoltage[i] = reportVoltage < 1 ? round(reportVoltage, 1) : reportVoltage;
-    // Column K is not read: the VT circuit loss follows from the VT class.
-    ds.vtVoltageLoss[i] = round(0.5 * ds.vtClass[i], 2);
-    ds.energy[i] = cellNumber(cell(12));
-    ds.fillFactor[i] = cellNumber(cell(13));
-    ds.offDays[i] = cellWhole(cell(14));
+    // The VT circuit loss as the workbook holds it (typed by the user, or half the class as saved
+    // before); an empty K is half the VT class.
+    const QVariant k = cell(11);
+    const bool kEmpty = !k.isValid() || k.toString().trimmed().isEmpty();
+    ds.vtVoltageLoss[i] = kEmpty ? round(0.5 * ds.vtClass[i], 2) : number(11);
+    ds.energy[i] = number(12);
+    ds.fillFactor[i] = number(13);
+    ds.offDays[i] = whole(14);
     ds.pointKind[i] = cellTrimmed(cell(15)).toUpper();
-    ds.tanPhi[i] = cellNumber(cell(16));
+    ds.tanPhi[i] = number(16);
     ds.spare[i] = cellWhole(cell(17));
     ds.pointDays[i] = 0;
+    if (!notNumbers.isEmpty()) {
+        if (ds.nonNumericText.size() <= i)
+            ds.nonNumericText.resize(ds.rowCount());
+        ds.nonNumericText[i] = notNumbers;
+    }
 }
 
 } // namespace
@@ -196,6 +245,7 @@ WorkbookResult readXLSwriteDB(Dataset &ds)
     ds.techLosses = cellNumber(doc.read(1, 10));
     ds.techLossErrorPct = cellNumber(doc.read(1, 11));
     ds.permissibleCommercialLoss = cellNumber(doc.read(1, 12));
+    readParameters(doc, ds);
 
     // The period the file was saved for (row 2 only; R2 is not used: the days are those of the
     // calculation period chosen in the main window).

@@ -10,6 +10,7 @@
 #include "xlsx/xlsxdocument.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QVariant>
 #include <QVector>
 
@@ -20,7 +21,14 @@ namespace keli {
 
 namespace {
 
-// Writes cells and remembers the first one that could not be written.
+// "L5" for row 5, column 12.
+QString cellName(int row, int column)
+{
+    return QString(QChar('A' + column - 1)) + QString::number(row);
+}
+
+// Writes cells, remembers the first one that could not be written, and keeps what it wrote, so
+// that the saved file can be read back and compared before it replaces the old one.
 class SheetWriter
 {
 public:
@@ -38,16 +46,25 @@ public:
     }
 
     bool ok() const { return m_failedRow == 0; }
-    // "L5" for row 5, column 12.
-    QString failedCell() const
-    {
-        return QString(QChar('A' + m_failedColumn - 1)) + QString::number(m_failedRow);
-    }
+    QString failedCell() const { return cellName(m_failedRow, m_failedColumn); }
+
+    // The first written cell that the workbook at writtenPath does not hold as written (its data
+    // sheet named as the one written), as the reason for a failed save; empty when all match.
+    QString differenceIn(const QString &writtenPath) const;
 
 private:
+    struct Written
+    {
+        int row;
+        int column;
+        QVariant value;
+    };
+
     void put(int row, int column, const QVariant &value)
     {
-        if (!m_doc.write(row, column, value))
+        if (m_doc.write(row, column, value))
+            m_written.append({row, column, value});
+        else
             fail(row, column);
     }
     void fail(int row, int column)
@@ -61,7 +78,44 @@ private:
     QXlsx::Document &m_doc;
     int m_failedRow = 0;
     int m_failedColumn = 0;
+    QVector<Written> m_written;
 };
+
+// A cell as read back holds what was written: the same text (an empty one reads as no value) or
+// the same number, bit for bit.
+bool sameValue(const QVariant &written, const QVariant &read)
+{
+    if (written.userType() == QMetaType::QString && written.toString().isEmpty())
+        return !read.isValid();
+    if (!written.isValid())
+        return !read.isValid();
+    if (written.userType() == QMetaType::QString)
+        return read.userType() == QMetaType::QString && read.toString() == written.toString();
+    return read.userType() == QMetaType::Double && read.toDouble() == written.toDouble();
+}
+
+QString SheetWriter::differenceIn(const QString &writtenPath) const
+{
+    QXlsx::Document back(writtenPath);
+    const bool selected = back.selectSheet(m_doc.currentSheetName());
+    if (!back.isLoadPackage())
+        return QStringLiteral("записанный файл не читается как книга xlsx");
+    if (!selected)
+        return QStringLiteral("в записанном файле нет листа \"%1\"").arg(m_doc.currentSheetName());
+    // Latest write first: a cell written twice holds its last value.
+    QSet<qint64> checked;
+    for (int k = m_written.size() - 1; k >= 0; --k) {
+        const Written &w = m_written[k];
+        const qint64 key = qint64(w.row) << 16 | w.column;
+        if (checked.contains(key))
+            continue;
+        checked.insert(key);
+        if (!sameValue(w.value, back.read(w.row, w.column)))
+            return QStringLiteral("ячейка %1 записанного файла при проверке прочитана не так, как записана")
+                .arg(cellName(w.row, w.column));
+    }
+    return QString();
+}
 
 // value rounded half away from zero to the given decimals, as fixed-point text with a point;
 // never a signed zero ("0.000", not "-0.000").
@@ -84,15 +138,34 @@ bool rowsComplete(const Dataset &ds, int n)
     return true;
 }
 
+// True when the releases and factors go into the header row: the workbook held them, or they are
+// not the neutral ones (no releases, factors 1).
+bool storesParameters(const Dataset &ds)
+{
+    if (ds.parametersStored)
+        return true;
+    for (double release : ds.networkRelease)
+        if (release != 0)
+            return true;
+    for (int t = 1; t <= 3; ++t)
+        if (ds.correctionFactorValue(t) != 1)
+            return true;
+    return false;
+}
+
 // The last column of the data layout (T): cells right of it belong to the user.
 constexpr int kLastDataColumn = 20;
 
-// The workbook to write into: the existing one at path (its data sheet selected as the loader
-// selects it), or a new one when there is none or it cannot be read (its copy is in "B.xlsx").
-std::unique_ptr<QXlsx::Document> targetWorkbook(const QString &path)
+// The workbook to write into, its data sheet selected as the loader selects it: the existing one at
+// path; else a copy of the workbook the dataset was opened from (saving under a new name keeps its
+// other sheets and layout); else a new one (an unreadable file at path has its copy in the backup).
+std::unique_ptr<QXlsx::Document> targetWorkbook(const QString &path, const QString &openedPath)
 {
-    if (QFileInfo(path).isFile()) {
-        auto existing = std::make_unique<QXlsx::Document>(path);
+    for (const QString &base : {path, openedPath}) {
+        if (base.isEmpty() || !QFileInfo(base).isFile())
+            continue;
+        // Sheets are read when selected: whether it loaded is known after the selection.
+        auto existing = std::make_unique<QXlsx::Document>(base);
         existing->selectSheet(QStringLiteral("Лист1"));
         if (existing->isLoadPackage())
             return existing;
@@ -127,11 +200,15 @@ void writeRow(SheetWriter &w, int r, const Dataset &ds, int i, int periodDays)
     w.number(r, 18, periodDays);
     w.number(r, 19, ds.calcMonth);
     w.number(r, 20, ds.calcYear);
+    // A number cell that holds something else keeps its text.
+    const QMap<int, QString> notNumbers = ds.nonNumericText.value(i);
+    for (auto it = notNumbers.cbegin(); it != notNumbers.cend(); ++it)
+        w.text(r, it.key(), it.value());
 }
 
 } // namespace
 
-WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
+WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path, const QString &openedPath)
 {
     const int n = ds.rowCount();
     if (!rowsComplete(ds, n))
@@ -149,10 +226,21 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
         }
     }
 
-    copyFlBak(path);
+    // No save over a workbook without its backup.
+    QString backupPath;
+    if (QFileInfo(path).isFile()) {
+        const BackupResult backup = copyFlBak(path);
+        if (!backup.ok) {
+            return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен: не удалось сделать его резервную "
+                                                          "копию (%2). Прежний файл не изменен; данные можно "
+                                                          "сохранить в другой файл.")
+                                               .arg(path, backup.message));
+        }
+        backupPath = backup.path;
+    }
 
     // The old file is not deleted first: the save replaces it atomically or leaves it as it was.
-    const std::unique_ptr<QXlsx::Document> book = targetWorkbook(path);
+    const std::unique_ptr<QXlsx::Document> book = targetWorkbook(path, openedPath);
     QXlsx::Document &doc = *book;
     SheetWriter w(doc);
 
@@ -168,6 +256,12 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
     w.text(1, 10, fixedText(ds.techLosses, 3));
     w.text(1, 11, fixedText(ds.techLossErrorPct, 1));
     w.text(1, 12, fixedText(ds.permissibleCommercialLoss, 1));
+    // The object's own parameters travel with it (a dataset that holds none and only the neutral
+    // values adds nothing, so that load then save stays the identity).
+    for (int k = 0; k < 4 && storesParameters(ds); ++k)
+        w.number(1, kFirstReleaseColumn + k, round(ds.networkRelease[k], 2));
+    for (int t = 0; t < 3 && storesParameters(ds); ++t)
+        w.number(1, kFirstFactorColumn + t, round(ds.correctionFactorValue(t + 1), 2));
 
     const int periodDays = k_day(ds.calcMonth, ds.calcYear);
     int r = 2;
@@ -184,11 +278,14 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path)
                                      "записано. Прежний файл не изменен.")
                           .arg(path, w.failedCell()));
     }
-    if (!doc.saveAs(path)) {
+    // The new file is read back before it replaces the old one.
+    if (!doc.saveAs(path, [&w](const QString &written) { return w.differenceIn(written); })) {
         return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен. %2 Прежний файл не изменен.")
                                            .arg(path, writeFailureReason(path, doc.errorString())));
     }
-    return WorkbookResult();
+    WorkbookResult saved;
+    saved.backupPath = backupPath;
+    return saved;
 }
 
 QString withXlsxSuffix(const QString &path)

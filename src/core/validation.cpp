@@ -264,6 +264,22 @@ void RowCheck::transformerConnected()
     r.ctLossEnergy += loss;
 }
 
+// A number cell of row i holding something else is an error however the row's energy stands: its
+// 0 would silently change the balance.
+bool reportNonNumbers(const Dataset &ds, int i, int table, int number, QVector<StopListEntry> &stopList)
+{
+    const QMap<int, QString> cells = ds.nonNumericText.value(i);
+    for (auto it = cells.cbegin(); it != cells.cend(); ++it) {
+        const QString where = QStringLiteral("строка %1, столбец %2 «%3»")
+                                  .arg(i + 2)
+                                  .arg(QChar('A' + it.key() - 1))
+                                  .arg(numberColumnName(it.key()));
+        addArrMesErr(stopList, i + 2, table, number, ds.name[i], numberColumnName(it.key()), 0,
+                     QStringLiteral("«%1» не число (%2). Введите число.").arg(it.value(), where), kindError);
+    }
+    return !cells.isEmpty();
+}
+
 } // namespace
 
 WalkResult validateRows(const Dataset &ds, CalcResults &r, QVector<StopListEntry> &stopList)
@@ -276,7 +292,8 @@ WalkResult validateRows(const Dataset &ds, CalcResults &r, QVector<StopListEntry
         r.pointDays[i] = r.periodDays;
         r.rowYearsSinceVerification[i] = kol_y(ds.verificationDate[i], r.periodMonth, r.periodYear);
         r.rowVtCircuitLoss[i] = ds.vtVoltageLoss[i];
-        if (r.rowEnergy[i] == 0)
+        // A row with a cell that is not a number is not checked further: its 0 is no value.
+        if (reportNonNumbers(ds, i, table, number, stopList) || r.rowEnergy[i] == 0)
             continue;
         RowCheck check(ds, r, stopList, i);
         if (!check.run(&result.message)) {

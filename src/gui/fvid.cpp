@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QShortcut>
 
 namespace {
@@ -67,6 +68,18 @@ void FVid::setupForm()
     }
     auto *save = new QShortcut(QKeySequence::Save, this);
     connect(save, &QShortcut::activated, this, &FVid::saveWithoutClosing);
+    formTitle = windowTitle().trimmed();
+    // Where the last save went, below the period line.
+    saveLine = new QLabel(this);
+    saveLine->setObjectName(QStringLiteral("saveLine"));
+    saveLine->setGeometry(10, 592, 872, 24);
+    saveLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+}
+
+void FVid::showWorkbookInTitle(const QString &path)
+{
+    const QString name = path.isEmpty() ? QStringLiteral("новый файл") : QFileInfo(path).fileName();
+    setWindowTitle(QStringLiteral("%1 — %2").arg(formTitle, name));
 }
 
 std::array<QDoubleSpinBox *, 4> FVid::releaseFields() const
@@ -90,6 +103,7 @@ bool FVid::readXLSwriteDB()
     choosePeriod();
     ownFile = ds.workbookPath;
     ownFileStamp = keli::fileStamp(ownFile);
+    showWorkbookInTitle(ownFile);
     return true;
 }
 
@@ -120,6 +134,7 @@ void FVid::readXLS()
     keli::readXLS(ds);
     syncFromDataset();
     syncToDataset();
+    showWorkbookInTitle(QString());
 }
 
 double FVid::round(double value, int n)
@@ -132,9 +147,9 @@ int FVid::k_day() const
     return keli::k_day(ds.calcMonth, ds.calcYear);
 }
 
-void FVid::copyFlBak(const QString &path)
+bool FVid::copyFlBak(const QString &path)
 {
-    keli::copyFlBak(path);
+    return keli::copyFlBak(path).ok;
 }
 
 QString FVid::zapToTochka(const QString &text)
@@ -238,23 +253,33 @@ bool FVid::saveToChosenFile()
 
 bool FVid::saveTo(const QString &path)
 {
+    // The report files are rewritten by every calculation: no dataset is kept under their names.
+    if (keli::isReservedReportPath(QFileInfo(path).absoluteFilePath(), QDir::currentPath())) {
+        prompts.inform(kInformTitle, QStringLiteral("Файл \"%1\" — файл отчетов программы, его перезаписывает каждый "
+                                                    "расчет. Выберите для данных другое имя.")
+                                         .arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
     const QString question = keli::saveOverQuestion(path, ownFile, ownFileStamp);
     if (!question.isEmpty() && !prompts.askYesNo(kQuestionTitle, question))
         return false;
 
     syncToDataset();
-    const keli::WorkbookResult result = keli::saveSourceWorkbook(ds, path);
+    // The releases and factors the dialog shows are the object's: saved with its workbook, while
+    // keli.ini keeps its defaults.
+    ds.parametersStored = true;
+    const keli::WorkbookResult result = keli::saveSourceWorkbook(ds, path, ownFile);
     if (!result.ok) {
         prompts.inform(kInformTitle, result.message);
         return false;
     }
     ownFile = ds.workbookPath = path;
     ownFileStamp = keli::fileStamp(path);
+    showWorkbookInTitle(path);
+    saveLine->setText(keli::savedText(path, result.backupPath));
+    if (!result.backupPath.isEmpty() && result.backupPath != keli::saveBackupPath(path))
+        prompts.inform(kInformTitle, keli::backupElsewhereText(keli::saveBackupPath(path), result.backupPath));
 
-    keli::Settings settings;
-    const auto releases = releaseFields();
-    for (int i = 0; i < 4; ++i)
-        settings.setNetworkRelease(i + 1, zapToTochka(releases[i]->text()));
-    settings.setLastFolder(QFileInfo(path).absolutePath());
+    keli::Settings().setLastFolder(QFileInfo(path).absolutePath());
     return true;
 }

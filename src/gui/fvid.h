@@ -19,6 +19,7 @@
 
 namespace Ui { class FVid; }
 class QDoubleSpinBox;
+class QLabel;
 class Tabl;
 
 namespace keli { struct CalcOutcome; }
@@ -43,7 +44,8 @@ public:
 
     static double round(double value, int n);
     int k_day() const;
-    static void copyFlBak(const QString &path);
+    // The save backup of path; false when none could be made.
+    static bool copyFlBak(const QString &path);
     static QString zapToTochka(const QString &text);
     QString GetCrossFilePath(const QString &name) const;
 
@@ -97,10 +99,14 @@ private:
     void choosePeriod();
     void openTableEditor(int table);
     void setupForm();
+    // "Программа КЕЛИ — NAME.xlsx" (a new dataset: "новый файл").
+    void showWorkbookInTitle(const QString &path);
     // Otp1..Otp4: the releases into the four networks.
     std::array<QDoubleSpinBox *, 4> releaseFields() const;
 
     Ui::FVid *ui = nullptr;
+    QString formTitle;
+    QLabel *saveLine = nullptr;
     keli::Dataset ds;
     keli::Prompts prompts = keli::Prompts::standard();
     std::unique_ptr<keli::CalcOutcome> outcome;

@@ -25,6 +25,7 @@ void FVid::openTableEditor(int table)
                 ds.verificationDate, ds.meterCount, ds.meterClass, ds.ctVoltage, ds.reportVoltage,
                 ds.ctRatedCurrent, ds.pointDays, ds.offDays, ds.tableNo, ds.spare);
     editor.setPrompts(prompts);
+    editor.setNonNumericText(ds.nonNumericText);
     editor.panTab();
     editor.exec(); // the editor commits its grid when it closes, however it is closed
 
@@ -61,4 +62,5 @@ void FVid::rav(Tabl &editor)
     ds.offDays = editor.offDays();
     ds.tableNo = editor.tableNo();
     ds.spare = editor.spare();
+    ds.nonNumericText = editor.nonNumericText();
 }

@@ -86,8 +86,11 @@ void Keli::on_opnf_clicked()
     const QString held = keli::openWorkbookWarning(path);
     if (!held.isEmpty() && !m_prompts.askYesNo(QStringLiteral("КЕЛИ-ст"), held))
         return;
-    if (!keli::makeOpeningBackup(path))
+    const keli::BackupResult backup = keli::makeOpeningBackup(path);
+    if (!backup.ok)
         m_prompts.inform(QStringLiteral(" "), QStringLiteral("Резервная копия исходного файла не создана"));
+    else if (backup.path != keli::openingBackupPath(path))
+        m_prompts.inform(QStringLiteral(" "), keli::backupElsewhereText(keli::openingBackupPath(path), backup.path));
 
     FVid dialog(month, year, spreadsheetCommand, path);
     dialog.setPrompts(m_prompts);

@@ -6,13 +6,17 @@
 
 #include "core/helpers.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPersistentModelIndex>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -44,6 +48,42 @@ QStringList insertedRowCells(int position)
             QStringLiteral("0.25"), QStringLiteral("110")};
 }
 
+bool isWholeColumn(int column) { return column == ColOffDays || column == ColCtCurrent; }
+
+// Column of the source workbook a grid column is saved in (0 for the name and the code columns).
+int workbookColumn(int column)
+{
+    static const int columns[ColumnCount] = {0, 0, 2, 0, 12, 13, 16, 14, 4, 5, 6, 7, 9, 8, 11, 10};
+    return column >= 0 && column < ColumnCount ? columns[column] : 0;
+}
+
+bool isNumberColumn(int column) { return workbookColumn(column) != 0; }
+
+// The number a cell's text holds; false for text that is not a number (in a whole-number column,
+// a fraction neither). An empty cell is 0.
+bool cellNumber(const QString &text, double *value, int column = -1)
+{
+    *value = 0;
+    if (text.trimmed().isEmpty())
+        return true;
+    if (keli::parseNumber(text, value) && (!isWholeColumn(column) || *value == std::trunc(*value)))
+        return true;
+    *value = 0;
+    return false;
+}
+
+// Latin letters that look like the Cyrillic ones of the codes, as typed on a Latin layout.
+QString cyrillicLookalike(QString typed)
+{
+    typed = typed.toUpper();
+    const QString latin = QStringLiteral("PTCHX");
+    const QString cyrillic = QStringLiteral("РТСНХ");
+    for (QChar &c : typed)
+        if (latin.contains(c))
+            c = cyrillic.at(latin.indexOf(c));
+    return typed;
+}
+
 // A cell of a numeric column. Header sorting compares the numbers, read as the commit reads them
 // (text that does not convert counts 0), so that "20.000" comes before "100.000"; the text shown is
 // left as it is.
@@ -62,13 +102,15 @@ public:
 private:
     double value(const QString &text) const
     {
-        return whole ? double(keli::toWhole(text)) : keli::typedReal(text);
+        double v = 0;
+        cellNumber(text, &v);
+        return whole ? keli::round(v, 0) : v;
     }
 
     bool whole;
 };
 
-bool isWholeColumn(int column) { return column == ColOffDays || column == ColCtCurrent; }
+
 
 // A new item for a cell of the grid: numeric columns sort by value, the others by text.
 QTableWidgetItem *newCellItem(int column, const QString &text)
@@ -179,6 +221,8 @@ Tabl::Tabl(int month, int year, int periodDays, int table, bool settlement,
     connect(view->model(), &QAbstractItemModel::layoutChanged, this, [this] { addComboBoxesInView(); });
     connect(view->model(), &QAbstractItemModel::rowsRemoved, this, [this] { addComboBoxesInView(); });
     new keli::CutTextToolTip(view);
+    view->installEventFilter(this);
+    connect(view, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) { markNumberCell(item); });
     keli::fitToScreen(this, view);
     ui->lbZag->setText(caption);
     ui->lbRp->setText(QStringLiteral("Расчетный период: ") + QString::number(month) + QLatin1Char('/')
@@ -251,6 +295,16 @@ void Tabl::fitColumnsToContents()
 
 QStringList Tabl::storedCells(int i) const
 {
+    QStringList cells = shownCells(i);
+    const QMap<int, QString> notNumbers = m_nonNumeric.value(i);
+    for (int c = 0; c < ColumnCount; ++c)
+        if (notNumbers.contains(workbookColumn(c)))
+            cells[c] = notNumbers.value(workbookColumn(c));
+    return cells;
+}
+
+QStringList Tabl::shownCells(int i) const
+{
     return {m_name[i],
             m_pointKind[i].trimmed(),
             shortest(m_meterCount[i]),
@@ -282,7 +336,64 @@ void Tabl::setRowCells(int row, const QStringList &cells)
             item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         }
         ui->view->setItem(row, c, item);
+        markNumberCell(item);
     }
+}
+
+void Tabl::markNumberCell(QTableWidgetItem *item)
+{
+    if (!item || !isNumberColumn(item->column()))
+        return;
+    double value = 0;
+    const bool number = cellNumber(item->text(), &value, item->column());
+    const QString mark = QStringLiteral("Не число: в этой ячейке должно быть число");
+    if (number == (item->toolTip() != mark))
+        return; // already as it should be (writing it again would signal a change again)
+    item->setBackground(number ? QBrush() : QBrush(QColor(255, 200, 200)));
+    item->setToolTip(number ? QString() : mark);
+}
+
+bool Tabl::selectCodeByTyping(int row, int column, const QString &typed)
+{
+    auto *combo = qobject_cast<QComboBox *>(ui->view->cellWidget(row, column));
+    if (!combo) {
+        addComboBoxes(row, row);
+        combo = qobject_cast<QComboBox *>(ui->view->cellWidget(row, column));
+    }
+    const QStringList &codes = column == ColKind ? kindCodes() : meterTypeCodes();
+    const QString wanted = cyrillicLookalike(typed);
+    for (int k = 0; k < codes.size(); ++k) {
+        if (codes[k].startsWith(wanted) || (column == ColKind && wanted == QStringLiteral("Х") && k == 3)) {
+            if (combo)
+                combo->setCurrentIndex(k);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Tabl::eventFilter(QObject *watched, QEvent *event)
+{
+    const auto *combo = qobject_cast<QComboBox *>(watched);
+    if (ui && (watched == ui->view || combo) && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        // The cell of the box typed on, else the grid's current cell.
+        const QModelIndex current = combo ? ui->view->indexAt(combo->geometry().center()) : ui->view->currentIndex();
+        const bool codeColumn = current.isValid() && (current.column() == ColKind || current.column() == ColType);
+        const QString typed = key->text().trimmed();
+        if (codeColumn && !typed.isEmpty() && typed.at(0).isPrint()
+            && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            if (!selectCodeByTyping(current.row(), current.column(), typed)) {
+                QApplication::beep();
+                const QString codes = (current.column() == ColKind ? kindCodes() : meterTypeCodes())
+                                          .join(QStringLiteral(", "));
+                QToolTip::showText(ui->view->viewport()->mapToGlobal(ui->view->visualRect(current).bottomLeft()),
+                                   QStringLiteral("«%1» не подходит: выберите %2").arg(typed, codes), ui->view);
+            }
+            return true; // taken here: never a search that moves the current cell
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void Tabl::addComboBoxes(int first, int last)
@@ -299,6 +410,7 @@ void Tabl::addComboBoxes(int first, int last)
             combo->setEditable(false);
             combo->setStyleSheet(styleSheet);
             combo->addItems(codes);
+            combo->installEventFilter(this); // typed characters select as on the grid
             combo->setCurrentIndex(code ? codes.indexOf(code->text()) : -1); // -1: no selection
             view->setCellWidget(row, column, combo);
             // The box is the cell's widget and moves with its row when the grid is sorted; the
@@ -380,10 +492,14 @@ void Tabl::on_pbDel_clicked()
 
 void Tabl::on_view_cellPressed(int row, int column)
 {
-    if (column != ColVtLoss)
+    // Half the VT class fills an empty dU cell only: a typed value stays.
+    const QTableWidgetItem *current = ui->view->item(row, column);
+    if (column != ColVtLoss || (current && !current->text().trimmed().isEmpty()))
         return;
     const QTableWidgetItem *vtClassItem = ui->view->item(row, ColVtClass);
-    const double half = keli::typedReal(vtClassItem ? vtClassItem->text() : QString()) / 2;
+    double vtClass = 0;
+    cellNumber(vtClassItem ? vtClassItem->text() : QString(), &vtClass);
+    const double half = keli::round(vtClass / 2, 2);
     ui->view->setItem(row, ColVtLoss, newCellItem(ColVtLoss, shortest(half)));
 }
 
@@ -399,26 +515,38 @@ void Tabl::on_Tabl_finished(int)
     QVector<double> ctClass, vtClass, energy, tanPhi, fillFactor, vtVoltageLoss, verificationDate,
         meterCount, meterClass, ctVoltage, reportVoltage;
     QVector<int> ctRatedCurrent, offDays;
+    QVector<QMap<int, QString>> notNumbers(rows);
+    QStringList badCells;
     for (int k = 0; k < rows; ++k) {
         const QStringList cells = rowCells(k);
-        using keli::typedReal;
-        using keli::toWhole;
+        // A number cell's value; text that is not a number is kept as such and counts 0.
+        const auto number = [&](int c) {
+            double v = 0;
+            if (!cellNumber(cells[c], &v, c)) {
+                notNumbers[k].insert(workbookColumn(c), cells[c]);
+                badCells << QStringLiteral("строка %1, столбец «%2»: «%3»")
+                                .arg(k + 1)
+                                .arg(headerTexts().at(c).simplified(), cells[c]);
+            }
+            return v;
+        };
+        const auto whole = [&](int c) { return int(keli::round(number(c), 0)); };
         name.append(cells[ColName]);
         pointKind.append(cells[ColKind]);
-        meterCount.append(typedReal(cells[ColMeterCount]));
+        meterCount.append(number(ColMeterCount));
         meterType.append(cells[ColType]);
-        energy.append(typedReal(cells[ColEnergy]));
-        fillFactor.append(typedReal(cells[ColFill]));
-        tanPhi.append(typedReal(cells[ColTan]));
-        offDays.append(toWhole(cells[ColOffDays]));
-        ctClass.append(typedReal(cells[ColCtClass]));
-        vtClass.append(typedReal(cells[ColVtClass]));
-        meterClass.append(typedReal(cells[ColMeterClass]));
-        verificationDate.append(typedReal(cells[ColVerification]));
-        ctVoltage.append(typedReal(cells[ColCtVoltage]));
-        ctRatedCurrent.append(toWhole(cells[ColCtCurrent]));
-        vtVoltageLoss.append(typedReal(cells[ColVtLoss]));
-        reportVoltage.append(typedReal(cells[ColReportVoltage]));
+        energy.append(number(ColEnergy));
+        fillFactor.append(number(ColFill));
+        tanPhi.append(number(ColTan));
+        offDays.append(whole(ColOffDays));
+        ctClass.append(number(ColCtClass));
+        vtClass.append(number(ColVtClass));
+        meterClass.append(number(ColMeterClass));
+        verificationDate.append(number(ColVerification));
+        ctVoltage.append(number(ColCtVoltage));
+        ctRatedCurrent.append(whole(ColCtCurrent));
+        vtVoltageLoss.append(number(ColVtLoss));
+        reportVoltage.append(number(ColReportVoltage));
     }
 
     // Drop the table's old rows from the seventeen sequences (pointDays and spare are carried as
@@ -447,11 +575,19 @@ void Tabl::on_Tabl_finished(int)
     replace(m_reportVoltage, reportVoltage);
     replace(m_ctRatedCurrent, ctRatedCurrent);
     replace(m_offDays, offDays);
+    m_nonNumeric.resize(m_tableNo.size());
+    replace(m_nonNumeric, notNumbers);
     replace(m_tableNo, QVector<int>(rows, table));
 
     switch (table) {
     case 1: nPost = rows; break;
     case 2: nOtp = rows; break;
     default: nOtps = rows; break;
+    }
+    if (!badCells.isEmpty()) {
+        prompts.inform(QStringLiteral(" "),
+                       QStringLiteral("Не числа в числовых ячейках (сохраняются как введены, расчет "
+                                      "невозможен, пока они не исправлены):\n")
+                           + badCells.mid(0, 10).join(QLatin1Char('\n')));
     }
 }

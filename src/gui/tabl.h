@@ -6,11 +6,13 @@
 #include "prompts.h"
 
 #include <QDialog>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 namespace Ui { class Tabl; }
+class QTableWidgetItem;
 
 class Tabl : public QDialog
 {
@@ -32,6 +34,11 @@ public:
 
     // Replaces the question asked before a row is deleted (tests answer it).
     void setPrompts(const keli::Prompts &p) { prompts = p; }
+
+    // The dataset's number cells that hold something else (rows as the sequences); call before
+    // panTab(). After closing: the editor's copy, all three tables.
+    void setNonNumericText(const QVector<QMap<int, QString>> &cells) { m_nonNumeric = cells; }
+    const QVector<QMap<int, QString>> &nonNumericText() const { return m_nonNumeric; }
 
     // Fills the grid with the rows of the edited table, in index order. Call once before showing.
     void panTab();
@@ -73,7 +80,15 @@ private slots:
     void on_view_cellPressed(int row, int column);
     void on_pbCopy_clicked();
 
+protected:
+    // On the grid: a character typed on a Вид/Тип cell selects the code it begins.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Marks a number cell whose text is not a number (and unmarks a mended one).
+    void markNumberCell(QTableWidgetItem *item);
+    // Selects the code of the Вид/Тип cell (row, column) that begins with typed; false when none does.
+    bool selectCodeByTyping(int row, int column, const QString &typed);
     // Writes one grid row from sixteen cell texts. In columns 1 and 3 the text selects the combo
     // box item equal to it (none when no item equals it); an item under the box keeps its text.
     void setRowCells(int row, const QStringList &cells);
@@ -82,8 +97,10 @@ private:
     void addComboBoxesInView();
     // The sixteen texts the grid shows in a row (the combo boxes' current texts in 1 and 3).
     QStringList rowCells(int row) const;
-    // The sixteen texts of row i of the copies, as the grid shows them.
+    // The sixteen texts of row i of the copies, as the grid shows them (a number cell that holds
+    // something else shows that text).
     QStringList storedCells(int i) const;
+    QStringList shownCells(int i) const;
     int tableStart() const;
     // Widths that show the cells whole (names and energies of any size), see tabl.cpp.
     void fitColumnsToContents();
@@ -92,6 +109,7 @@ private:
     QVector<double> m_ctClass, m_vtClass, m_energy, m_tanPhi, m_fillFactor, m_vtVoltageLoss,
         m_verificationDate, m_meterCount, m_meterClass, m_ctVoltage, m_reportVoltage;
     QVector<int> m_ctRatedCurrent, m_pointDays, m_offDays, m_tableNo, m_spare;
+    QVector<QMap<int, QString>> m_nonNumeric;
 
     Ui::Tabl *ui = nullptr;
     keli::Prompts prompts = keli::Prompts::standard();

@@ -26,7 +26,8 @@ int createTemporaryBeside(const QString &path, QString *tempPath)
     const QFileInfo info(path);
     for (int attempt = 0; attempt < 100; ++attempt) {
         *tempPath = info.absoluteDir().filePath(
-            QStringLiteral(".%1.%2.tmp").arg(info.fileName()).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+            // Short enough that the name fits wherever the target's does.
+            QStringLiteral(".%1.%2.tmp").arg(info.fileName().left(100)).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
         const int fd = ::open(QFile::encodeName(*tempPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;

@@ -39,6 +39,7 @@ struct PrintBlock
 
 struct PrintDoc
 {
+    bool landscape = false; // on landscape sheets even when its tables would fit portrait ones
     QVector<PrintBlock> blocks;
     QVector<PrintTable> tables;
 };

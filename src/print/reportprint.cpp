@@ -136,6 +136,8 @@ QPageLayout reportPageLayout(const PrintDoc &page, QPaintDevice *device)
 {
     const qreal portraitWidth = a4Layout(QPageLayout::Portrait).paintRect(QPageLayout::Inch).width()
                                 * device->logicalDpiX();
+    if (page.landscape)
+        return a4Layout(QPageLayout::Landscape);
     const PrintLayout layout(page, device, portraitWidth);
     return a4Layout(layout.neededWidth > portraitWidth ? QPageLayout::Landscape : QPageLayout::Portrait);
 }

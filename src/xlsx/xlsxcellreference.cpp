@@ -1,5 +1,8 @@
 #include "xlsx/xlsxcellreference.h"
 
+#include "xlsx/xlsxcelltext.h"
+#include "xlsx/xlsxxmlscanner.h"
+
 namespace QXlsx {
 namespace CellReference {
 
@@ -65,6 +68,25 @@ QString columnName(int column)
 QString format(int row, int column)
 {
     return columnName(column) + QString::number(row);
+}
+
+bool parse(std::string_view text, int *row, int *column)
+{
+    // The common form: one to three capitals and the row's digits.
+    size_t letters = 0;
+    int c = 0;
+    while (letters < text.size() && letters < 4 && text[letters] >= 'A' && text[letters] <= 'Z')
+        c = c * 26 + (text[letters++] - 'A' + 1);
+    const size_t digits = text.size() - letters;
+    if (letters >= 1 && letters <= 3 && digits >= 1 && digits <= 7 && CellText::isSmallNumber(text.substr(letters))) {
+        const int r = CellText::smallNumber(text.substr(letters));
+        if (c > maxColumns || r < 1 || r > maxRows)
+            return false;
+        *row = r;
+        *column = c;
+        return true;
+    }
+    return parse(QStringView(fromUtf8(text)), row, column);
 }
 
 } // namespace CellReference

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <string_view>
+
 namespace QXlsx {
 namespace CellReference {
 
@@ -19,6 +21,8 @@ inline bool isValid(int row, int column)
 // Parses "AB12" (an optional "$" before each part is accepted). False when it is not a cell
 // reference or lies outside the sheet.
 bool parse(QStringView text, int *row, int *column);
+// The same from UTF-8 as the byte scanner hands it out; the common form ("B12") without a QString.
+bool parse(std::string_view text, int *row, int *column);
 // Parses a column name alone ("AB" -> 28); 0 when invalid.
 int parseColumn(QStringView text);
 

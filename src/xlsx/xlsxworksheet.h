@@ -84,6 +84,7 @@ private:
     };
     using RowEdits = std::map<int, Edit>;
     class Writer;
+    class Scan;
     enum LoadResult { Loaded, BadReference, Unreadable };
 
     LoadResult scan(XmlScanner &xml, const SharedStrings &strings, QString *badReference);

@@ -1,148 +1,19 @@
+// The token reader of the scanner: declarations, tags, text, comments and CDATA, with the
+// namespaces in scope; the fast paths for whole cells are in xlsxxmlscannerfast.cpp.
 #include "xlsx/xlsxxmlscanner.h"
 
 #include "xlsx/xlsxpartstream.h"
+#include "xlsx/xlsxxmlbytes.h"
+#include "xlsx/xlsxxmlreferences.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace QXlsx {
 
+using namespace XmlBytes;
+
 namespace {
-
-// Byte classes of text and attribute values.
-enum : unsigned char {
-    Plain,   // stands for itself
-    Less,    // '<'
-    Amp,     // '&'
-    Bracket, // ']' (text: "]]>" is not allowed)
-    Quote,   // '"' or '\'' (values: may end them)
-    Space,   // '\t', '\n', '\r' (attribute values normalise them; text only '\r')
-    Control, // not an XML character
-    High     // a byte of a multi-byte UTF-8 sequence
-};
-
-struct ByteClasses
-{
-    unsigned char of[256];
-    constexpr ByteClasses() : of()
-    {
-        for (int c = 0; c < 256; ++c)
-            of[c] = c >= 0x80 ? High : c < 0x20 ? Control : Plain;
-        of[int('\t')] = of[int('\n')] = of[int('\r')] = Space;
-        of[int('<')] = Less;
-        of[int('&')] = Amp;
-        of[int(']')] = Bracket;
-        of[int('"')] = of[int('\'')] = Quote;
-    }
-};
-constexpr ByteClasses classes;
-
-inline unsigned char classOf(char c)
-{
-    return classes.of[static_cast<unsigned char>(c)];
-}
-
-// Bytes of names and blanks, looked up rather than compared one range after another.
-enum : unsigned char { NameStart = 1, NameChar = 2, Blank = 4 };
-
-struct NameClasses
-{
-    unsigned char of[256];
-    constexpr NameClasses() : of()
-    {
-        for (int c = 0; c < 256; ++c) {
-            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_')
-                of[c] = NameStart | NameChar;
-            else if ((c >= '0' && c <= '9') || c == '-' || c == '.')
-                of[c] = NameChar;
-        }
-        of[int(' ')] = of[int('\t')] = of[int('\n')] = of[int('\r')] = Blank;
-    }
-};
-constexpr NameClasses nameClasses;
-
-inline bool isBlank(char c)
-{
-    return nameClasses.of[static_cast<unsigned char>(c)] & Blank;
-}
-
-inline bool isNameStart(char c)
-{
-    return nameClasses.of[static_cast<unsigned char>(c)] & NameStart;
-}
-
-inline bool isNameChar(char c)
-{
-    return nameClasses.of[static_cast<unsigned char>(c)] & NameChar;
-}
-
-// Equal bytes; short names compared in place rather than through a call of memcmp.
-inline bool sameBytes(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i])
-            return false;
-    }
-    return true;
-}
-
-inline bool isXmlChar(unsigned long u)
-{
-    return u == 0x9 || u == 0xA || u == 0xD || (u >= 0x20 && u <= 0xD7FF) || (u >= 0xE000 && u <= 0xFFFD)
-           || (u >= 0x10000 && u <= 0x10FFFF);
-}
-
-void appendUtf8(unsigned long u, std::string *out)
-{
-    if (u < 0x80) {
-        out->push_back(char(u));
-    } else if (u < 0x800) {
-        out->push_back(char(0xC0 | (u >> 6)));
-        out->push_back(char(0x80 | (u & 0x3F)));
-    } else if (u < 0x10000) {
-        out->push_back(char(0xE0 | (u >> 12)));
-        out->push_back(char(0x80 | ((u >> 6) & 0x3F)));
-        out->push_back(char(0x80 | (u & 0x3F)));
-    } else {
-        out->push_back(char(0xF0 | (u >> 18)));
-        out->push_back(char(0x80 | ((u >> 12) & 0x3F)));
-        out->push_back(char(0x80 | ((u >> 6) & 0x3F)));
-        out->push_back(char(0x80 | (u & 0x3F)));
-    }
-}
-
-// Decodes a reference checked by scanReference (p on '&', end after its ';' or later); returns the
-// byte after its ';'.
-const char *decodeReference(const char *p, const char *end, std::string *out)
-{
-    ++p;
-    if (*p == '#') {
-        ++p;
-        const bool hex = *p == 'x';
-        if (hex)
-            ++p;
-        unsigned long u = 0;
-        for (; *p != ';'; ++p) {
-            const char c = *p;
-            const unsigned digit = c <= '9' ? unsigned(c - '0') : unsigned((c | 0x20) - 'a' + 10);
-            u = u * (hex ? 16 : 10) + digit;
-        }
-        appendUtf8(u, out);
-        return p + 1;
-    }
-    static const struct { const char *name; char c; } entities[] = {
-        {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
-    for (const auto &e : entities) {
-        const size_t n = std::strlen(e.name);
-        if (size_t(end - p) >= n && std::memcmp(p, e.name, n) == 0) {
-            out->push_back(e.c);
-            return p + n;
-        }
-    }
-    return p; // not reached for checked text
-}
 
 // prefix:name as written.
 std::string_view qualifiedName(const XmlScanner::Attribute &a)
@@ -286,155 +157,6 @@ bool XmlScanner::skipElement()
         default: return false;
         }
     }
-    return true;
-}
-
-// The bytes of plain text up to the next '<' (what takeTextElement takes); null when there are others.
-inline const char *XmlScanner::plainText(const char *p, std::string_view *text) const
-{
-    const char *start = p;
-    for (;;) {
-        while (p < m_end && (classOf(*p) == Plain || classOf(*p) == Quote))
-            ++p;
-        if (p == m_end)
-            return nullptr;
-        if (classOf(*p) != High)
-            break;
-        const size_t n = utf8Sequence(p, size_t(m_end - p));
-        if (n == 0)
-            return nullptr;
-        p += n;
-    }
-    if (*p != '<')
-        return nullptr;
-    *text = std::string_view(start, size_t(p - start));
-    return p;
-}
-
-// <name> or </name> at p: the byte after it, or null.
-inline const char *XmlScanner::tag(const char *p, std::string_view name, bool end) const
-{
-    const size_t length = name.size() + (end ? 3 : 2);
-    if (size_t(m_end - p) < length || p[0] != '<' || (end && p[1] != '/')
-        || !sameBytes(std::string_view(p + (end ? 2 : 1), name.size()), name) || p[length - 1] != '>')
-        return nullptr;
-    return p + length;
-}
-
-// <name attributes> or <name attributes/> with plain attributes, at p: the byte after it (null for
-// anything else), its attributes in m_simpleAttributes.
-inline const char *XmlScanner::plainStartTag(const char *p, std::string_view name, bool *empty)
-{
-    if (size_t(m_end - p) < name.size() + 2 || p[0] != '<' || !sameBytes(std::string_view(p + 1, name.size()), name))
-        return nullptr;
-    p += 1 + name.size();
-    m_simpleAttributes.clear();
-    for (;;) {
-        if (p == m_end)
-            return nullptr;
-        if (*p == '>') {
-            *empty = false;
-            return p + 1;
-        }
-        if (*p == '/') {
-            if (m_end - p < 2 || p[1] != '>')
-                return nullptr;
-            *empty = true;
-            return p + 2;
-        }
-        if (*p != ' ')
-            return nullptr;
-        while (p < m_end && *p == ' ')
-            ++p;
-        const char *nameStart = p;
-        if (p == m_end || !isNameStart(*p))
-            return nullptr;
-        while (++p < m_end && isNameChar(*p)) {
-        }
-        const std::string_view attribute(nameStart, size_t(p - nameStart));
-        if (m_end - p < 2 || p[0] != '=' || (p[1] != '"' && p[1] != '\'') || attribute == "xmlns")
-            return nullptr;
-        const char quote = p[1];
-        p += 2;
-        const char *valueStart = p;
-        while (p < m_end && (classOf(*p) == Plain || classOf(*p) == Bracket))
-            ++p;
-        if (p == m_end || *p != quote)
-            return nullptr;
-        for (const Attribute &other : m_simpleAttributes) {
-            if (sameBytes(other.name, attribute))
-                return nullptr;
-        }
-        if (m_simpleAttributes.size() == 16)
-            return nullptr;
-        m_simpleAttributes.push_back({std::string_view(), attribute, std::string_view(valueStart, size_t(p - valueStart)),
-                                      false, true});
-        ++p; // the closing quote
-        if (p < m_end && *p != ' ' && *p != '>' && *p != '/')
-            return nullptr; // attributes must be separated by blanks
-    }
-}
-
-bool XmlScanner::takeSimpleElement(std::string_view name, const TextForm *forms, int formCount, int *form,
-                                   std::string_view *text)
-{
-    // Taken whole, the element is never open: only its depth is checked, as next() would.
-    if (m_stopped || m_pendingEnd || m_open.empty() || m_open.size() + 3 > maxDepth)
-        return false;
-    bool empty = false;
-    const char *p = plainStartTag(m_p, name, &empty);
-    if (!p)
-        return false;
-    if (empty) {
-        *form = -1;
-        *text = std::string_view();
-    } else {
-        int f = 0;
-        for (; f < formCount; ++f) {
-            const TextForm &candidate = forms[f];
-            const char *q = p;
-            if (!candidate.outer.empty())
-                q = tag(q, candidate.outer, false);
-            if (q)
-                q = tag(q, candidate.inner, false);
-            if (q)
-                q = plainText(q, text);
-            if (q)
-                q = tag(q, candidate.inner, true);
-            if (q && !candidate.outer.empty())
-                q = tag(q, candidate.outer, true);
-            if (q)
-                q = tag(q, name, true);
-            if (q) {
-                p = q;
-                break;
-            }
-        }
-        if (f == formCount)
-            return false;
-        *form = f;
-    }
-    m_p = p;
-    m_attributes.swap(m_simpleAttributes);
-    m_name = name;
-    m_last = EndElement;
-    return true;
-}
-
-bool XmlScanner::takeTextElement(std::string_view name, std::string_view *text)
-{
-    if (m_stopped || m_pendingEnd || m_open.empty() || m_open.size() >= maxDepth)
-        return false;
-    const char *p = tag(m_p, name, false);
-    if (p)
-        p = plainText(p, text);
-    if (p)
-        p = tag(p, name, true);
-    if (!p)
-        return false;
-    m_name = std::string_view(p - name.size() - 1, name.size());
-    m_p = p;
-    m_last = EndElement;
     return true;
 }
 
@@ -738,44 +460,11 @@ bool XmlScanner::scanAttributeValue(char quote, bool *plain)
     return false;
 }
 
-// &name; of the five predefined entities, &#digits; or &#xhex; of an XML character.
 bool XmlScanner::scanReference()
 {
-    const char *p = m_p + 1;
-    if (p < m_end && *p == '#') {
-        ++p;
-        const bool hex = p < m_end && *p == 'x';
-        if (hex)
-            ++p;
-        unsigned long u = 0;
-        const char *digits = p;
-        for (; p < m_end && *p != ';'; ++p) {
-            const char c = *p;
-            unsigned digit;
-            if (c >= '0' && c <= '9')
-                digit = unsigned(c - '0');
-            else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f')
-                digit = unsigned((c | 0x20) - 'a' + 10);
-            else
-                return false;
-            u = u * (hex ? 16 : 10) + digit;
-            if (u > 0x10FFFF)
-                return false;
-        }
-        if (p == m_end || p == digits || !isXmlChar(u))
-            return false;
-        m_p = p + 1;
-        return true;
-    }
-    static const char *const names[] = {"amp;", "lt;", "gt;", "quot;", "apos;"};
-    for (const char *name : names) {
-        const size_t n = std::strlen(name);
-        if (size_t(m_end - p) >= n && std::memcmp(p, name, n) == 0) {
-            m_p = p + n;
-            return true;
-        }
-    }
-    return false;
+    const size_t n = XmlReferences::length(m_p, m_end);
+    m_p += n;
+    return n > 0;
 }
 
 bool XmlScanner::scanUtf8()
@@ -830,44 +519,13 @@ const XmlScanner::Attribute *XmlScanner::attribute(std::string_view name) const
 
 void XmlScanner::appendDecodedText(std::string *out) const
 {
-    const char *p = m_text.data();
-    const char *end = p + m_text.size();
-    while (p < end) {
-        const char c = *p;
-        if (c == '\r') {
-            if (p + 1 == end || p[1] != '\n')
-                out->push_back('\n');
-            ++p;
-        } else if (c == '&' && !m_textCData) {
-            p = decodeReference(p, end, out);
-        } else {
-            out->push_back(c);
-            ++p;
-        }
-    }
+    XmlReferences::appendDecoded(m_text, m_textCData ? XmlReferences::Blanks::CData : XmlReferences::Blanks::Text, out);
 }
 
 std::string_view XmlScanner::decodedValue(const Attribute &attribute, std::string *buffer)
 {
     buffer->clear();
-    const char *p = attribute.value.data();
-    const char *end = p + attribute.value.size();
-    while (p < end) {
-        const char c = *p;
-        if (c == '\r') {
-            if (p + 1 == end || p[1] != '\n')
-                buffer->push_back(' ');
-            ++p;
-        } else if (c == '\t' || c == '\n') {
-            buffer->push_back(' ');
-            ++p;
-        } else if (c == '&') {
-            p = decodeReference(p, end, buffer);
-        } else {
-            buffer->push_back(c);
-            ++p;
-        }
-    }
+    XmlReferences::appendDecoded(attribute.value, XmlReferences::Blanks::Attribute, buffer);
     return *buffer;
 }
 

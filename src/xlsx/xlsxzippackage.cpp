@@ -42,6 +42,19 @@ bool mayRunOnTwoCpus()
     return std::thread::hardware_concurrency() > 1;
 }
 
+// Whether a large part is inflated on a thread beside its reader: when the process may run on two
+// CPUs, unless KELI_INFLATE_THREAD is "on" or "off", which forces either way (so that both ways
+// are tested on any machine).
+bool inflateOnThread()
+{
+    const QByteArray forced = qgetenv("KELI_INFLATE_THREAD");
+    if (forced == "on")
+        return true;
+    if (forced == "off")
+        return false;
+    return mayRunOnTwoCpus();
+}
+
 } // namespace
 
 QString normalizedPartName(const QString &name)
@@ -215,7 +228,7 @@ std::unique_ptr<PartInflater> ZipPackage::inflating(const QString &name) const
     if (i < 0)
         return nullptr;
     const Entry &e = m_entries.at(i);
-    if (e.method == 0 || e.size < quint64(inflatingPartBytes) || e.size > quint64(maxPartBytes) || !mayRunOnTwoCpus())
+    if (e.method == 0 || e.size < quint64(inflatingPartBytes) || e.size > quint64(maxPartBytes) || !inflateOnThread())
         return nullptr;
     try {
         return std::make_unique<PartInflater>(e.name, e.stored, e.size, e.crc);

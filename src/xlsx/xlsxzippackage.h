@@ -38,7 +38,8 @@ public:
     bool read(const QString &name, QByteArray *data, QString *error) const;
     // A deflated part of at least inflatingPartBytes, inflated on a thread of its own to be read
     // as it arrives (its finish() then says whether it was whole); null for every other part and
-    // when no thread can be started or the process has one CPU: those are read().
+    // when no thread can be started or the process has one CPU (KELI_INFLATE_THREAD=on or off
+    // in the environment forces the thread either way): those are read().
 #ifdef KELI_INFLATING_PART_BYTES
     static constexpr qint64 inflatingPartBytes = KELI_INFLATING_PART_BYTES; // the fuzz build: small parts too
 #else

@@ -214,6 +214,7 @@ private slots:
     void batchMatchesSingleRuns();
     void batchInterruptedKeepsOnlyThisRun();
     void batchWithoutThreadsAndOddTexts();
+    void summaryOfAnImbalanceBelowTheRange();
 
 private:
     QTemporaryDir tmp;
@@ -872,6 +873,25 @@ void TestCli::batchWithoutThreadsAndOddTexts()
     QCOMPARE(o.value("maxIntakePointName").toString(), loaded.name[0]);
     QCOMPARE(o.value("maxReleasePointName").toString(), loaded.name[2]);
 }
+
+// An object whose releases exceed its intake: its imbalance lies below the permissible range, which
+// the summary says; a ";" alone in its name is quoted all the same.
+void TestCli::summaryOfAnImbalanceBelowTheRange()
+{
+    const QDir root(tmp.filePath(QStringLiteral("below")));
+    Dataset ds = smallObject();
+    ds.objectName = QStringLiteral("ПС 1; ПС 2");
+    ds.energy[0] = 800; // releases 400 + 500
+    QVERIFY(QDir().mkpath(root.path()) && !saveDataset(ds, root.filePath(QStringLiteral("a.xlsx"))).isEmpty());
+    QCOMPARE(run({QStringLiteral("--workdir"), workDir, QStringLiteral("--json"), QStringLiteral("a.json"),
+                  QStringLiteral("--out"), QStringLiteral("out"), QStringLiteral("a.xlsx")}, root.path()).exitCode, 0);
+    const QJsonObject json = readJson(root.filePath(QStringLiteral("a.json"))).value("objects").toArray().at(0).toObject();
+    QVERIFY(json.value("commercialLoss").toDouble() < json.value("normativeWithLossesLower").toDouble());
+    const QStringList row = csvFields(csvLines(root.filePath(QStringLiteral("out/Сводка.csv"))).value(1));
+    QCOMPARE(row.value(2), ds.objectName);
+    QCOMPARE(row.value(13), QStringLiteral("нет"));
+}
+
 
 QTEST_GUILESS_MAIN(TestCli)
 #include "tst_cli.moc"

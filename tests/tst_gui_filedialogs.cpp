@@ -24,6 +24,7 @@ private slots:
         QCOMPARE(keli::russianFileSize(0), QStringLiteral("0 байт"));
         QCOMPARE(keli::russianFileSize(1023), QStringLiteral("1023 байт"));
         QCOMPARE(keli::russianFileSize(1536), QStringLiteral("1,5 КБ"));
+        QCOMPARE(keli::russianFileSize(1024 * 1024), QStringLiteral("1,0 МБ"));
         QCOMPARE(keli::russianFileSize(5 * 1024 * 1024), QStringLiteral("5,0 МБ"));
         QCOMPARE(keli::russianFileSize(3LL * 1024 * 1024 * 1024), QStringLiteral("3,0 ГБ"));
     }

@@ -356,6 +356,27 @@ private slots:
 
     // A failed save and a cancelled file dialog return to the dialog with the edits as they were,
     // and keli.ini is untouched.
+    // The report files of the working folder are no save targets: the dialog stays, says why and
+    // writes nothing.
+    void reportFilesRefusedAsTargets()
+    {
+        Answers answers;
+        FVid d(6, 2024, "EXCEL");
+        d.setPrompts(answers.prompts());
+        d.readXLS();
+        d.show();
+        for (const char *name : {"result.xlsx", "Otchet1"}) {
+            answers.fileName = workPath(QString::fromUtf8(name));
+            d.close();
+            QVERIFY(d.isVisible());
+            QVERIFY(!QFile::exists(keli::withXlsxSuffix(answers.fileName)));
+        }
+        QCOMPARE(answers.informed.size(), 2);
+        QVERIFY(answers.informed.last().contains(QStringLiteral("файл отчетов программы")));
+        answers.save = keli::SaveAnswer::Discard;
+        d.close();
+    }
+
     void backToTheDialog()
     {
         Answers answers;
@@ -402,7 +423,11 @@ private slots:
             return saved.objectName;
         };
         QCOMPARE(saveAs(QStringLiteral("Первое")), QStringLiteral("Первое"));
+        // The dialog says where it saved, and its title names the workbook.
+        QVERIFY(d.windowTitle().endsWith(QStringLiteral(" — book.xlsx")));
+        QVERIFY(field<QLabel>(d, "saveLine")->text().contains(QDir::toNativeSeparators(workPath("book.xlsx"))));
         QCOMPARE(saveAs(QStringLiteral("Второе")), QStringLiteral("Второе"));
+        QVERIFY(field<QLabel>(d, "saveLine")->text().contains(QStringLiteral("\"bookB.xlsx\"")));
         QVERIFY(answers.fileDialogs == 1 && answers.questions == 0 && d.isVisible() && QFile::exists(workPath("bookB.xlsx")));
 
         QFile changed(workPath("book.xlsx"));

@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
@@ -984,6 +985,27 @@ private slots:
         QVERIFY(dialog.fvid.isVisible());
         enterOn(dialog.fvid.findChild<QPushButton *>(QStringLiteral("pbPost")));
         QCOMPARE(editorsOpened, 1);
+    }
+
+
+    // Not a check: with KELI_SHOTS set to a folder (and a display), saves a picture of the screen
+    // with the editor maximised on an example's own-release table (docs/make_report_screenshots.sh).
+    void screenshot()
+    {
+        const QString folder = qEnvironmentVariable("KELI_SHOTS");
+        if (folder.isEmpty())
+            QSKIP("KELI_SHOTS is not set");
+        Dataset loaded;
+        loaded.workbookPath = testutil::sourcePath(QStringLiteral("examples/ПС_110_10_Заречная_октябрь_2024.xlsx"));
+        QVERIFY(keli::readXLSwriteDB(loaded).ok);
+        Dialog dialog(loaded);
+        QVERIFY(dialog.edit(3, [&](Tabl *editor, QTableWidget *) {
+            editor->showMaximized();
+            QTest::qWait(1500);
+            QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                                        QDir(folder).filePath(QStringLiteral("editor.png"))});
+            editor->accept();
+        }));
     }
 
 private:

@@ -13,7 +13,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
 #include <QtTest>
 
 using namespace keli;
@@ -108,6 +110,19 @@ void TestPrint::pageReadAsPrinted()
         QVERIFY(headings.contains(QStringLiteral("Расчетный период: март 2024 года")));
         QCOMPARE(doc.tables[0].widthPercent, 102);
     }
+    // A one-table page closes its table before the lines to sign: they print under it, not in its
+    // last cell.
+    const QString errors = htmlBodyLines({QStringLiteral("ОРГ"), QStringLiteral("Объект"), {QStringLiteral("Составил: ___")}},
+                                         QStringLiteral("Ошибки"), QStringLiteral("март 2024 года"),
+                                         {QStringLiteral("<th>A</th><tr><td>1</td>")}, QDateTime())
+                               .join(QString());
+    QTextDocument viewer;
+    viewer.setHtml(errors);
+    QCOMPARE(viewer.lastBlock().text(), QStringLiteral("Составил: ___"));
+    QVERIFY(!QTextCursor(viewer.lastBlock()).currentTable());
+    const PrintDoc page = parsePrintDoc(viewer.toHtml());
+    QCOMPARE(page.blocks.last().kind, PrintBlock::Paragraph);
+    QCOMPARE(page.tables[0].cells.last().lines, QStringList{QStringLiteral("1")});
 }
 
 void TestPrint::rowsWholeHeadingsRepeated()

@@ -424,20 +424,20 @@ def summary(path):
 
     for col, text in [(1, "№\nп/п"), (2, "Исходный файл"), (3, "Объект"), (4, "Период"),
                       (5, "Результат расчета"), (6, "Оши-\nбок"), (7, "Пред-\nупр."),
-                      (8, "Поступ-\nление"), (9, "Отпуск\nв сеть"), (14, "В\nпреде-\nлах"),
-                      (15, "Потери по\nприказу\n№ 326")]:
+                      (8, "Поступ-\nление,\nтыс.\nкВт.ч"), (9, "Отпуск\nв сеть,\nтыс.\nкВт.ч"),
+                      (14, "В\nпреде-\nлах"), (15, "Потери по\nприказу\n№ 326,\nтыс.кВт.ч")]:
         cap(text, 4, col, 5, col)
     cap("Фактический небаланс", 4, 10, 4, 11)
     cap("тыс.кВт.ч", 5, 10)
     cap("% пост.", 5, 11)
-    cap("Допустимый небаланс", 4, 12, 4, 13)
+    cap("Допустимый небаланс, тыс.кВт.ч", 4, 12, 4, 13)
     cap("от", 5, 12)
     cap("до", 5, 13)
     cap("Наибольший недоучет", 4, 16, 4, 17)
     cap("точка учета", 5, 16)
     cap("тыс.\nкВт.ч", 5, 17)
     ws.row_dimensions[4].height = 28
-    ws.row_dimensions[5].height = 42
+    ws.row_dimensions[5].height = 56
     ws["Q3"].alignment = RIGHT
 
     # Data cells take their font, alignment and number format from the columns; the program
@@ -455,6 +455,8 @@ def summary(path):
         elif col == 11:
             dim.number_format = "0.00"
             dim.alignment = Alignment(horizontal="right", vertical="center")
+        elif col in (1, 6, 7):  # counts: whole numbers, never "1.0"
+            dim.number_format = "0"
 
     # An actual imbalance outside the permissible range: the whole row stands out.
     ws.conditional_formatting.add(

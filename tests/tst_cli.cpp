@@ -811,6 +811,15 @@ void TestCli::batchMatchesSingleRuns()
             QVERIFY(book.value(17).toDouble() >= (text.value(4).size() > 60 ? 40 : 15));
             QCOMPARE(book.value(18), QStringLiteral("['A6:Q20005']"));
         }
+        // Counts print whole; every column of energies names its unit in the heading.
+        const QString shape = testutil::runPython(QStringLiteral(
+            "import sys, openpyxl\n"
+            "ws = openpyxl.load_workbook(sys.argv[1])['Лист1']\n"
+            "print(' '.join(ws.cell(6, c).number_format for c in (1, 6, 7)))\n"
+            "print(all('тыс' in (ws.cell(4, c).value or '') + (ws.cell(5, c).value or '')\n"
+            "          for c in (8, 9, 15)) and 'тыс' in ws['L4'].value)\n"),
+            {out.filePath(QStringLiteral("Сводка.xlsx"))}, &ok, &error);
+        QCOMPARE(shape.split('\n', Qt::SkipEmptyParts), QStringList({"0 0 0", "True"}));
     }
     const QString soffice = testutil::soffice();
     if (!soffice.isEmpty()) {

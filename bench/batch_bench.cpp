@@ -89,12 +89,6 @@ void keepBest(Timing &best, double wallMs, double cpuMs, long peakKiB, bool ok)
     best.ok = best.ok && ok;
 }
 
-QString argValue(const QStringList &args, const QString &name, const QString &fallback)
-{
-    const int i = args.indexOf(name);
-    return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
-}
-
 } // namespace
 
 int main(int argc, char **argv)

@@ -70,3 +70,10 @@ inline ChildRun runChild(QStringList command, const QString &outputFile = QStrin
         r.output = f.readAll();
     return r;
 }
+
+// The value after option `name` on a benchmark's command line, or fallback.
+inline QString argValue(const QStringList &args, const QString &name, const QString &fallback)
+{
+    const int i = args.indexOf(name);
+    return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
+}

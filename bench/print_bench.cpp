@@ -62,12 +62,6 @@ Dataset object(int points)
     return ds;
 }
 
-QString argValue(const QStringList &args, const QString &name, const QString &fallback)
-{
-    const int i = args.indexOf(name);
-    return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
-}
-
 } // namespace
 
 int main(int argc, char **argv)

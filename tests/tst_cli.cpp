@@ -212,6 +212,7 @@ private slots:
     void optionsChangeTheCalculation();
     void saveKeepsEnergiesAsEntered();
     void reportsNoneAndNoStopList();
+    void eachRunReplacesTheLastReports();
     void pdfPagesAsPrinted();
     void batchMatchesSingleRuns();
     void batchInterruptedKeepsOnlyThisRun();
@@ -636,6 +637,58 @@ void TestCli::reportsNoneAndNoStopList()
     QVERIFY(QFile::exists(QDir(workDir).filePath(QStringLiteral("result.xlsx"))));
     QVERIFY(QFile::exists(QDir(workDir).filePath(QStringLiteral("Баланс электроэнергии по приборам учета.html"))));
     QVERIFY(!QFile::exists(QDir(workDir).filePath(QStringLiteral("Otchet1.xlsx"))));
+}
+
+// Blocked, clean, Report No. 1 only, blocked again in one folder: after each run the folder holds
+// this run's report files only, the stop list holds entries only after a blocked run, and files that
+// are not reports stay.
+void TestCli::eachRunReplacesTheLastReports()
+{
+    Dataset ds = smallObject();
+    const QString clean = saveDataset(ds, tmp.filePath(QStringLiteral("clean.xlsx")));
+    ds.verificationDate[1] = 13.05; // month 13: an error
+    const QString blocked = saveDataset(ds, tmp.filePath(QStringLiteral("blocked-again.xlsx")));
+    QVERIFY(!clean.isEmpty() && !blocked.isEmpty());
+    const QDir dir(tmp.filePath(QStringLiteral("rerun")));
+    QVERIFY(QDir().mkpath(dir.path()));
+    const QDir templates(testutil::sourcePath(QStringLiteral("templates")));
+    for (const QString &name : templates.entryList({QStringLiteral("*.xlsx")}, QDir::Files))
+        QVERIFY(QFile::copy(templates.filePath(name), dir.filePath(name)));
+    QFile other(dir.filePath(QStringLiteral("Otchet1.xlsx.txt")));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.close();
+    const QSet<QString> kept = QSet<QString>::fromList(dir.entryList(QDir::Files));
+
+    const QString r1 = QStringLiteral("Параметры системы учета электроэнергии");
+    const QString r2 = QStringLiteral("Баланс электроэнергии по приборам учета");
+    const QString errors = QStringLiteral("Ошибки и предупреждения программы");
+    auto check = [&](const QString &source, const QString &reports, bool blockedRun, QStringList pages,
+                     const QStringList &books) {
+        const Run r = run({QStringLiteral("--pdf"), QStringLiteral("--reports"), reports,
+                           QStringLiteral("--workdir"), dir.path(), source},
+                          tmp.path());
+        QCOMPARE(r.exitCode, blockedRun ? 1 : 0);
+        QSet<QString> expected = kept;
+        for (const QString &page : pages)
+            expected << page + QStringLiteral(".html") << page + QStringLiteral(".pdf");
+        for (const QString &book : books)
+            expected << book;
+        QStringList files = dir.entryList(QDir::Files), want = expected.values();
+        files.sort();
+        want.sort();
+        QCOMPARE(files, want);
+        QXlsx::Document stopList(dir.filePath(QStringLiteral("СтоплистОтчет.xlsx")));
+        stopList.selectSheet(QStringLiteral("Лист1"));
+        QCOMPARE(stopList.read(5, 5).toString(), blockedRun ? QStringLiteral("Точка 2") : QString());
+    };
+    const QString reports12 = QStringLiteral("1,2");
+    check(blocked, reports12, true, {errors}, {});
+    QVERIFY(!QTest::currentTestFailed());
+    check(clean, reports12, false, {r1, r2}, {QStringLiteral("Otchet1.xlsx"), QStringLiteral("result.xlsx")});
+    QVERIFY(!QTest::currentTestFailed());
+    check(clean, QStringLiteral("1"), false, {r1}, {QStringLiteral("Otchet1.xlsx")});
+    QVERIFY(!QTest::currentTestFailed());
+    check(blocked, reports12, true, {errors}, {});
 }
 
 void TestCli::pdfPagesAsPrinted()

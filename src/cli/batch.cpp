@@ -88,11 +88,8 @@ void clearReportFiles(const QString &dir)
     if (!QFileInfo(dir).isDir())
         return;
     QDir folder(dir);
-    for (const QString &title : {report1Title, report2Title, errorReportTitle})
-        for (const char *suffix : {".html", ".pdf"})
-            folder.remove(title + QLatin1String(suffix));
-    for (const QString &book : {report1BookName, report2BookName, stopListBookName})
-        folder.remove(book);
+    for (const QString &name : reportFileNames())
+        folder.remove(name);
     QDir().rmdir(dir); // refused while the folder holds anything else
 }
 

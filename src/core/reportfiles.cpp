@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace keli {
 
@@ -28,15 +29,35 @@ bool writeReportPage(const QString &dir, const Dataset &ds, const ReportPage &pa
                          framePage(pageHeading(ds, calculatedAt), page, calculatedAt), error);
 }
 
-void removeErrorPage(const QString &dir)
+QStringList reportFileNames()
 {
-    QFile::remove(QDir(dir).filePath(pageFileName(errorReportTitle))); // false when there is none
+    QStringList names;
+    for (const QString &title : {report1Title, report2Title, errorReportTitle})
+        names << title + QLatin1String(".html") << title + QLatin1String(".pdf");
+    return names << report1BookName << report2BookName << stopListBookName;
+}
+
+QStringList clearEarlierReports(const QString &dir, const Dataset &ds, Outcome outcome)
+{
+    if (outcome != Outcome::Calculated && outcome != Outcome::Blocked)
+        return {};
+    const QDir folder(dir);
+    for (const QString &name : reportFileNames())
+        if (name != stopListBookName)
+            QFile::remove(folder.filePath(name)); // false when there is none
+    const QString stopList = folder.filePath(stopListBookName);
+    if (outcome == Outcome::Blocked || !QFileInfo::exists(stopList))
+        return {};
+    const BookResult emptied =
+        otchet_errxls(stopList, {}, stopListSubject(ds.objectName, ds.calcMonth, ds.calcYear));
+    return emptied.ok() ? QStringList() : QStringList{emptied.message};
 }
 
 ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const CalcOutcome &outcome,
                                    const ReportFilesOptions &options)
 {
     ReportFilesResult result;
+    result.failures = clearEarlierReports(dir, ds, outcome.outcome);
     auto page = [&](const ReportPage &p) {
         QString error;
         if (writeReportPage(dir, ds, p, options.calculatedAt, &error))
@@ -71,7 +92,6 @@ ReportFilesResult writeReportFiles(const QString &dir, const Dataset &ds, const 
             provide(report2TemplateName);
             book(otchet2xls(dir, ds, r, options.dateText, options.templates), report2BookName);
         }
-        removeErrorPage(dir);
         if (outcome.warningCount > 0 && options.errorPageAfterWarnings)
             page(errorReportPage(outcome.stopList, ds.calcMonth, year));
         break;

@@ -24,8 +24,16 @@ PageHeading pageHeading(const Dataset &ds, const QDateTime &calculatedAt);
 bool writeReportPage(const QString &dir, const Dataset &ds, const ReportPage &page,
                      const QDateTime &calculatedAt, QString *error = nullptr);
 
-// Deletes the error page of an earlier calculation from dir, if there is one.
-void removeErrorPage(const QString &dir);
+// The names of every file a calculation may leave in its folder: the three pages, their PDFs and the
+// three workbooks. No other file of a folder is ever removed.
+QStringList reportFileNames();
+
+// Before a calculation with this outcome writes its files into dir: removes the pages, PDFs and
+// report workbooks an earlier calculation left there, so that none passes for this one's, and after
+// a calculation that was not blocked empties the stop-list workbook of its entries (it is filled in
+// place, so never removed). Nothing for the outcomes that write no files. Returns one sentence per
+// stop-list workbook that could not be emptied.
+QStringList clearEarlierReports(const QString &dir, const Dataset &ds, Outcome outcome);
 
 struct ReportFilesOptions
 {

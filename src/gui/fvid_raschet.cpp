@@ -42,6 +42,8 @@ void FVid::on_raschet_clicked()
     syncToDataset();
     keli::takeSignatories(keli::Settings(), &ds); // as the settings dialog left them
     outcome = std::make_unique<keli::CalcOutcome>(keli::calculate(ds));
+    for (const QString &failure : keli::clearEarlierReports(workDir(), ds, outcome->outcome))
+        prompts.inform(kInformTitle, failure);
 
     switch (outcome->outcome) {
     case keli::Outcome::FillFactorZero:
@@ -65,7 +67,6 @@ void FVid::on_raschet_clicked()
         otchet2html();
         otchet2xls();
     }
-    keli::removeErrorPage(workDir());
     if (outcome->warningCount > 0 && ds.showStopList)
         otchet_errhtml();
 }

@@ -128,7 +128,7 @@ def report1(path):
     widths(ws, [4, 28, 5, 6, 5, 5, 5, 6, 8, 6, 5, 5, 6, 7, 11, 7, 5, 6, 6, 6, 5, 2])
     # The program writes rows from 9 on with its own borders; the columns give font and decimals.
     data_columns(ws, {1: "0", 2: None, 3: None, 4: "0.0", 5: None, 6: "0.0", 7: "0.0", 8: "0.0", 9: "0.00",
-                      10: "0.0", 11: "0.0", 12: "0.0", 13: "0.00", 14: "0.00", 15: None, 16: "0.0", 17: "0.0",
+                      10: "0.0", 11: "0.0", 12: "0.0", 13: "0.00", 14: "0.00", 15: None, 16: "0.00", 17: "0.00",
                       18: "0.0", 19: "0.0", 20: "0.0", 21: "0", 22: None})
     # A name too long for the column wraps: rows of no set height grow to hold it.
     ws.column_dimensions["B"].alignment = Alignment(horizontal="left", vertical="center", wrap_text=True)
@@ -166,7 +166,8 @@ def report1(path):
     head(ws, "I ном\nТТ, А", 5, 10, 6, 10)
     head(ws, "U ном,\nкВ", 5, 11, 6, 11)
     head(ws, "U отч,\nкВ", 5, 12, 6, 12)
-    head(ws, "Коэф.\nзагр.\nТТ", 5, 13, 6, 13)
+    # The workbook holds the normative load (the page shows the actual one).
+    head(ws, "Норм.\nкоэф.\nзагр.\nТТ", 5, 13, 6, 13)
     head(ws, "dU\nвт.цепи\nТН, %", 5, 14, 6, 14)
     head(ws, "Пропуск\nэнергии,\nтыс.кВт.ч", 5, 15, 6, 15)
     head(ws, "Коэф.\nзаполн.\nграф", 5, 16, 6, 16)
@@ -329,8 +330,6 @@ def report2(path):
         box(ws, first, first + 3, 4, 4, alignment=Alignment(horizontal="left", vertical="center"))
         box(ws, first, first + 3, 5, 5, alignment=Alignment(horizontal="right"))
         box(ws, first, first + 3, 6, 7, alignment=Alignment(horizontal="right"), number_format="0.00")
-    for row in (20, 21, 22):  # actual pass, % of net supply: three decimals
-        ws.cell(row=row, column=7).number_format = "0.000"
     ws["A40"] = "6."
     ws["B40"] = "Потери по приказу № 326 и по РД 34.09.101-94"
     ws.merge_cells("B40:C40")

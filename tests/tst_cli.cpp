@@ -3,6 +3,7 @@
 
 #include "core/com.h"
 #include "core/dataset.h"
+#include "core/helpers.h"
 #include "core/sourceworkbook.h"
 #include "support/testutil.h"
 #include "xlsx/xlsxdocument.h"
@@ -202,6 +203,7 @@ class TestCli : public QObject
 private slots:
     void initTestCase();
     void examplesGiveFiniteResults();
+    void oneNumberOnPageWorkbookAndJson();
     void onePeriodPerCalculation();
     void parametersTravelWithTheWorkbook();
     void blockedWritesErrorReport();
@@ -265,6 +267,88 @@ void TestCli::examplesGiveFiniteResults()
         QVERIFY(o.value("stopList").isArray());
         QVERIFY(!o.value("maxIntakePointName").toString().isEmpty());
         QVERIFY(r.out.contains(QStringLiteral("Итог: расчет выполнен")));
+    }
+}
+
+// For each example, a figure of the balance page and of result.xlsx is the JSON's value rounded
+// once to the decimals shown; Otchet1.xlsx keeps Кз and tg φ with the page's two decimals.
+void TestCli::oneNumberOnPageWorkbookAndJson()
+{
+    const QDir examples(testutil::sourcePath(QStringLiteral("examples")));
+    for (const QString &book : examples.entryList({QStringLiteral("*.xlsx")}, QDir::Files)) {
+        const QString dir = tmp.filePath(QStringLiteral("once-") + book);
+        QVERIFY(QDir().mkpath(dir));
+        for (const QString &name : QDir(workDir).entryList({QStringLiteral("*.xlsx")}, QDir::Files))
+            QVERIFY(QFile::copy(QDir(workDir).filePath(name), QDir(dir).filePath(name)));
+        const QString json = QDir(dir).filePath(QStringLiteral("r.json"));
+        const Run r = run({QStringLiteral("--no-stoplist"), QStringLiteral("--workdir"), dir, QStringLiteral("--json"),
+                           json, examples.filePath(book)},
+                          dir);
+        QVERIFY2(r.exitCode == 0, qPrintable(book + ": " + r.err + r.out));
+        const QJsonObject o = readJson(json);
+        QVERIFY2(o.value("actualUpperPctNet").isDouble(), qPrintable(book));
+        const auto once = [&](const QString &name, int n) { return keli::round(o.value(name).toDouble(), n); };
+        QFile pageFile(QDir(dir).filePath(QStringLiteral("Баланс электроэнергии по приборам учета.html")));
+        QVERIFY(pageFile.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(pageFile.readAll());
+        QStringList cells; // the page's <td> texts in order
+        QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("<td>(.*?)</td>")).globalMatch(page);
+        while (it.hasNext())
+            cells << it.next().captured(1).trimmed();
+        QXlsx::Document result(QDir(dir).filePath(QStringLiteral("result.xlsx")));
+        QStringList wrong;
+        const auto check = [&](const QString &name, int n, const QString &shown, int row, int col) {
+            const double want = once(name, n);
+            if (shown != QString::number(want, 'f', n))
+                wrong << QStringLiteral("%1 %2: page %3, JSON %4").arg(book, name, shown).arg(o.value(name).toDouble(), 0, 'g', 17);
+            if (row > 0 && result.read(row, col).toString().toDouble() != want)
+                wrong << QStringLiteral("%1 %2: result.xlsx %3").arg(book, name, result.read(row, col).toString());
+        };
+        const QString balance[4][2] = {{"7.1", "actualLossPctIntake"}, {"7.2", "actualLossPctNet"},
+                                       {"9.1", "commercialLossPctIntake"}, {"9.2", "commercialLossPctNet"}};
+        const int balanceRows[4] = {11, 12, 15, 16};
+        for (int i = 0; i < 4; ++i)
+            check(balance[i][1], 2, cells.value(cells.indexOf(balance[i][0]) + 2), balanceRows[i], 4);
+        const char *labels[5] = {"Потери, обусловленные фактическими", "То же, обусловленные нормативными",
+                                 "Резерв снижения потерь", "Небаланс, обусловленный фактическими",
+                                 "Нормативный небаланс"};
+        const QStringList names[5] = {{"actualUpper", "actualLower", "actualSystematic", "actualRandom"},
+                                      {"normativeUpper", "normativeLower", "normativeSystematic", "normativeRandom"},
+                                      {"excessUpper", "excessLower", "excessSystematic", "excessRandom"},
+                                      {"actualWithLossesUpper", "actualWithLossesLower", "actualWithLossesMid",
+                                       "actualWithLossesRandom"},
+                                      {"normativeWithLossesUpper", "normativeWithLossesLower",
+                                       "normativeWithLossesMid", "normativeWithLossesRandom"}};
+        for (int block = 0; block < 5; ++block) {
+            const int label = cells.indexOf(QRegularExpression(QStringLiteral("^") + QString::fromUtf8(labels[block]) + ".*"));
+            QVERIFY2(label >= 0, labels[block]);
+            const QString suffixes[3] = {QString(), QStringLiteral("PctIntake"), QStringLiteral("PctNet")};
+            for (int c = 0; c < 3; ++c) {
+                const QStringList shown = cells.value(label + 2 + c).split(QStringLiteral("<br>"));
+                QCOMPARE(shown.size(), 4);
+                for (int k = 0; k < 4; ++k)
+                    check(names[block][k] + suffixes[c], c == 0 ? 3 : 2, shown[k], 20 + 4 * block + k, 5 + c);
+            }
+        }
+        const int order = cells.indexOf(QStringLiteral("Размах"));
+        check(QStringLiteral("combinedRandomWithLossesPctIntake"), 3, cells.value(order + 2), 0, 0);
+        QCOMPARE(result.read(40, 6).toDouble(), once(QStringLiteral("combinedRandomWithLossesPctIntake"), 2));
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1Char('\n'))));
+
+        // Otchet1.xlsx: the metering-point rows (delivery code 1 in column 21) in the source's order.
+        Dataset ds;
+        ds.workbookPath = examples.filePath(book);
+        QVERIFY(readXLSwriteDB(ds).ok);
+        QXlsx::Document report1(QDir(dir).filePath(QStringLiteral("Otchet1.xlsx")));
+        int p = 0;
+        for (int row = 9; row <= report1.lastRow(); ++row) {
+            if (report1.read(row, 21).toInt() != 1)
+                continue;
+            QCOMPARE(report1.read(row, 16).toDouble(), keli::round(ds.fillFactor.value(p), 2));
+            QCOMPARE(report1.read(row, 17).toDouble(), keli::round(ds.tanPhi.value(p), 2));
+            ++p;
+        }
+        QCOMPARE(p, o.value("rowUndermetering").toArray().size());
     }
 }
 

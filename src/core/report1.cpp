@@ -161,8 +161,8 @@ void xlsx_otchet1xls(QXlsx::Document &book, int count, int &index, int &row, int
         number(13, columnAt(r.rowNormativeMaxLoad, p), 2);
         number(14, columnAt(r.rowVtCircuitLoss, p), 2);
         book.write(row, 15, roundedText(columnAt(r.rowEnergy, p), 3, 3), f);
-        number(16, columnAt(ds.fillFactor, p), 1);
-        number(17, columnAt(ds.tanPhi, p), 1);
+        number(16, columnAt(ds.fillFactor, p), 2); // Кз and tg φ with the page's 2 decimals
+        number(17, columnAt(ds.tanPhi, p), 2);
         number(18, columnAt(ds.offDays, p), 1);
         number(19, columnAt(r.rowUndermetering, p), 1);
         number(20, columnAt(r.rowRandomError, p), 1);

@@ -28,29 +28,27 @@ struct Triple
     double kwh, pctIntake, pctNet;
 };
 
-// The four numbers of a range, one per line of a cell; once or twice rounded (see the rows).
+// The four numbers of a range, one per line of a cell.
 struct RangeFigures
 {
     Triple upper, lower, mid, range;
 };
 
-QString rangeCell(double upper, double lower, double mid, double range, int n, bool twice)
+// Each figure rounded once, to the n decimals shown: the workbook writes the same values.
+QString rangeCell(double upper, double lower, double mid, double range, int n)
 {
-    auto shown = [&](double v) {
-        return twice ? fixedText(keli::round(r3(v), n), n) : roundedText(v, n, n);
-    };
-    return QStringLiteral("<td>") + shown(upper) + QStringLiteral("<br>") + shown(lower)
-        + QStringLiteral("<br>") + shown(mid) + QStringLiteral("<br>") + roundedText(range, n, n)
+    return QStringLiteral("<td>") + roundedText(upper, n, n) + QStringLiteral("<br>") + roundedText(lower, n, n)
+        + QStringLiteral("<br>") + roundedText(mid, n, n) + QStringLiteral("<br>") + roundedText(range, n, n)
         + QStringLiteral("</td>");
 }
 
-QStringList rangeRow(const QString &label, const RangeFigures &f, bool twice)
+QStringList rangeRow(const QString &label, const RangeFigures &f)
 {
     return {label,
             QStringLiteral("<td>Макс. значение <br>Мин. значение<br>Среднее значение<br>Размах </td>"),
-            rangeCell(f.upper.kwh, f.lower.kwh, f.mid.kwh, f.range.kwh, 3, twice),
-            rangeCell(f.upper.pctIntake, f.lower.pctIntake, f.mid.pctIntake, f.range.pctIntake, 2, twice),
-            rangeCell(f.upper.pctNet, f.lower.pctNet, f.mid.pctNet, f.range.pctNet, 2, twice)};
+            rangeCell(f.upper.kwh, f.lower.kwh, f.mid.kwh, f.range.kwh, 3),
+            rangeCell(f.upper.pctIntake, f.lower.pctIntake, f.mid.pctIntake, f.range.pctIntake, 2),
+            rangeCell(f.upper.pctNet, f.lower.pctNet, f.mid.pctNet, f.range.pctNet, 2)};
 }
 
 // A figure with its two percentages, by the result's name.
@@ -153,13 +151,13 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
         {" 6. ", " Расход на производственно-хозяйственные нужды ",
          roundedText(r.householdNeedsEnergy, 3, 3), false},
         {" 7. ", " Фактические (отчетные) потери (п.3-п.4-п.6) ", roundedText(r.actualLoss, 3, 3), false},
-        {" 7.1 ", " % поступления энергии ", roundedTwiceText(r.actualLossPctIntake), true},
-        {" 7.2 ", " % отпуска в сеть", roundedTwiceText(r.actualLossPctNet), true},
+        {" 7.1 ", " % поступления энергии ", roundedText(r.actualLossPctIntake, 2, 2), true},
+        {" 7.2 ", " % отпуска в сеть", roundedText(r.actualLossPctNet, 2, 2), true},
         {" 8. ", " Технические потери электроэнергии  ", fixedText(r.techLosses, 3), false},
         {" 9. ", " Фактический небаланс электроэнергии (п.7-п.8)  ", roundedText(r.commercialLoss, 3, 3),
          false},
-        {" 9.1 ", " % поступления энергии ", roundedTwiceText(r.commercialLossPctIntake), true},
-        {" 9.2 ", " % отпуска в сеть", roundedTwiceText(r.commercialLossPctNet), true},
+        {" 9.1 ", " % поступления энергии ", roundedText(r.commercialLossPctIntake, 2, 2), true},
+        {" 9.2 ", " % отпуска в сеть", roundedText(r.commercialLossPctNet, 2, 2), true},
     };
     page.rows1 << QStringLiteral("<th> № <br> п/п </th><th>Наименование параметра</th><th> Значение </th>"
                                  "<th> Единица измерения </th>");
@@ -175,18 +173,18 @@ ReportPage report2Page(const Dataset &ds, const CalcResults &r)
     page.rows2 << rangeRow(QStringLiteral("<tr><td> 1. </td><td> Потери, обусловленные фактическими <br> "
                                           "погрешностями учета (разность недоучетов<br>на отпуске и "
                                           "поступлении)</td>"),
-                           actualFigures(r), true)
+                           actualFigures(r))
                << rangeRow(QStringLiteral("<tr><td> 2. </td><td> То же, обусловленные нормативными <br> "
                                           "погрешностями учета</td>"),
-                           normativeFigures(r), true)
+                           normativeFigures(r))
                << rangeRow(QStringLiteral("<tr><td> 3. </td><td> Резерв снижения потерь, обусловленных <br> "
                                           "погрешностями учета  (п.1-п.2)</td>"),
-                           excessFigures(r), false)
+                           excessFigures(r))
                << rangeRow(QStringLiteral("<tr><td> 4. </td><td> Небаланс, обусловленный фактическими <br> "
                                           "погрешностями учета</td>"),
-                           actualWithLossesFigures(r), false)
+                           actualWithLossesFigures(r))
                << rangeRow(QStringLiteral("<tr><td> 5. </td><td> Нормативный небаланс</td>"),
-                           normativeWithLossesFigures(r), false);
+                           normativeWithLossesFigures(r));
     page.rows2 << QStringLiteral("<tr><td> 6. </td><td> Потери по приказу № 326 и по РД 34.09.101-94</td>"
                                  "<td> Размах </td><td>")
             + roundedText(r.combinedRandomWithLosses, 3, 3) + QStringLiteral("</td><td>")
@@ -267,16 +265,9 @@ BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &
             const Triple &v = values[k];
             const bool bound = k < 3; // maximum, minimum, mean
             text(row, 5, (block <= 1 && bound) ? r3(v.kwh) : v.kwh);
-            if (block == 0) {
-                number(row, 6, rounded(v.pctIntake, 2));
-                number(row, 7, rounded(v.pctNet, bound ? 3 : 2));
-            } else if (block == 1) {
-                number(row, 6, bound ? rounded(r3(v.pctIntake), 2) : rounded(v.pctIntake, 2));
-                number(row, 7, bound ? rounded(r3(v.pctNet), 2) : rounded(v.pctNet, 2));
-            } else {
-                number(row, 6, rounded(v.pctIntake, 2));
-                number(row, 7, rounded(v.pctNet, 2));
-            }
+            // The percentages as the page shows them: rounded once, to 2 decimals.
+            number(row, 6, rounded(v.pctIntake, 2));
+            number(row, 7, rounded(v.pctNet, 2));
         }
     }
     text(40, 5, r.combinedRandomWithLosses);

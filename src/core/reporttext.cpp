@@ -16,11 +16,6 @@ QString roundedText(double value, int r, int n)
     return fixedText(keli::round(finiteOr0(value), r), n);
 }
 
-QString roundedTwiceText(double value)
-{
-    return fixedText(keli::round(keli::round(finiteOr0(value), 3), 2), 2);
-}
-
 QString pageText(const QString &userText)
 {
     return userText.toHtmlEscaped();

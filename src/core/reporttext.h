@@ -14,9 +14,6 @@ QString fixedText(double value, int n);
 // round(value, r) written with n decimals ("round to r, n decimals").
 QString roundedText(double value, int r, int n);
 
-// round(round(value, 3), 2) written with 2 decimals ("round to 3, then to 2").
-QString roundedTwiceText(double value);
-
 // User data for a page: HTML special characters escaped.
 QString pageText(const QString &userText);
 

@@ -648,9 +648,12 @@ void TestCli::eachRunReplacesTheLastReports()
     const QString clean = saveDataset(ds, tmp.filePath(QStringLiteral("clean.xlsx")));
     ds.verificationDate[1] = 13.05; // month 13: an error
     const QString blocked = saveDataset(ds, tmp.filePath(QStringLiteral("blocked-again.xlsx")));
+    Dataset zero = smallObject();
+    zero.energy.fill(0);
+    const QString allZero = saveDataset(zero, tmp.filePath(QStringLiteral("all-zero.xlsx")));
     const QDir dir(tmp.filePath(QStringLiteral("rerun")));
     const QDir templates(testutil::sourcePath(QStringLiteral("templates")));
-    QVERIFY(!clean.isEmpty() && !blocked.isEmpty() && QDir().mkpath(dir.path()));
+    QVERIFY(!clean.isEmpty() && !blocked.isEmpty() && !allZero.isEmpty() && QDir().mkpath(dir.path()));
     for (const QString &name : templates.entryList(QDir::Files)) // the templates and two files of others
         QVERIFY(QFile::copy(templates.filePath(name), dir.filePath(name)));
     const QStringList kept = dir.entryList(QDir::Files);
@@ -659,12 +662,12 @@ void TestCli::eachRunReplacesTheLastReports()
     const QStringList r1 = page("Параметры системы учета электроэнергии") << "Otchet1.xlsx";
     const QStringList r2 = page("Баланс электроэнергии по приборам учета") << "result.xlsx";
     const QStringList errors = page("Ошибки и предупреждения программы");
-    const QString runs[4][2] = {{blocked, "1,2"}, {clean, "1,2"}, {clean, "1"}, {blocked, "1,2"}};
-    const QStringList written[4] = {errors, r1 + r2, r1, errors};
-    for (int k = 0; k < 4; ++k) {
+    const QString runs[5][2] = {{blocked, "1,2"}, {clean, "1,2"}, {clean, "1"}, {blocked, "1,2"}, {allZero, "1,2"}};
+    const QStringList written[5] = {errors, r1 + r2, r1, errors, {}};
+    for (int k = 0; k < 5; ++k) {
         const bool blockedRun = runs[k][0] == blocked;
         const Run r = run({"--pdf", "--reports", runs[k][1], "--workdir", dir.path(), runs[k][0]}, tmp.path());
-        QCOMPARE(r.exitCode, blockedRun ? 1 : 0);
+        QCOMPARE(r.exitCode, runs[k][0] == clean ? 0 : 1);
         QStringList files = dir.entryList(QDir::Files), want = kept + written[k];
         files.sort();
         want.sort();

@@ -39,8 +39,8 @@ QStringList reportFileNames()
 
 QStringList clearEarlierReports(const QString &dir, const Dataset &ds, Outcome outcome)
 {
-    if (outcome != Outcome::Calculated && outcome != Outcome::Blocked)
-        return {};
+    // Every outcome clears: a run that writes no report (all energies or fill factors zero) must
+    // not leave the last run's reports beside it as if they were its own.
     const QDir folder(dir);
     for (const QString &name : reportFileNames())
         if (name != stopListBookName)

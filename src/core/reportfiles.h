@@ -31,8 +31,8 @@ QStringList reportFileNames();
 // Before a calculation with this outcome writes its files into dir: removes the pages, PDFs and
 // report workbooks an earlier calculation left there, so that none passes for this one's, and after
 // a calculation that was not blocked empties the stop-list workbook of its entries (it is filled in
-// place, so never removed). Nothing for the outcomes that write no files. Returns one sentence per
-// stop-list workbook that could not be emptied.
+// place, so never removed); also for the outcomes that write no files, whose folder then holds no
+// report at all. Returns one sentence per stop-list workbook that could not be emptied.
 QStringList clearEarlierReports(const QString &dir, const Dataset &ds, Outcome outcome);
 
 struct ReportFilesOptions

@@ -4,6 +4,7 @@
 //   bench/print_bench [--points N] [--runs R] [--keli-calc PATH]
 
 #include "bench_child.h"
+#include "bench_object.h"
 #include "core/helpers.h"
 #include "core/sourceworkbook.h"
 
@@ -18,52 +19,6 @@ extern char **environ;
 
 using namespace keli;
 
-namespace {
-
-// A tenth intake feeders, three tenths external release, the rest own release; the intake carries
-// the releases plus three per cent.
-Dataset object(int points)
-{
-    Dataset ds;
-    ds.calcMonth = ds.fileMonth = 10;
-    ds.calcYear = ds.fileYear = 2024;
-    ds.periodDays = k_day(10, 2024);
-    ds.objectName = QStringLiteral("ПС 110/10 кВ Печатная");
-    ds.intakeCount = std::max(1, points / 10);
-    ds.externalCount = points * 3 / 10;
-    ds.ownCount = points - ds.intakeCount - ds.externalCount;
-    ds.techLosses = points * 4.0;
-    ds.techLossErrorPct = 10;
-    ds.permissibleCommercialLoss = points * 0.5;
-    const int counts[3] = {ds.intakeCount, ds.externalCount, ds.ownCount};
-    double releases = 0;
-    for (int t = 1; t <= 3; ++t) {
-        for (int k = 0; k < counts[t - 1]; ++k) {
-            const int i = ds.appendRow(t);
-            ds.name[i] = QStringLiteral("Фидер %1-%2").arg(t).arg(k + 1);
-            ds.pointKind[i] = QStringLiteral("Р");
-            ds.meterType[i] = k % 5 ? QStringLiteral("Э") : QStringLiteral("И");
-            ds.meterCount[i] = 1;
-            ds.fillFactor[i] = 0.5 + k % 40 / 100.0;
-            ds.tanPhi[i] = k % 50 / 100.0;
-            ds.ctClass[i] = ds.vtClass[i] = ds.meterClass[i] = 0.5;
-            ds.vtVoltageLoss[i] = 0.25;
-            ds.verificationDate[i] = 1 + k % 12 + 0.2;
-            ds.ctVoltage[i] = ds.reportVoltage[i] = 10;
-            ds.ctRatedCurrent[i] = 300;
-            ds.energy[i] = t == 1 ? 0.0 : 300 + k % 300;
-            releases += ds.energy[i];
-        }
-    }
-    for (int i = 0; i < ds.intakeCount; ++i) {
-        ds.energy[i] = round(releases * 1.03 / ds.intakeCount, 3);
-        ds.ctRatedCurrent[i] = 3000;
-    }
-    return ds;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -77,7 +32,7 @@ int main(int argc, char **argv)
 
     QTemporaryDir tmp;
     const QString source = tmp.filePath(QStringLiteral("source.xlsx"));
-    if (!saveSourceWorkbook(object(points), source).ok) {
+    if (!saveSourceWorkbook(generatedObject(points), source).ok) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(source));
         return 1;
     }

@@ -128,7 +128,7 @@ def report1(path):
     widths(ws, [4, 28, 5, 6, 5, 5, 5, 6, 8, 6, 5, 5, 6, 7, 11, 7, 5, 6, 6, 6, 5, 2])
     # The program writes rows from 9 on with its own borders; the columns give font and decimals.
     data_columns(ws, {1: "0", 2: None, 3: None, 4: "0.0", 5: None, 6: "0.0", 7: "0.0", 8: "0.0", 9: "0.00",
-                      10: "0.0", 11: "0.0", 12: "0.0", 13: "0.00", 14: "0.00", 15: None, 16: "0.00", 17: "0.00",
+                      10: "0.0", 11: "0.00", 12: "0.0", 13: "0.00", 14: "0.00", 15: "0.000", 16: "0.00", 17: "0.00",
                       18: "0.0", 19: "0.0", 20: "0.0", 21: "0", 22: None})
     # A name too long for the column wraps: rows of no set height grow to hold it.
     ws.column_dimensions["B"].alignment = Alignment(horizontal="left", vertical="center", wrap_text=True)
@@ -217,7 +217,7 @@ def report1(path):
     box(ws2, 5, 7, 1, 1, alignment=LEFT)
     box(ws2, 5, 7, 2, 8, number_format="0.00")
     box(ws2, 5, 7, 9, 9, number_format="0.0")
-    box(ws2, 5, 7, 10, 10, alignment=Alignment(horizontal="right"))
+    box(ws2, 5, 7, 10, 10, alignment=Alignment(horizontal="right"), number_format="0.000")
     # Rows 11..16, column 7 (written), with their labels in columns 1..6 and units in column 8;
     # the point names of rows 12 and 14 run on into the empty columns on their right.
     label(ws2, "A9", "Проверьте правильность данных по строкам с наибольшим вкладом в погрешность", BOLD)
@@ -233,6 +233,8 @@ def report1(path):
               alignment=RIGHT if text == "вносит строка:" else Alignment(horizontal="left"))
         ws2.merge_cells(start_row=row, start_column=1, end_row=row, end_column=6)
         label(ws2, "G%d" % row, None, alignment=Alignment(horizontal="left"))
+        if unit:
+            ws2["G%d" % row].number_format = "0.000"
         if unit:
             label(ws2, "H%d" % row, unit)
     print_setup(ws2, landscape=False, title_rows="1:4",
@@ -269,17 +271,17 @@ def report2(path):
     head(ws, "Единица измерения", 3, 5)
     ws.row_dimensions[3].height = 24
     balance = [
-        ("1.", "Поступление электроэнергии", "тыс.кВт.ч", None),
-        ("2.", "Отпуск внешним потребителям", "тыс.кВт.ч", None),
-        ("3.", "Отпуск в сеть для собственных потребителей (п.1-п.2)", "тыс.кВт.ч", None),
-        ("4.", "Полезный отпуск собст.потребителям (3 гр. -п.5-п.6)", "тыс.кВт.ч", None),
-        ("5.", "Расход на собственные нужды подстанций", "тыс.кВт.ч", None),
-        ("6.", "Расход на производственно-хозяйственные нужды", "тыс.кВт.ч", None),
-        ("7.", "Фактические (отчетные) потери (п.3-п.4-п.6)", "тыс.кВт.ч", None),
+        ("1.", "Поступление электроэнергии", "тыс.кВт.ч", "0.000"),
+        ("2.", "Отпуск внешним потребителям", "тыс.кВт.ч", "0.000"),
+        ("3.", "Отпуск в сеть для собственных потребителей (п.1-п.2)", "тыс.кВт.ч", "0.000"),
+        ("4.", "Полезный отпуск собст.потребителям (3 гр. -п.5-п.6)", "тыс.кВт.ч", "0.000"),
+        ("5.", "Расход на собственные нужды подстанций", "тыс.кВт.ч", "0.000"),
+        ("6.", "Расход на производственно-хозяйственные нужды", "тыс.кВт.ч", "0.000"),
+        ("7.", "Фактические (отчетные) потери (п.3-п.4-п.6)", "тыс.кВт.ч", "0.000"),
         ("7.1", "% поступления энергии", "%", "0.00"),
         ("7.2", "% отпуска в сеть", "%", "0.00"),
         ("8.", "Технические потери электроэнергии", "тыс.кВт.ч", "0.000"),
-        ("9.", "Фактический небаланс электроэнергии (п.7-п.8)", "тыс.кВт.ч", None),
+        ("9.", "Фактический небаланс электроэнергии (п.7-п.8)", "тыс.кВт.ч", "0.000"),
         ("9.1", "% поступления энергии", "%", "0.00"),
         ("9.2", "% отпуска в сеть", "%", "0.00"),
     ]
@@ -328,7 +330,7 @@ def report2(path):
         for k, text in enumerate(characteristics):
             ws.cell(row=first + k, column=4, value=text)
         box(ws, first, first + 3, 4, 4, alignment=Alignment(horizontal="left", vertical="center"))
-        box(ws, first, first + 3, 5, 5, alignment=Alignment(horizontal="right"))
+        box(ws, first, first + 3, 5, 5, alignment=Alignment(horizontal="right"), number_format="0.000")
         box(ws, first, first + 3, 6, 7, alignment=Alignment(horizontal="right"), number_format="0.00")
     ws["A40"] = "6."
     ws["B40"] = "Потери по приказу № 326 и по РД 34.09.101-94"
@@ -336,8 +338,8 @@ def report2(path):
     ws["D40"] = "Размах"
     box(ws, 40, 40, 1, 1)
     box(ws, 40, 40, 2, 4, alignment=LEFT)
-    box(ws, 40, 40, 5, 5, alignment=Alignment(horizontal="right", vertical="center"))
-    box(ws, 40, 40, 6, 7, alignment=Alignment(horizontal="right", vertical="center"), number_format="0.00")
+    # Line 6 shows its percentages with 3 decimals, as its page does.
+    box(ws, 40, 40, 5, 7, alignment=Alignment(horizontal="right", vertical="center"), number_format="0.000")
     ws.row_dimensions[40].height = 24
 
     # Voltage levels: columns 2..7, rows 44..50 (written); column 6 of rows 49 and 50 stays empty.
@@ -353,7 +355,7 @@ def report2(path):
                               "Отпуск, млн.кВт.ч", "По пр. № 326"]):
         ws.cell(row=44 + i, column=1, value=text)
     box(ws, 44, 50, 1, 1, alignment=LEFT)
-    box(ws, 44, 50, 2, 7, alignment=Alignment(horizontal="right"))
+    box(ws, 44, 50, 2, 7, alignment=Alignment(horizontal="right"), number_format="0.000")
     print_setup(ws, landscape=False, title_rows="1:2", footer="Баланс электроэнергии по приборам учета")
     wb.save(path)
 

@@ -185,15 +185,15 @@ void TestReportBook::report1Cells()
     // Rows 9 and 10 intake, 11 title, 12 external, 13 title, 14 own; 15, 16 empty; 17..19 losses.
     Cells want;
     const struct { int row, i; QString name, kind; double meters; QString type; double ct, vt, meter, date,
-                   current, voltage, report, load, du; QString energy; double fill, tan, off, under, random; } rows[] = {
+                   current, voltage, report, load, du, energy, fill, tan, off, under, random; } rows[] = {
         {9, 1, QStringLiteral("Ввод-1 <b>&"), QStringLiteral("Р"), 2, QStringLiteral("Э"), 0.5, 0.5, 0.5, 3.1,
-         100, 10, 10, 0.8, 0.25, QStringLiteral("12.500"), 0.5, 0.4, 0, -0.3, 0.1},
+         100, 10, 10, 0.8, 0.25, 12.5, 0.5, 0.4, 0, -0.3, 0.1},
         {10, 2, QStringLiteral("Ввод-2"), QStringLiteral("Т"), 1, QStringLiteral("И"), 0.2, 0.2, 1.0, 11.19,
-         600, 6.3, 6, 0.8, 0.1, QStringLiteral("1234.568"), 0.75, 0.33, 2, -3.1, 4.4},
+         600, 6.3, 6, 0.8, 0.1, 1234.568, 0.75, 0.33, 2, -3.1, 4.4},
         {12, 1, QStringLiteral("Фидер 5"), QStringLiteral("Р"), 3, QStringLiteral("Э"), 0, 0, 1.0, 5.21,
-         0, 0, 0.4, 0, 0, QStringLiteral("100.000"), 0.6, 0.2, 0, 0.1, 1.3},
+         0, 0, 0.4, 0, 0, 100, 0.6, 0.2, 0, 0.1, 1.3},
         {14, 1, QStringLiteral("СН-1"), QStringLiteral("СН"), 1, QStringLiteral("Э"), 0.5, 0, 1.0, 1.22,
-         50, 0.4, 0.4, 0.8, 0, QStringLiteral("7.250"), 0.3, 0.5, 1, -0.0, 0.0},
+         50, 0.4, 0.4, 0.8, 0, 7.25, 0.3, 0.5, 1, -0.0, 0.0},
     };
     for (const auto &r : rows) {
         number(want, r.row, 1, r.i);
@@ -210,7 +210,7 @@ void TestReportBook::report1Cells()
         number(want, r.row, 12, r.report);
         number(want, r.row, 13, r.load);
         number(want, r.row, 14, r.du);
-        text(want, r.row, 15, r.energy);
+        number(want, r.row, 15, r.energy);
         number(want, r.row, 16, r.fill);
         number(want, r.row, 17, r.tan);
         number(want, r.row, 18, r.off);
@@ -223,13 +223,13 @@ void TestReportBook::report1Cells()
     text(want, 13, 1, QStringLiteral(" "));
     text(want, 13, 2, QStringLiteral("Отпуск электроэнергии собственным потребителям"));
     text(want, 17, 1, QStringLiteral("Расчетные технические потери"));
-    text(want, 17, 4, QStringLiteral("12.3"));
+    number(want, 17, 4, 12.35); // the page's 2 decimals
     text(want, 17, 6, QStringLiteral("тыс.кВт.ч"));
     text(want, 18, 1, QStringLiteral("Погрешность расчета техн. потерь"));
-    text(want, 18, 4, QStringLiteral("5.5"));
+    number(want, 18, 4, 5.55);
     text(want, 18, 6, QStringLiteral("%"));
     text(want, 19, 1, QStringLiteral("Допустимые коммерческие потери"));
-    text(want, 19, 4, QStringLiteral("3.3"));
+    number(want, 19, 4, 3.3);
     text(want, 19, 6, QStringLiteral("тыс.кВт.ч"));
     text(want, 21, 1, QStringLiteral("Дата расчета: 05.03.2024.   Исходный файл: ТП 5.xlsx.   Программа КЕЛИ, версия V2.01.26."));
     text(want, 22, 1, QStringLiteral("Составил: инженер Иванов И. И.   ____________________"));
@@ -239,21 +239,22 @@ void TestReportBook::report1Cells()
     const QJsonObject cells2 = sheetOf(book, "cells", QStringLiteral("Лист2"));
     Cells groups;
     const QString names[3] = {QStringLiteral("Первая"), QStringLiteral("Вторая"), QStringLiteral("Третья")};
-    const double values[3][8] = {{0.2, 0.2, 1.0, 0.71, 1.0, 0.25, 0.1, 3.46},
-                                 {0, 0, 1.0, 1.0, 0.08, 0, 0, 4.83},
-                                 {0.513, 0, 1.0, 1.12, 0.01, 0.19, 0, 8.12}}; // third CT class to 3 decimals
-    const QString under[3] = {QStringLiteral("3.392"), QStringLiteral("-0.050"), QStringLiteral("0.011")};
+    // Rounded once to the page's decimals: 0.513 -> 0.51, 3.46 years -> 3.5.
+    const double values[3][8] = {{0.2, 0.2, 1.0, 0.71, 1.0, 0.25, 0.1, 3.5},
+                                 {0, 0, 1.0, 1.0, 0.08, 0, 0, 4.8},
+                                 {0.51, 0, 1.0, 1.12, 0.01, 0.19, 0, 8.1}};
+    const double under[3] = {3.392, -0.05, 0.011};
     for (int t = 0; t < 3; ++t) {
         text(groups, 5 + t, 1, names[t]);
         for (int k = 0; k < 8; ++k)
             number(groups, 5 + t, 2 + k, values[t][k]);
-        text(groups, 5 + t, 10, under[t]);
+        number(groups, 5 + t, 10, under[t]);
     }
-    text(groups, 11, 7, QStringLiteral("3.142"));
+    number(groups, 11, 7, 3.142);
     text(groups, 12, 7, QStringLiteral("Ввод-2"));
-    text(groups, 13, 7, QStringLiteral("0.050"));
+    number(groups, 13, 7, 0.05);
     text(groups, 14, 7, QStringLiteral("Фидер 5"));
-    text(groups, 16, 7, QStringLiteral("0.013"));
+    number(groups, 16, 7, 0.013);
     // Rows 5..7 and column 7 of rows 11..16 are the program's; the labels beside them the template's.
     compareRows(cells2, groups, 5, 7);
     for (int row = 11; row <= 16; ++row)
@@ -352,43 +353,42 @@ void TestReportBook::report2Cells()
 
     Cells want;
     // Balance: rows 4..16, column 4; row 6 subtracts the two rounded values.
-    const QString balanceText[] = {QStringLiteral("1247.068"), QStringLiteral("100.000"), QStringLiteral("1147.068"),
-                                   QStringLiteral("0.000"), QStringLiteral("7.250"), QStringLiteral("0.000"),
-                                   QStringLiteral("1139.817")};
+    const double balance[] = {1247.068, 100, 1147.068, 0, 7.25, 0, 1139.817};
     for (int i = 0; i < 7; ++i)
-        text(want, 4 + i, 4, balanceText[i]);
+        number(want, 4 + i, 4, balance[i]);
     number(want, 11, 4, 0.12); // rounded once to 2: 0.1249 -> 0.12
     number(want, 12, 4, 99.37);
     number(want, 13, 4, 12.3456); // as entered
-    text(want, 14, 4, QStringLiteral("1127.472"));
+    number(want, 14, 4, 1127.472);
     number(want, 15, 4, 90.41);
     number(want, 16, 4, 98.29);
-    // Permissible: column 5 text, 6 and 7 numbers.
-    const char *kwh[21] = {"1.235", "-2.500", "-0.633", "1.867", "2.000", "-1.000", "0.500", "1.500",
-                           "0.065", "-2.331", "-1.133", "1.198", "4.598", "0.637", "2.617", "1.981",
-                           "5.384", "2.117", "3.750", "1.633", "4.457"};
+    // Permissible: thousand kWh to 3 decimals, percentages to 2 (line 6 at row 40: 3, as its page).
+    const double kwh[21] = {1.235, -2.5, -0.633, 1.867, 2, -1, 0.5, 1.5, 0.065, -2.331, -1.133, 1.198, 4.598,
+                            0.637, 2.617, 1.981, 5.384, 2.117, 3.75, 1.633, 4.457};
     const double pctIn[21] = {0.1, -0.2, -0.05, 0.15, 0.16, -0.08, 0.04, 0.12, 0.01, -0.19, -0.09, 0.1,
                               0.37, 0.05, 0.21, 0.16, 0.43, 0.17, 0.3, 0.13, 0.36};
     // rows 20..22 three decimals; 24..26 rounded to 3 then to 2
     const double pctNet[21] = {0.11, -0.22, -0.06, 0.16, 0.17, -0.09, 0.04, 0.13, 0.01, -0.2, -0.1, 0.1,
                                0.4, 0.06, 0.23, 0.17, 0.47, 0.18, 0.33, 0.14, 0.39};
     for (int i = 0; i < 21; ++i) {
-        text(want, 20 + i, 5, QString::fromLatin1(kwh[i]));
+        number(want, 20 + i, 5, kwh[i]);
         number(want, 20 + i, 6, pctIn[i]);
         number(want, 20 + i, 7, pctNet[i]);
     }
-    // Voltage levels: rows 44..50, columns 2..7, all text; column 6 of rows 49 and 50 not written.
-    const char *levels[7][6] = {{"0.011", "-0.050", "0.000", "0.000", "0.000", "-0.039"},
-                                {"0.000", "3.390", "0.000", "0.000", "0.000", "3.390"},
-                                {"0.011", "-3.440", "0.000", "0.000", "0.000", "-3.429"},
-                                {"0.967", "-4.397", "0.000", "0.000", "0.000", "-3.430"},
-                                {"-0.348", "1.583", "0.000", "0.000", "0.000", "1.235"},
-                                {"0.250", "0.750", "0.000", "1.500", nullptr, "2.500"},
-                                {"0.446", "1.337", "0.000", "2.674", nullptr, "4.457"}};
+    number(want, 40, 6, 0.357);
+    number(want, 40, 7, 0.389);
+    // Voltage levels: rows 44..50, columns 2..7; column 6 of rows 49 and 50 not written.
+    const double levels[7][6] = {{0.011, -0.05, 0, 0, 0, -0.039},
+                                 {0, 3.39, 0, 0, 0, 3.39},
+                                 {0.011, -3.44, 0, 0, 0, -3.429},
+                                 {0.967, -4.397, 0, 0, 0, -3.43},
+                                 {-0.348, 1.583, 0, 0, 0, 1.235},
+                                 {0.25, 0.75, 0, 1.5, 0, 2.5},
+                                 {0.446, 1.337, 0, 2.674, 0, 4.457}};
     for (int i = 0; i < 7; ++i)
         for (int k = 0; k < 6; ++k)
-            if (levels[i][k])
-                text(want, 44 + i, 2 + k, QString::fromLatin1(levels[i][k]));
+            if (i < 5 || k != 4)
+                number(want, 44 + i, 2 + k, levels[i][k]);
     text(want, 49, 6, QStringLiteral("X")); // the template's, kept
     text(want, 60, 7, QStringLiteral("X")); // column 7 is not cleared
     text(want, 152, 1, QStringLiteral("X")); // below the cleared rows
@@ -826,14 +826,22 @@ void TestReportBook::numberFormatsOfWrittenColumns()
 
     const struct { const QJsonObject &book; const char *sheet; QVector<int> rows; QVector<int> cols; const char *format; } columns[] = {
         {report1, "Лист1", {9, 10, 12, 14}, {1, 21}, "0"},
-        {report1, "Лист1", {9, 10, 12, 14}, {4, 6, 7, 8, 10, 11, 12, 18, 19, 20}, "0.0"},
-        {report1, "Лист1", {9, 10, 12, 14}, {9, 13, 14, 16, 17}, "0.00"},
+        {report1, "Лист1", {9, 10, 12, 14}, {4, 6, 7, 8, 10, 12, 18, 19, 20}, "0.0"},
+        {report1, "Лист1", {9, 10, 12, 14}, {9, 11, 13, 14, 16, 17}, "0.00"},
+        {report1, "Лист1", {9, 10, 12, 14}, {15}, "0.000"},
+        {report1, "Лист1", {17, 18}, {4}, "0.00"}, // technical losses and their error, as the page
+        {report1, "Лист1", {19}, {4}, "0.0"},
         {report1, "Лист2", {5, 6, 7}, {2, 3, 4, 5, 6, 7, 8}, "0.00"},
         {report1, "Лист2", {5, 6, 7}, {9}, "0.0"},
+        {report1, "Лист2", {5, 6, 7}, {10}, "0.000"},
+        {report1, "Лист2", {11, 13, 16}, {7}, "0.000"},
+        {report2, "Лист1", {4, 5, 6, 7, 8, 9, 10, 13, 14}, {4}, "0.000"},
         {report2, "Лист1", {11, 12, 15, 16}, {4}, "0.00"},
-        {report2, "Лист1", {13}, {4}, "0.000"},
-        {report2, "Лист1", {20, 30, 40}, {6}, "0.00"},
-        {report2, "Лист1", {20, 21, 22, 23, 40}, {7}, "0.00"},
+        {report2, "Лист1", {20, 29, 39, 40}, {5}, "0.000"},
+        {report2, "Лист1", {20, 30, 39}, {6}, "0.00"},
+        {report2, "Лист1", {20, 21, 22, 23, 39}, {7}, "0.00"},
+        {report2, "Лист1", {40}, {6, 7}, "0.000"},
+        {report2, "Лист1", {44, 47, 50}, {2, 3, 4, 5, 7}, "0.000"},
         {stop, "Лист1", {5, 404}, {1, 2, 3, 4}, "0"},
         {stop, "Лист1", {5, 404}, {7}, "0.00"},
     };

@@ -156,11 +156,11 @@ void xlsx_otchet1xls(QXlsx::Document &book, int count, int &index, int &row, int
         number(8, columnAt(ds.meterClass, p), 1);
         number(9, columnAt(ds.verificationDate, p), 2);
         number(10, columnAt(ds.ctRatedCurrent, p), 2);
-        number(11, columnAt(ds.ctVoltage, p), 1);
+        number(11, columnAt(ds.ctVoltage, p), 2);
         number(12, columnAt(r.rowReportVoltage, p), 1);
         number(13, columnAt(r.rowNormativeMaxLoad, p), 2);
         number(14, columnAt(r.rowVtCircuitLoss, p), 2);
-        book.write(row, 15, roundedText(columnAt(r.rowEnergy, p), 3, 3), f);
+        number(15, columnAt(r.rowEnergy, p), 3);
         number(16, columnAt(ds.fillFactor, p), 2); // Кз and tg φ with the page's 2 decimals
         number(17, columnAt(ds.tanPhi, p), 2);
         number(18, columnAt(ds.offDays, p), 1);
@@ -207,15 +207,20 @@ BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &
     xlsx_otchet1xls(book, r.ownCount, index, row, 1, formats, ds, r);
 
     row += 2;
-    const struct { QString name; double value; QString unit; } lossLines[3] = {
-        {QStringLiteral("Расчетные технические потери"), r.techLosses, QStringLiteral("тыс.кВт.ч")},
-        {QStringLiteral("Погрешность расчета техн. потерь"), r.techLossErrorPct, QStringLiteral("%")},
-        {QStringLiteral("Допустимые коммерческие потери"), r.permissibleCommercialLoss,
+    // Numbers with the decimals the page shows; the commercial losses, not on the page, with the 1
+    // decimal they are entered with (the column's format).
+    QXlsx::Format twoDecimals;
+    twoDecimals.setNumberFormatIndex(2); // "0.00"
+    const struct { QString name; double value; int decimals; QString unit; } lossLines[3] = {
+        {QStringLiteral("Расчетные технические потери"), r.techLosses, 2, QStringLiteral("тыс.кВт.ч")},
+        {QStringLiteral("Погрешность расчета техн. потерь"), r.techLossErrorPct, 2, QStringLiteral("%")},
+        {QStringLiteral("Допустимые коммерческие потери"), r.permissibleCommercialLoss, 1,
          QStringLiteral("тыс.кВт.ч")},
     };
     for (const auto &line : lossLines) {
         book.write(row, 1, line.name, keep);
-        book.write(row, 4, fixedText(line.value, 1), keep);
+        book.write(row, 4, bookNumber(keli::round(finiteOr0(line.value), line.decimals)),
+                   line.decimals == 2 ? twoDecimals : keep);
         book.write(row, 6, line.unit, keep);
         ++row;
     }
@@ -234,21 +239,24 @@ BookResult otchet1xls(const QString &dir, const Dataset &ds, const CalcResults &
             book.write(sheetRow, col, bookNumber(keli::round(finiteOr0(value), decimals)), keep);
         };
         book.write(sheetRow, 1, groupNames[t], keep);
-        number(2, g.ctClass, t == 2 ? 3 : 2);
+        number(2, g.ctClass, 2); // each figure rounded once, to the page's decimals
         number(3, g.vtClass, 2);
         number(4, g.meterClass, 2);
         number(5, g.combinedClass, 2);
         number(6, shareOf(r, t), 2);
         number(7, g.ctLoad, 2);
         number(8, g.vtCircuitLoss, 2);
-        number(9, g.yearsSinceVerification, 2);
-        book.write(sheetRow, 10, roundedText(undermeteringOf(r, t), 3, 3), keep);
+        number(9, g.yearsSinceVerification, 1);
+        number(10, undermeteringOf(r, t), 3);
     }
-    book.write(11, 7, roundedText(r.maxIntakeUndermetering, 3, 3), keep);
+    const auto energy = [&](int sheetRow, double value) {
+        book.write(sheetRow, 7, bookNumber(keli::round(finiteOr0(value), 3)), keep);
+    };
+    energy(11, r.maxIntakeUndermetering);
     book.write(12, 7, r.maxIntakePointName, keep);
-    book.write(13, 7, roundedText(r.maxReleaseUndermetering, 3, 3), keep);
+    energy(13, r.maxReleaseUndermetering);
     book.write(14, 7, r.maxReleasePointName, keep);
-    book.write(16, 7, roundedText(r.ctLossEnergy, 3, 3), keep);
+    energy(16, r.ctLossEnergy);
     chistka(book, 17, 117, 1, 10);
 
     book.selectSheet(QStringLiteral("Лист1"));

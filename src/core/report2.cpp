@@ -230,29 +230,29 @@ BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &
     book.write(2, 3, dateText, keep);
     book.write(1, 3, workbookPeriod(ds.calcMonth, ds.calcYear), keep);
 
-    auto text = [&](int row, int col, double value) {
-        book.write(row, col, rounds(finiteOr0(value), 3), keep);
+    // Every figure is a number rounded once to the decimals its page shows; the template's number
+    // format shows those decimals.
+    auto number = [&](int row, int col, double value, int decimals) {
+        book.write(row, col, bookNumber(keli::round(finiteOr0(value), decimals)), keep);
     };
-    auto number = [&](int row, int col, double value) {
-        book.write(row, col, bookNumber(value), keep);
-    };
-    auto rounded = [](double value, int n) { return keli::round(finiteOr0(value), n); };
+    auto energy = [&](int row, int col, double value) { number(row, col, value, 3); };
+    auto percent = [&](int row, int col, double value) { number(row, col, value, 2); };
 
     // Balance, column 4.
     const double a = r3(r.intakeEnergy), b = r3(r.externalReleaseEnergy), c = r3(r.ownReleaseEnergy);
-    text(4, 4, a);
-    text(5, 4, b);
-    text(6, 4, a - b);
-    text(7, 4, c - r.ownNeedsEnergy - r.householdNeedsEnergy);
-    text(8, 4, r.ownNeedsEnergy);
-    text(9, 4, r.householdNeedsEnergy);
-    text(10, 4, r.actualLoss);
-    number(11, 4, rounded(r.actualLossPctIntake, 2));
-    number(12, 4, rounded(r.actualLossPctNet, 2));
-    number(13, 4, r.techLosses);
-    text(14, 4, r.commercialLoss);
-    number(15, 4, rounded(r.commercialLossPctIntake, 2));
-    number(16, 4, rounded(r.commercialLossPctNet, 2));
+    energy(4, 4, a);
+    energy(5, 4, b);
+    energy(6, 4, a - b);
+    energy(7, 4, c - r.ownNeedsEnergy - r.householdNeedsEnergy);
+    energy(8, 4, r.ownNeedsEnergy);
+    energy(9, 4, r.householdNeedsEnergy);
+    energy(10, 4, r.actualLoss);
+    percent(11, 4, r.actualLossPctIntake);
+    percent(12, 4, r.actualLossPctNet);
+    book.write(13, 4, bookNumber(r.techLosses), keep); // as entered, 3 decimals
+    energy(14, 4, r.commercialLoss);
+    percent(15, 4, r.commercialLossPctIntake);
+    percent(16, 4, r.commercialLossPctNet);
 
     // Permissible imbalances and losses: four rows per figure, columns 5, 6, 7.
     const RangeFigures blocks[5] = {actualFigures(r), normativeFigures(r), excessFigures(r),
@@ -262,28 +262,26 @@ BookResult otchet2xls(const QString &dir, const Dataset &ds, const CalcResults &
                                   blocks[block].range};
         for (int k = 0; k < 4; ++k) {
             const int row = 20 + 4 * block + k;
-            const Triple &v = values[k];
-            const bool bound = k < 3; // maximum, minimum, mean
-            text(row, 5, (block <= 1 && bound) ? r3(v.kwh) : v.kwh);
-            // The percentages as the page shows them: rounded once, to 2 decimals.
-            number(row, 6, rounded(v.pctIntake, 2));
-            number(row, 7, rounded(v.pctNet, 2));
+            energy(row, 5, values[k].kwh);
+            percent(row, 6, values[k].pctIntake);
+            percent(row, 7, values[k].pctNet);
         }
     }
-    text(40, 5, r.combinedRandomWithLosses);
-    number(40, 6, rounded(r.combinedRandomWithLossesPctIntake, 2));
-    number(40, 7, rounded(r.combinedRandomWithLossesPctNet, 2));
+    // Line 6: its page shows the two percentages with 3 decimals too.
+    energy(40, 5, r.combinedRandomWithLosses);
+    energy(40, 6, r.combinedRandomWithLossesPctIntake);
+    energy(40, 7, r.combinedRandomWithLossesPctNet);
 
     // Undermetering by voltage level, columns 2..7.
     for (int k = 0; k < 6; ++k) {
-        text(44, 2 + k, releaseLevel(r, k));
-        text(45, 2 + k, intakeLevel(r, k));
+        energy(44, 2 + k, releaseLevel(r, k));
+        energy(45, 2 + k, intakeLevel(r, k));
     }
     const QVector<LevelRow> derived = derivedLevelRows(r);
     for (int i = 0; i < derived.size(); ++i)
         for (int k = 0; k < 6; ++k)
             if (!(k == 4 && derived[i].blank220))
-                text(46 + i, 2 + k, derived[i].value[k]);
+                energy(46 + i, 2 + k, derived[i].value[k]);
 
     chistka(book, 51, 151, 1, 6);
     writeSignOff(book, 51, 1, signOffLines(ds, dateText));

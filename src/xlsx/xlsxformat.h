@@ -1,6 +1,6 @@
 #pragma once
-// Cell format of the workbook layer: borders and horizontal alignment, the part of a cell style
-// the report writers set. An empty Format leaves a cell's existing style as it is.
+// Cell format of the workbook layer: borders, horizontal alignment and a built-in number format,
+// the part of a cell style the report writers set. An empty Format leaves a cell's existing style as it is.
 
 #include <QtGlobal>
 
@@ -45,12 +45,16 @@ public:
     void setTopBorderStyle(BorderStyle style);
     void setBottomBorderStyle(BorderStyle style);
     void setHorizontalAlignment(HorizontalAlignment align);
+    // One of the number formats every spreadsheet program knows by its index (2 is "0.00");
+    // -1, the default, keeps the cell's own.
+    void setNumberFormatIndex(int index);
 
     BorderStyle leftBorderStyle() const { return m_left; }
     BorderStyle rightBorderStyle() const { return m_right; }
     BorderStyle topBorderStyle() const { return m_top; }
     BorderStyle bottomBorderStyle() const { return m_bottom; }
     HorizontalAlignment horizontalAlignment() const { return m_align; }
+    int numberFormatIndex() const { return m_numberFormat; }
 
     // True when nothing has been set: a write with it keeps the cell's style.
     bool isEmpty() const { return !m_set; }
@@ -64,6 +68,7 @@ private:
     BorderStyle m_top = BorderNone;
     BorderStyle m_bottom = BorderNone;
     HorizontalAlignment m_align = AlignHGeneral;
+    int m_numberFormat = -1;
     bool m_set = false;
 };
 

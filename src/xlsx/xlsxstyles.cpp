@@ -170,7 +170,8 @@ int Styles::styleFor(int baseStyle, const Format &format)
         baseStyle = 0;
     const quint64 memo = quint64(baseStyle) << 32 | quint64(format.leftBorderStyle()) << 16
                          | quint64(format.rightBorderStyle()) << 12 | quint64(format.topBorderStyle()) << 8
-                         | quint64(format.bottomBorderStyle()) << 4 | quint64(format.horizontalAlignment());
+                         | quint64(format.bottomBorderStyle()) << 4 | quint64(format.horizontalAlignment())
+                         | quint64(format.numberFormatIndex() + 1) << 20;
     const auto known = m_styleFor.constFind(memo);
     if (known != m_styleFor.constEnd())
         return known.value();
@@ -182,6 +183,10 @@ int Styles::styleFor(int baseStyle, const Format &format)
     else
         setAttribute(xf.alignment, QStringLiteral("horizontal"),
                      QLatin1String(alignNames[format.horizontalAlignment()]));
+    if (format.numberFormatIndex() >= 0) {
+        setAttribute(xf.attributes, QStringLiteral("numFmtId"), QString::number(format.numberFormatIndex()));
+        setAttribute(xf.attributes, QStringLiteral("applyNumberFormat"), QStringLiteral("1"));
+    }
     if (xf.alignment.isEmpty())
         removeAttribute(xf.attributes, QStringLiteral("applyAlignment"));
     else

@@ -16,7 +16,8 @@ class Styles
 public:
     bool parse(const QByteArray &xml, const QString &part, QString *error);
 
-    // The cell style that is baseStyle with the borders and horizontal alignment of format:
+    // The cell style that is baseStyle with the borders, horizontal alignment and number format
+    // (when it sets one) of format:
     // an equal existing one, or a new one. -1 when the style sheet has no tables to add to.
     int styleFor(int baseStyle, const Format &format);
 

@@ -123,16 +123,18 @@ void TestXlsxWriter::numbersAsTheyWereWritten()
 void TestXlsxWriter::deflatedAlikeOnThreadOrNot_data()
 {
     QTest::addColumn<QByteArray>("thread");
-    QTest::newRow("deflated on a thread") << QByteArray("on");
-    QTest::newRow("deflated as written") << QByteArray("off");
+    QTest::newRow("inflated and deflated on threads") << QByteArray("on");
+    QTest::newRow("inflated whole, deflated as written") << QByteArray("off");
 }
 
 void TestXlsxWriter::deflatedAlikeOnThreadOrNot()
 {
-    // Large enough for many pieces in flight; a processing instruction makes the writer start
-    // over on a rewritten copy, with a fresh deflater.
+    // Large enough for many pieces in flight, and to be merged into as it is inflated; a
+    // processing instruction makes the writer start over on a rewritten copy, with a fresh
+    // deflater.
     QFETCH(QByteArray, thread);
     qputenv("KELI_DEFLATE_THREAD", thread);
+    qputenv("KELI_INFLATE_THREAD", thread);
     QTemporaryDir dir;
     for (const bool instruction : {false, true}) {
         const QString path = dir.filePath(QStringLiteral("big%1.xlsx").arg(instruction));
@@ -168,6 +170,7 @@ void TestXlsxWriter::deflatedAlikeOnThreadOrNot()
         QCOMPARE(xml.contains("<?pi"), false); // left out by the rewriting
     }
     qunsetenv("KELI_DEFLATE_THREAD");
+    qunsetenv("KELI_INFLATE_THREAD");
 }
 
 void TestXlsxWriter::othersReadWhatWeRewrite()

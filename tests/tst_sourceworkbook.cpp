@@ -407,6 +407,13 @@ private slots:
         QCOMPARE(doc.read(2, 16), QVariant(QStringLiteral("1.234,5")));
         QString difference;
         QVERIFY2(sameStoredContent(ds, loaded(again), &difference), qPrintable(difference));
+
+        // The next workbook opened into the same dataset brings none of these texts along.
+        const QString plain = tmp.filePath(QStringLiteral("plain.xlsx"));
+        writeBook(plain, {header(1.0, 0.0, 0.0), pointRow(QStringLiteral("Ввод 1"), 0)});
+        ds.workbookPath = plain;
+        QVERIFY(readXLSwriteDB(ds).ok);
+        QVERIFY(ds.headerNonNumericText.isEmpty() && ds.nonNumericText.value(0).isEmpty());
     }
 
     void refusedCounts_data()

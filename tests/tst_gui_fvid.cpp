@@ -510,12 +510,12 @@ wb.save(sys.argv[1])
         answers.yes = false;
 
         // A workbook prepared by hand without columns R..T: the period fields show the empty
-        // cells S2 and T2, not "0".
+        // cells S2 and T2, not "0". L1 holds a text: a value set in its field replaces it.
         testutil::runPython(R"(
 import sys, openpyxl
 wb = openpyxl.Workbook()
 ws = wb.active
-ws.append(["Объект", 1, 0, 0, 0, 0, 0])
+ws.append(["Объект", 1, 0, 0, 0, 0, 0, None, None, None, None, "много"])
 ws.append(["Ввод", 1, "Э", 0.5, 0.5, 1, 5.19, 300, 10, 10, 0.25, 100.5, 0.7, 0, "Р", 0.4])
 wb.save(sys.argv[1])
 )", {workPath("noperiod.xlsx")}, &ok, &error);
@@ -530,6 +530,16 @@ wb.save(sys.argv[1])
         QCOMPARE(text(bare, "le1"), QString());
         QCOMPARE(text(bare, "leGod"), QString());
         QCOMPARE(bare.dataset().fileMonth, 0);
+        QCOMPARE(bare.dataset().headerNonNumericText.value(12), QStringLiteral("много"));
+        bare.show();
+        QVERIFY(QTest::qWaitForWindowActive(&bare));
+        field<QDoubleSpinBox>(bare, "leKompot")->setValue(3.5);
+        QTest::keyClick(&bare, Qt::Key_S, Qt::ControlModifier);
+        keli::Dataset saved;
+        saved.workbookPath = workPath("noperiod.xlsx");
+        QVERIFY(keli::readXLSwriteDB(saved).ok);
+        QVERIFY(saved.headerNonNumericText.isEmpty());
+        QCOMPARE(saved.permissibleCommercialLoss, 3.5);
     }
 
     // An unreadable workbook: the user is told, the dialog shows an empty dataset, the file stays.

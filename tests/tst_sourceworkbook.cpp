@@ -358,8 +358,8 @@ private slots:
     }
 
     // Text that is not a number in a number cell reads 0, keeps its text through save and reload,
-    // and blocks the calculation with an error naming the row and the column. An empty K is half
-    // the VT class.
+    // and blocks the calculation with an error naming the row and the column; so in the header's
+    // J1..L1. An empty K is half the VT class.
     void nonNumbersKept()
     {
         QTemporaryDir tmp;
@@ -370,9 +370,15 @@ private slots:
         first[10] = QVariant();
         QVariantList second = pointRow(QStringLiteral("Ввод 2"), 0);
         second[11] = QStringLiteral("21 455,5");
-        writeBook(path, {header(2.0, 0.0, 0.0), first, second});
+        QVariantList head = header(2.0, 0.0, 0.0);
+        head[9] = QStringLiteral("12 кВт");
+        head[10] = QStringLiteral("2,5");
+        writeBook(path, {head, first, second});
 
         Dataset ds = loaded(path);
+        QCOMPARE(ds.techLosses, 0.0);
+        QCOMPARE(ds.headerNonNumericText, (QMap<int, QString>{{10, QStringLiteral("12 кВт")}}));
+        QCOMPARE(ds.techLossErrorPct, 2.5);
         QCOMPARE(ds.energy[0], 0.0);
         QCOMPARE(ds.energy[1], 21455.5);
         QCOMPARE(ds.vtVoltageLoss[0], 0.25);
@@ -384,16 +390,20 @@ private slots:
         QCOMPARE(o.outcome, Outcome::Blocked);
         QCOMPARE(std::count_if(o.stopList.cbegin(), o.stopList.cend(),
                                [](const StopListEntry &e) { return e.message.contains(QStringLiteral("не число")); }),
-                 2);
-        QCOMPARE(o.stopList[0].fileRow, 2);
-        QVERIFY2(o.stopList[0].message.contains(QStringLiteral("«abc»"))
-                     && o.stopList[0].message.contains(QStringLiteral("строка 2, столбец L")),
+                 3);
+        QCOMPARE(o.stopList[0].fileRow, 1);
+        QVERIFY2(o.stopList[0].message.contains(QStringLiteral("«12 кВт» не число (ячейка J1")),
                  qPrintable(o.stopList[0].message));
+        QCOMPARE(o.stopList[1].fileRow, 2);
+        QVERIFY2(o.stopList[1].message.contains(QStringLiteral("«abc»"))
+                     && o.stopList[1].message.contains(QStringLiteral("строка 2, столбец L")),
+                 qPrintable(o.stopList[1].message));
 
         const QString again = tmp.filePath(QStringLiteral("again.xlsx"));
         QVERIFY(saveSourceWorkbook(ds, again).ok);
         QXlsx::Document doc(again);
         QCOMPARE(doc.read(2, 12), QVariant(QStringLiteral("abc")));
+        QCOMPARE(doc.read(1, 10), QVariant(QStringLiteral("12 кВт")));
         QCOMPARE(doc.read(2, 16), QVariant(QStringLiteral("1.234,5")));
         QString difference;
         QVERIFY2(sameStoredContent(ds, loaded(again), &difference), qPrintable(difference));

@@ -91,6 +91,7 @@ bool sameStoredContent(const Dataset &a, const Dataset &b, QString *difference)
     if (a.techLossErrorPct != b.techLossErrorPct) return differ(QStringLiteral("techLossErrorPct"));
     if (a.permissibleCommercialLoss != b.permissibleCommercialLoss)
         return differ(QStringLiteral("permissibleCommercialLoss"));
+    if (a.headerNonNumericText != b.headerNonNumericText) return differ(QStringLiteral("headerNonNumericText"));
     if (a.name != b.name) return differ(QStringLiteral("name"));
     if (a.pointKind != b.pointKind) return differ(QStringLiteral("pointKind"));
     if (a.meterType != b.meterType) return differ(QStringLiteral("meterType"));

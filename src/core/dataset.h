@@ -41,6 +41,10 @@ struct Dataset
     double techLosses = 0;                // thousand kWh, 3 decimals
     double techLossErrorPct = 0;          // percent, 1 decimal
     double permissibleCommercialLoss = 0; // thousand kWh, 1 decimal
+    // Header cells J1..L1 (columns 10..12) holding something that is not a number -> that text. The
+    // value above is then 0, the text is saved back, and the calculation is blocked until the
+    // dialog sets a value (which drops the text).
+    QMap<int, QString> headerNonNumericText;
 
     // --- dialog-only parameters ------------------------------------------------------------
     QString correctionFactor[3] = {QStringLiteral("1.00"), QStringLiteral("1.00"),

@@ -115,6 +115,7 @@ void clearLoadedContent(Dataset &ds)
     ds.reserved1.clear();
     ds.reserved2.clear();
     ds.techLosses = ds.techLossErrorPct = ds.permissibleCommercialLoss = 0;
+    ds.headerNonNumericText.clear();
     for (QString &factor : ds.correctionFactor)
         factor = QStringLiteral("1.00");
     ds.parametersStored = false;
@@ -242,9 +243,14 @@ WorkbookResult readXLSwriteDB(Dataset &ds)
     ds.reserved2 = cellText(doc.read(1, 9));
     // Taken as read; the dialog's spin boxes round them to 3, 1 and 1 decimals and limit them to
     // their ranges when it shows them.
-    ds.techLosses = cellNumber(doc.read(1, 10));
-    ds.techLossErrorPct = cellNumber(doc.read(1, 11));
-    ds.permissibleCommercialLoss = cellNumber(doc.read(1, 12));
+    double *const headerNumbers[3] = {&ds.techLosses, &ds.techLossErrorPct, &ds.permissibleCommercialLoss};
+    for (int k = 0; k < 3; ++k) {
+        const QVariant v = doc.read(1, 10 + k);
+        bool notNumber = false;
+        *headerNumbers[k] = cellNumber(v, &notNumber);
+        if (notNumber)
+            ds.headerNonNumericText.insert(10 + k, v.toString());
+    }
     readParameters(doc, ds);
 
     // The period the file was saved for (row 2 only; R2 is not used: the days are those of the

@@ -219,6 +219,8 @@ int putData(SheetCells &w, const Dataset &ds, const TableRows &rows)
     w.text(1, 10, fixedText(ds.techLosses, 3));
     w.text(1, 11, fixedText(ds.techLossErrorPct, 1));
     w.text(1, 12, fixedText(ds.permissibleCommercialLoss, 1));
+    for (auto it = ds.headerNonNumericText.cbegin(); it != ds.headerNonNumericText.cend(); ++it)
+        w.text(1, it.key(), it.value());
     // The object's own parameters travel with it (a dataset that holds none and only the neutral
     // values adds nothing, so that load then save stays the identity).
     for (int k = 0; k < 4 && storesParameters(ds); ++k)

@@ -280,11 +280,27 @@ bool reportNonNumbers(const Dataset &ds, int i, int table, int number, QVector<S
     return !cells.isEmpty();
 }
 
+// A header value (J1..L1) that is not a number: its 0 would silently change the losses.
+void reportHeaderNonNumbers(const Dataset &ds, QVector<StopListEntry> &stopList)
+{
+    const QString names[3] = {QStringLiteral("Расчетные технические потери"),
+                              QStringLiteral("Погрешность расчета техн. потерь"),
+                              QStringLiteral("Допустимые коммерческие потери")};
+    for (auto it = ds.headerNonNumericText.cbegin(); it != ds.headerNonNumericText.cend(); ++it) {
+        const QString &name = names[qBound(10, it.key(), 12) - 10];
+        addArrMesErr(stopList, 1, 0, 0, ds.objectName, name, 0,
+                     QStringLiteral("«%1» не число (ячейка %2%3 «%4»). Введите число в поле «%4».")
+                         .arg(it.value(), QChar('A' + it.key() - 1), QStringLiteral("1"), name),
+                     kindError);
+    }
+}
+
 } // namespace
 
 WalkResult validateRows(const Dataset &ds, CalcResults &r, QVector<StopListEntry> &stopList)
 {
     WalkResult result;
+    reportHeaderNonNumbers(ds, stopList);
     for (int i = 0; i < r.rowCount; ++i) {
         int table = 0, number = 0;
         groupStr(i + 1, r.intakeCount, r.externalCount, table, number);

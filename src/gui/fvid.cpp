@@ -172,9 +172,14 @@ void FVid::syncToDataset()
     for (int t = 0; t < 3; ++t)
         ds.meteringKind[t] = settlement[t]->isChecked() ? keli::MeteringKind::Settlement
                                                         : keli::MeteringKind::Technical;
-    ds.techLosses = ui->leTexpot->value();
-    ds.techLossErrorPct = ui->leTexpogr->value();
-    ds.permissibleCommercialLoss = ui->leKompot->value();
+    // A value set in a field replaces the text that was not a number in its header cell.
+    double *const headerNumbers[3] = {&ds.techLosses, &ds.techLossErrorPct, &ds.permissibleCommercialLoss};
+    const QDoubleSpinBox *const headerFields[3] = {ui->leTexpot, ui->leTexpogr, ui->leKompot};
+    for (int k = 0; k < 3; ++k) {
+        if (headerFields[k]->value() != *headerNumbers[k])
+            ds.headerNonNumericText.remove(10 + k);
+        *headerNumbers[k] = headerFields[k]->value();
+    }
     ds.correctionFactor[0] = ui->Txt1->text();
     ds.correctionFactor[1] = ui->Txt2->text();
     ds.correctionFactor[2] = ui->Txt3->text();

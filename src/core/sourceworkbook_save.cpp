@@ -216,11 +216,14 @@ int putData(SheetCells &w, const Dataset &ds, const TableRows &rows)
     w.number(1, 9, toWhole(ds.reserved2));
     // The dialog has already rounded these to its spin boxes' decimals; the rounding here only
     // matters for callers without the dialog.
-    w.text(1, 10, fixedText(ds.techLosses, 3));
-    w.text(1, 11, fixedText(ds.techLossErrorPct, 1));
-    w.text(1, 12, fixedText(ds.permissibleCommercialLoss, 1));
-    for (auto it = ds.headerNonNumericText.cbegin(); it != ds.headerNonNumericText.cend(); ++it)
-        w.text(1, it.key(), it.value());
+    // A text that is no number stands instead of its figure, as it was read.
+    const QMap<int, QString> &kept = ds.headerNonNumericText;
+    w.text(1, 10, kept.value(10, fixedText(ds.techLosses, 3)));
+    w.text(1, 11, kept.value(11, fixedText(ds.techLossErrorPct, 1)));
+    w.text(1, 12, kept.value(12, fixedText(ds.permissibleCommercialLoss, 1)));
+    for (auto it = kept.cbegin(); it != kept.cend(); ++it)
+        if (it.key() < 10 || it.key() > 12)
+            w.text(1, it.key(), it.value());
     // The object's own parameters travel with it (a dataset that holds none and only the neutral
     // values adds nothing, so that load then save stays the identity).
     for (int k = 0; k < 4 && storesParameters(ds); ++k)

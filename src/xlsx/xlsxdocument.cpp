@@ -3,6 +3,7 @@
 #include "xlsx/xlsxcellreference.h"
 #include "xlsx/xlsxcontenttypes.h"
 #include "xlsx/xlsxnewpackage.h"
+#include "xlsx/xlsxpartdeflater.h"
 #include "xlsx/xlsxpartinflater.h"
 #include "xlsx/xlsxrelationships.h"
 #include "xlsx/xlsxsharedstrings.h"
@@ -192,25 +193,32 @@ bool DocumentPrivate::ensureStyles()
 
 bool DocumentPrivate::build(QByteArray *zip)
 {
-    QVector<QPair<QString, QByteArray>> changed;
+    QVector<DeflatedPart> changed;
     QStringList removed;
     QByteArray original;
     QByteArray updated;
+    // Sheets are deflated as they are written; the small parts after them, whole.
+    const auto add = [&](const QString &part, const QByteArray &bytes) {
+        changed.append(DeflatedPart());
+        changed.back().name = part;
+        return PartDeflater::deflate(bytes, &changed.back(), &error);
+    };
     for (const SheetEntry &sheet : sheets) {
         if (!sheet.worksheet.isChanged())
             continue;
-        if (!package.read(sheet.part, &original, &error) || !sheet.worksheet.write(original, &updated, &error))
+        changed.append(DeflatedPart());
+        changed.back().name = sheet.part;
+        if (!package.read(sheet.part, &original, &error) || !sheet.worksheet.write(original, &changed.back(), &error))
             return false;
-        changed.append({sheet.part, updated});
     }
+    original.clear();
     if (styles.isChanged() || stylesAdded) {
         if (stylesAdded)
             original = Styles::defaultXml();
         else if (!package.read(stylesPart, &original, &error))
             return false;
-        if (!styles.write(original, &updated, &error))
+        if (!styles.write(original, &updated, &error) || !add(stylesPart, updated))
             return false;
-        changed.append({stylesPart, updated});
     }
     ContentTypes types = contentTypes;
     Relationships rels = workbookRels;
@@ -223,13 +231,11 @@ bool DocumentPrivate::build(QByteArray *zip)
             rels.remove(r->id);
         relsChanged = true;
     }
-    if (relsChanged) {
-        changed.append({ContentTypes::partName(), types.toXml()});
-        changed.append({workbookRelsPart, rels.toXml()});
-    }
+    if (relsChanged && !(add(ContentTypes::partName(), types.toXml()) && add(workbookRelsPart, rels.toXml())))
+        return false;
     QBuffer buffer(zip);
     buffer.open(QIODevice::WriteOnly);
-    return package.write(&buffer, changed, removed, &error);
+    return package.writeDeflated(&buffer, changed, removed, &error);
 }
 
 Document::Document()

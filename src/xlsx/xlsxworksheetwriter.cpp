@@ -1,321 +1,511 @@
+// Merging the written cells into the original XML of a sheet. The byte scanner finds the used
+// range, the rows and the cells; every byte that does not change is copied through as it was, and
+// the written cells and changed tags are generated straight into the output.
 #include "xlsx/xlsxworksheet.h"
 
+#include "xlsx/xlsxcelltext.h"
 #include "xlsx/xlsxcellreference.h"
+#include "xlsx/xlsxpartdeflater.h"
 #include "xlsx/xlsxxml.h"
+#include "xlsx/xlsxxmlout.h"
+#include "xlsx/xlsxxmlscanner.h"
 
-#include <QBuffer>
-#include <QSet>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
+#include <QChar>
+
+#include <string>
+#include <unordered_set>
 
 namespace QXlsx {
 
 namespace {
 
-bool isName(const QStringRef &name, const char *what)
+// The prefix of a qualified name with its colon ("x:" of "x:row"), or nothing.
+std::string_view prefixOf(std::string_view qualifiedName)
 {
-    return name == QLatin1String(what);
+    const size_t colon = qualifiedName.find(':');
+    return colon == std::string_view::npos ? std::string_view() : qualifiedName.substr(0, colon + 1);
 }
 
-// Characters XML 1.0 cannot hold (control characters, unpaired surrogates) would make the part
-// unreadable to every program; they are replaced by U+FFFD.
-QString xmlSafe(QString text)
+// An attribute as it was written, from its name to its closing quote.
+std::string_view rawAttribute(const XmlScanner::Attribute &a)
 {
-    for (int i = 0; i < text.size(); ++i) {
-        const ushort u = text[i].unicode();
-        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r') {
-            text[i] = QChar::ReplacementCharacter;
-        } else if (QChar::isHighSurrogate(u) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            ++i;
-        } else if (QChar::isSurrogate(u) || u == 0xFFFE || u == 0xFFFF) {
-            text[i] = QChar::ReplacementCharacter;
-        }
-    }
-    return text;
+    const char *begin = a.prefix.empty() ? a.name.data() : a.prefix.data();
+    return std::string_view(begin, size_t(a.value.data() + a.value.size() + 1 - begin));
+}
+
+bool isUnprefixed(const XmlScanner::Attribute &a, std::string_view name)
+{
+    return !a.prefixed && a.name == name;
+}
+
+// A blank at an end of a text makes readers strip it unless the text says to keep it. Characters
+// written as U+FFFD are no blanks.
+bool isBlankAtEnd(QChar c)
+{
+    return c.isSpace() && !(c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'));
+}
+
+bool keepsBlanks(const QString &text)
+{
+    return !text.isEmpty() && (isBlankAtEnd(text.front()) || isBlankAtEnd(text.back()) || text.contains(QLatin1Char('\n')));
 }
 
 } // namespace
 
-// Streams the original sheet to the output, replacing written cells and adding new ones in order.
 class Worksheet::Writer
 {
 public:
-    Writer(const std::map<int, RowEdits> &edits, const std::map<int, double> &heights, QXmlStreamReader &reader,
-           QXmlStreamWriter &writer)
-        : m_edits(edits), m_heights(heights), m_reader(reader), m_writer(writer), m_next(edits.begin())
+    enum Result { Written, Unreadable, NoCellTable };
+
+    Writer(const std::map<int, RowEdits> &edits, const std::map<int, double> &heights, const QByteArray &original,
+           XmlOut &out)
+        : m_edits(edits), m_heights(heights), m_xml(original.constData(), size_t(original.size())),
+          m_end(original.constData() + original.size()), m_out(out), m_copied(original.constData()),
+          m_next(edits.begin())
     {
     }
 
-    bool run()
+    Result run()
     {
         int lastRow = 0;
-        bool sheetData = false;
-        while (!m_reader.atEnd()) {
-            const QXmlStreamReader::TokenType t = Xml::next(m_reader);
-            if (t == QXmlStreamReader::Invalid)
-                return false;
-            const QStringRef name = m_reader.name();
-            if (t == QXmlStreamReader::StartElement && isName(name, "dimension")) {
-                writeDimension();
-            } else if (t == QXmlStreamReader::StartElement && isName(name, "sheetData")) {
-                sheetData = true;
-                m_prefix = prefix();
-                Xml::copyToken(m_reader, m_writer);
-            } else if (t == QXmlStreamReader::StartElement && sheetData && isName(name, "row")) {
-                const QStringView r = Xml::attribute(m_reader.attributes(), QLatin1String("r"));
-                const int number = r.isEmpty() ? lastRow + 1 : r.toInt();
-                lastRow = number;
-                flushRowsBefore(number);
-                if (m_next != m_edits.end() && m_next->first == number) {
-                    rewriteRow(number, m_next->second, false);
-                    ++m_next;
-                } else if (m_edits.count(number)) {
-                    // A row out of order whose written cells went out already: drop the old ones.
-                    rewriteRow(number, m_edits.at(number), true);
-                } else {
-                    copyElement();
+        bool inSheetData = false;
+        bool sheetDataWasEmpty = false;
+        std::string_view sheetDataName;
+        for (;;) {
+            switch (m_xml.next()) {
+            case XmlScanner::EndDocument:
+                copyUpTo(m_end);
+                return m_next == m_edits.end() ? Written : NoCellTable;
+            case XmlScanner::Unsure:
+                return Unreadable;
+            case XmlScanner::Characters:
+                break;
+            case XmlScanner::StartElement: {
+                const std::string_view name = m_xml.name();
+                if (name == "dimension") {
+                    writeDimension();
+                } else if (name == "sheetData") {
+                    inSheetData = true;
+                    sheetDataName = m_xml.tagName();
+                    m_newRowPrefix = prefixOf(sheetDataName);
+                    sheetDataWasEmpty = m_xml.isEmptyElement();
+                    if (sheetDataWasEmpty)
+                        openEmptyTag();
+                } else if (inSheetData && name == "row" && !row(&lastRow)) {
+                    return Unreadable;
                 }
-            } else if (t == QXmlStreamReader::EndElement && sheetData && isName(name, "sheetData")) {
-                sheetData = false;
-                flushRowsBefore(CellReference::maxRows + 1);
-                m_writer.writeEndElement();
-            } else {
-                Xml::copyToken(m_reader, m_writer);
+                break;
+            }
+            case XmlScanner::EndElement:
+                if (inSheetData && m_xml.name() == "sheetData") {
+                    inSheetData = false;
+                    copyUpTo(m_xml.tokenBegin());
+                    writeRowsBefore(CellReference::maxRows + 1);
+                    if (sheetDataWasEmpty)
+                        writeEndTag(sheetDataName);
+                }
+                break;
             }
         }
-        return !m_reader.hasError() && m_next == m_edits.end();
     }
 
 private:
-    QString prefix() const
+    // Original bytes up to p go out as they were.
+    void copyUpTo(const char *p)
     {
-        return m_reader.prefix().isEmpty() ? QString() : m_reader.prefix().toString() + QLatin1Char(':');
+        m_out.append(m_copied, size_t(p - m_copied));
+        m_copied = p;
+    }
+    // Original bytes up to p are left out (replaced by what was written instead).
+    void skipTo(const char *p) { m_copied = p; }
+
+    // <name .../> as <name ...>: its end tag is written where its content ends.
+    void openEmptyTag()
+    {
+        copyUpTo(m_xml.tokenEnd() - 2);
+        m_out.append('>');
+        skipTo(m_xml.tokenEnd());
     }
 
+    void writeEndTag(std::string_view qualifiedName)
+    {
+        m_out.append("</", 2);
+        m_out.append(qualifiedName);
+        m_out.append('>');
+    }
+
+    // The used range grows to take in the written cells: the ref attribute is written anew.
     void writeDimension()
     {
-        // The used range grows to take in the written cells.
         int top = CellReference::maxRows + 1, left = CellReference::maxColumns + 1, bottom = 0, right = 0;
-        const QXmlStreamAttributes a = m_reader.attributes();
-        const QStringList corners = Xml::attribute(a, QLatin1String("ref")).toString().split(QLatin1Char(':'));
-        for (const QString &corner : corners) {
+        const XmlScanner::Attribute *ref = m_xml.attribute("ref");
+        std::string decoded;
+        std::string_view corners = XmlScanner::value(ref, &decoded);
+        while (!corners.empty()) {
+            const size_t colon = corners.find(':');
             int r = 0, c = 0;
-            if (CellReference::parse(corner, &r, &c)) {
-                top = qMin(top, r), bottom = qMax(bottom, r);
-                left = qMin(left, c), right = qMax(right, c);
+            if (CellReference::parse(corners.substr(0, colon), &r, &c)) {
+                top = std::min(top, r), bottom = std::max(bottom, r);
+                left = std::min(left, c), right = std::max(right, c);
             }
+            corners = colon == std::string_view::npos ? std::string_view() : corners.substr(colon + 1);
         }
         for (const auto &row : m_edits) {
-            top = qMin(top, row.first), bottom = qMax(bottom, row.first);
-            left = qMin(left, row.second.begin()->first), right = qMax(right, row.second.rbegin()->first);
+            top = std::min(top, row.first), bottom = std::max(bottom, row.first);
+            left = std::min(left, row.second.begin()->first), right = std::max(right, row.second.rbegin()->first);
         }
-        QXmlStreamAttributes out;
-        for (const QXmlStreamAttribute &attr : a) {
-            if (attr.qualifiedName() != QLatin1String("ref"))
-                out.append(attr);
+        if (ref) {
+            copyUpTo(ref->value.data());
+            skipTo(ref->value.data() + ref->value.size());
+        } else {
+            copyUpTo(m_xml.tokenBegin() + 1 + m_xml.tagName().size());
+            m_out.append(" ref=\"", 6);
         }
-        const QString first = CellReference::format(top, left);
-        const QString last = CellReference::format(bottom, right);
-        out.append(QStringLiteral("ref"), first == last ? first : first + QLatin1Char(':') + last);
-        Xml::writeStartElement(m_reader, m_writer, out);
+        m_out.appendCellReference(top, left);
+        if (top != bottom || left != right) {
+            m_out.append(':');
+            m_out.appendCellReference(bottom, right);
+        }
+        if (!ref)
+            m_out.append('"');
     }
 
-    void flushRowsBefore(int number)
+    bool row(int *lastRow)
     {
+        std::string decoded;
+        const std::string_view r = XmlScanner::value(m_xml.attribute("r"), &decoded);
+        const int number = r.empty() ? *lastRow + 1 : CellText::toInt(r);
+        *lastRow = number;
+        writeRowsBefore(number);
+        if (m_next != m_edits.end() && m_next->first == number) {
+            const RowEdits &cells = m_next->second;
+            ++m_next;
+            return rewriteRow(number, cells, false);
+        }
+        const auto edited = m_edits.find(number);
+        if (edited != m_edits.end()) // a row out of order whose written cells went out already
+            return rewriteRow(number, edited->second, true);
+        return copyContent();
+    }
+
+    // New rows for the written cells of rows before number that the sheet does not have.
+    void writeRowsBefore(int number)
+    {
+        if (m_next == m_edits.end() || m_next->first >= number)
+            return;
+        copyUpTo(m_xml.tokenBegin());
         for (; m_next != m_edits.end() && m_next->first < number; ++m_next) {
-            m_writer.writeStartElement(m_prefix + QStringLiteral("row"));
-            QXmlStreamAttributes a;
-            a.append(QStringLiteral("r"), QString::number(m_next->first));
-            addHeight(m_next->first, &a);
-            m_writer.writeAttributes(a);
+            openTag(m_newRowPrefix);
+            m_out.append("row r=\"", 7);
+            m_out.appendInt(m_next->first);
+            m_out.append('"');
+            writeHeight(m_next->first);
+            m_out.append('>');
             for (const auto &cell : m_next->second)
-                writeCell(m_next->first, cell.first, cell.second);
-            m_writer.writeEndElement();
+                writeCell(m_newRowPrefix, m_next->first, cell.first, cell.second);
+            closeTag(m_newRowPrefix);
+            m_out.append("row>", 4);
         }
     }
 
-    void rewriteRow(int number, const RowEdits &cells, bool alreadyWritten)
+    bool rewriteRow(int number, const RowEdits &cells, bool alreadyWritten)
     {
-        QXmlStreamAttributes a;
+        const std::string_view name = m_xml.tagName();
+        const std::string_view prefix = prefixOf(name);
+        copyUpTo(m_xml.tokenBegin());
+        m_out.append('<');
+        m_out.append(name);
+        // r first, so that the row's number never depends on others; spans are a hint that may no
+        // longer hold.
+        m_out.append(" r=\"", 4);
+        m_out.appendInt(number);
+        m_out.append('"');
         const bool newHeight = m_heights.count(number) > 0;
-        for (const QXmlStreamAttribute &attr : m_reader.attributes()) {
-            const QStringRef n = attr.qualifiedName();
-            if (n != QLatin1String("spans") // a hint that may no longer hold
-                && n != QLatin1String("r") // written below, so that the row's number never depends on others
-                && !(newHeight && (n == QLatin1String("ht") || n == QLatin1String("customHeight"))))
-                a.append(attr);
+        for (const XmlScanner::Attribute &a : m_xml.attributes()) {
+            if (isUnprefixed(a, "spans") || isUnprefixed(a, "r")
+                || (newHeight && (isUnprefixed(a, "ht") || isUnprefixed(a, "customHeight"))))
+                continue;
+            m_out.append(' ');
+            m_out.append(rawAttribute(a));
         }
-        a.prepend(QXmlStreamAttribute(QStringLiteral("r"), QString::number(number)));
-        addHeight(number, &a);
-        Xml::writeStartElement(m_reader, m_writer, a);
+        writeHeight(number);
+        m_out.append('>');
+        skipTo(m_xml.tokenEnd());
+
         auto next = alreadyWritten ? cells.end() : cells.begin();
         int lastColumn = 0;
-        while (!m_reader.atEnd()) {
-            const QXmlStreamReader::TokenType t = Xml::next(m_reader);
-            if (t == QXmlStreamReader::Invalid)
-                return;
-            if (t == QXmlStreamReader::EndElement) {
+        for (;;) {
+            switch (m_xml.next()) {
+            case XmlScanner::Characters:
+                continue;
+            case XmlScanner::EndElement:
+                copyUpTo(m_xml.tokenBegin());
                 for (; next != cells.end(); ++next)
-                    writeCell(number, next->first, next->second);
-                m_writer.writeEndElement();
-                return;
+                    writeCell(prefix, number, next->first, next->second);
+                writeEndTag(name);
+                skipTo(m_xml.tokenEnd());
+                return true;
+            case XmlScanner::StartElement:
+                break;
+            default:
+                return false;
             }
-            if (t != QXmlStreamReader::StartElement || !isName(m_reader.name(), "c")) {
-                if (t == QXmlStreamReader::StartElement)
-                    copyElement();
-                else
-                    Xml::copyToken(m_reader, m_writer);
+            if (m_xml.name() != "c") {
+                if (!copyContent())
+                    return false;
                 continue;
             }
-            const QStringView ref = Xml::attribute(m_reader.attributes(), QLatin1String("r"));
+            std::string decoded;
+            const std::string_view ref = XmlScanner::value(m_xml.attribute("r"), &decoded);
             int column = lastColumn + 1, r = 0;
-            if (!ref.isEmpty())
+            if (!ref.empty())
                 CellReference::parse(ref, &r, &column);
             lastColumn = column;
-            for (; next != cells.end() && next->first < column; ++next)
-                writeCell(number, next->first, next->second);
+            if (next != cells.end() && next->first < column) {
+                copyUpTo(m_xml.tokenBegin());
+                for (; next != cells.end() && next->first < column; ++next)
+                    writeCell(prefix, number, next->first, next->second);
+            }
+            bool ok = true;
             if (next != cells.end() && next->first == column) {
-                m_prefix = prefix();
-                dropCell();
-                writeCell(number, column, next->second);
+                copyUpTo(m_xml.tokenBegin());
+                ok = dropCell();
+                writeCell(prefix, number, column, next->second);
                 ++next;
             } else if (cells.count(column)) {
-                dropCell(); // a cell out of order, written already
-            } else if (ref.isEmpty()) {
-                copyCellAt(number, column);
+                copyUpTo(m_xml.tokenBegin());
+                ok = dropCell(); // a cell out of order, written already
+            } else if (ref.empty()) {
+                ok = copyCellAt(number, column);
             } else {
-                copyElement();
+                ok = copyContent();
             }
+            if (!ok)
+                return false;
         }
     }
 
-    // Skips a replaced cell; a shared formula it anchored leaves its other cells as values.
-    void dropCell()
+    // Leaves out a replaced cell; a shared formula it anchored leaves its other cells as values.
+    bool dropCell()
     {
-        int depth = 1;
-        while (depth > 0 && !m_reader.atEnd()) {
-            const QXmlStreamReader::TokenType t = Xml::next(m_reader);
-            if (t == QXmlStreamReader::StartElement) {
+        for (int depth = m_xml.isEmptyElement() ? 0 : 1;;) {
+            const XmlScanner::Token t = m_xml.next(); // the first is the end of an empty one
+            if (t == XmlScanner::StartElement) {
                 ++depth;
-                const QXmlStreamAttributes a = m_reader.attributes();
-                if (isName(m_reader.name(), "f") && Xml::attribute(a, QLatin1String("t")) == QLatin1String("shared")
-                    && !Xml::attribute(a, QLatin1String("ref")).isEmpty())
-                    m_orphanShared.insert(Xml::attribute(a, QLatin1String("si")).toString());
-            } else if (t == QXmlStreamReader::EndElement) {
-                --depth;
-            } else if (t == QXmlStreamReader::Invalid) {
-                return;
+                if (m_xml.name() == "f" && isSharedFormula() && !m_xml.attribute("ref")->value.empty()) {
+                    std::string decoded;
+                    m_orphanShared.insert(std::string(XmlScanner::value(m_xml.attribute("si"), &decoded)));
+                }
+            } else if (t == XmlScanner::EndElement) {
+                if (--depth <= 0)
+                    break;
+            } else if (t != XmlScanner::Characters) {
+                return false;
             }
         }
+        skipTo(m_xml.tokenEnd());
+        return true;
     }
 
-    // Copies a cell without a reference with its reference added: written cells before it would
-    // otherwise change the place it is read at.
-    void copyCellAt(int row, int column)
+    // <f t="shared" ...> with a ref attribute, for dropCell.
+    bool isSharedFormula() const
     {
-        QXmlStreamAttributes a;
-        a.append(QStringLiteral("r"), CellReference::format(row, column));
-        for (const QXmlStreamAttribute &attr : m_reader.attributes()) {
-            if (attr.qualifiedName() != QLatin1String("r"))
-                a.append(attr);
-        }
-        Xml::writeStartElement(m_reader, m_writer, a);
-        copyContent();
+        std::string decoded;
+        return XmlScanner::value(m_xml.attribute("t"), &decoded) == "shared" && m_xml.attribute("ref");
     }
 
-    // Copies the element the reader is on, with everything in it.
-    void copyElement()
+    // A cell without a reference gets one: written cells before it would otherwise change the
+    // place it is read at.
+    bool copyCellAt(int row, int column)
     {
-        Xml::copyToken(m_reader, m_writer);
-        copyContent();
-    }
-
-    // Copies what the element whose start tag was the last token holds, and its end.
-    void copyContent()
-    {
-        int depth = 1;
-        while (depth > 0 && !m_reader.atEnd()) {
-            const QXmlStreamReader::TokenType t = Xml::next(m_reader);
-            if (t == QXmlStreamReader::Invalid)
-                return;
-            if (t == QXmlStreamReader::StartElement && !m_orphanShared.isEmpty() && isName(m_reader.name(), "f")
-                && Xml::attribute(m_reader.attributes(), QLatin1String("t")) == QLatin1String("shared")
-                && m_orphanShared.contains(Xml::attribute(m_reader.attributes(), QLatin1String("si")).toString())) {
-                Xml::skipElement(m_reader); // its anchor is gone: keep the cached value only
-                continue;
+        copyUpTo(m_xml.tokenBegin());
+        m_out.append('<');
+        m_out.append(m_xml.tagName());
+        m_out.append(" r=\"", 4);
+        m_out.appendCellReference(row, column);
+        m_out.append('"');
+        for (const XmlScanner::Attribute &a : m_xml.attributes()) {
+            if (!isUnprefixed(a, "r")) {
+                m_out.append(' ');
+                m_out.append(rawAttribute(a));
             }
-            if (t == QXmlStreamReader::StartElement)
-                ++depth;
-            else if (t == QXmlStreamReader::EndElement)
-                --depth;
-            Xml::copyToken(m_reader, m_writer);
         }
+        m_out.append(m_xml.isEmptyElement() ? "/>" : ">");
+        skipTo(m_xml.tokenEnd());
+        return copyContent();
     }
 
-    void writeCell(int row, int column, const Edit &edit)
+    // Copies the element whose start tag was the last token, to its end, leaving out the shared
+    // formulas whose anchor is gone (their cells keep the cached value).
+    bool copyContent()
     {
-        const QString p = m_prefix;
-        m_writer.writeStartElement(p + QStringLiteral("c"));
-        m_writer.writeAttribute(QStringLiteral("r"), CellReference::format(row, column));
-        if (edit.style > 0)
-            m_writer.writeAttribute(QStringLiteral("s"), QString::number(edit.style));
+        if (m_orphanShared.empty() && !m_xml.isEmptyElement())
+            return m_xml.skipElement();
+        for (int depth = 1; depth > 0;) {
+            switch (m_xml.next()) {
+            case XmlScanner::StartElement:
+                if (isOrphanFormula()) {
+                    copyUpTo(m_xml.tokenBegin());
+                    if (!m_xml.skipElement())
+                        return false;
+                    skipTo(m_xml.tokenEnd());
+                } else {
+                    ++depth;
+                }
+                break;
+            case XmlScanner::EndElement:
+                --depth;
+                break;
+            case XmlScanner::Characters:
+                break;
+            default:
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool isOrphanFormula() const
+    {
+        if (m_orphanShared.empty() || m_xml.name() != "f")
+            return false;
+        std::string decoded;
+        if (XmlScanner::value(m_xml.attribute("t"), &decoded) != "shared")
+            return false;
+        return m_orphanShared.count(std::string(XmlScanner::value(m_xml.attribute("si"), &decoded))) > 0;
+    }
+
+    // "<x:" or "</x:" before a local name: new elements take the prefix of the one they go in.
+    void openTag(std::string_view prefix)
+    {
+        m_out.append('<');
+        m_out.append(prefix);
+    }
+    void closeTag(std::string_view prefix)
+    {
+        m_out.append("</", 2);
+        m_out.append(prefix);
+    }
+
+    void writeCell(std::string_view prefix, int row, int column, const Edit &edit)
+    {
+        openTag(prefix);
+        m_out.append("c r=\"", 5);
+        m_out.appendCellReference(row, column);
+        m_out.append('"');
+        if (edit.style > 0) {
+            m_out.append(" s=\"", 4);
+            m_out.appendInt(edit.style);
+            m_out.append('"');
+        }
         const QVariant &v = edit.value;
-        if (v.userType() == QMetaType::QString) {
-            const QString text = xmlSafe(v.toString());
-            m_writer.writeAttribute(QStringLiteral("t"), QStringLiteral("inlineStr"));
-            m_writer.writeStartElement(p + QStringLiteral("is"));
-            m_writer.writeStartElement(p + QStringLiteral("t"));
-            if (text != text.trimmed() || text.contains(QLatin1Char('\n')))
-                m_writer.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
-            m_writer.writeCharacters(text);
-            m_writer.writeEndElement();
-            m_writer.writeEndElement();
-        } else if (v.userType() == QMetaType::Bool) {
-            m_writer.writeAttribute(QStringLiteral("t"), QStringLiteral("b"));
-            m_writer.writeTextElement(p + QStringLiteral("v"), v.toBool() ? QStringLiteral("1") : QStringLiteral("0"));
-        } else if (v.isValid()) {
-            m_writer.writeTextElement(p + QStringLiteral("v"), numberText(v.toDouble()));
+        switch (v.userType()) {
+        case QMetaType::UnknownType:
+            m_out.append("/>", 2);
+            return;
+        case QMetaType::QString: {
+            const QString &text = *static_cast<const QString *>(v.constData());
+            m_out.append(" t=\"inlineStr\">", 15);
+            openTag(prefix);
+            m_out.append("is>", 3);
+            openTag(prefix);
+            m_out.append(keepsBlanks(text) ? std::string_view("t xml:space=\"preserve\">") : std::string_view("t>"));
+            m_out.appendText(text);
+            closeTag(prefix);
+            m_out.append("t>", 2);
+            closeTag(prefix);
+            m_out.append("is>", 3);
+            break;
         }
-        m_writer.writeEndElement();
+        case QMetaType::Bool:
+            m_out.append(" t=\"b\">", 7);
+            openTag(prefix);
+            m_out.append(v.toBool() ? "v>1" : "v>0", 3);
+            closeTag(prefix);
+            m_out.append("v>", 2);
+            break;
+        default:
+            m_out.append('>');
+            openTag(prefix);
+            m_out.append("v>", 2);
+            m_out.appendNumber(v.userType() == QMetaType::Double ? *static_cast<const double *>(v.constData())
+                                                                 : v.toDouble());
+            closeTag(prefix);
+            m_out.append("v>", 2);
+            break;
+        }
+        closeTag(prefix);
+        m_out.append("c>", 2);
     }
 
-    void addHeight(int row, QXmlStreamAttributes *a) const
+    void writeHeight(int row)
     {
         const auto h = m_heights.find(row);
         if (h == m_heights.end())
             return;
-        a->append(QStringLiteral("ht"), numberText(h->second));
-        a->append(QStringLiteral("customHeight"), QStringLiteral("1"));
+        m_out.append(" ht=\"", 5);
+        m_out.appendNumber(h->second);
+        m_out.append("\" customHeight=\"1\"", 18);
     }
 
     const std::map<int, RowEdits> &m_edits;
     const std::map<int, double> &m_heights;
-    QXmlStreamReader &m_reader;
-    QXmlStreamWriter &m_writer;
+    XmlScanner m_xml;
+    const char *const m_end;
+    XmlOut &m_out;
+    const char *m_copied; // the original bytes before it have gone out
     std::map<int, RowEdits>::const_iterator m_next;
-    QString m_prefix;
-    QSet<QString> m_orphanShared;
+    std::string_view m_newRowPrefix;
+    std::unordered_set<std::string> m_orphanShared;
 };
+
+bool Worksheet::write(const QByteArray &original, const std::function<ByteSink *()> &freshSink, QString *error) const
+{
+    XmlOut out(*freshSink());
+    if (m_edits.empty()) {
+        out.append(original.constData(), size_t(original.size()));
+        out.finish();
+        return true;
+    }
+    Writer::Result result = Writer(m_edits, m_rowHeights, original, out).run();
+    if (result == Writer::Unreadable) {
+        // Beyond the plain XML the scanner reads: rewritten by the general reader first, then
+        // merged into afresh.
+        QByteArray copy;
+        if (!Xml::rewrittenCopy(original, &copy, QStringLiteral("worksheet"), error))
+            return false;
+        XmlOut again(*freshSink());
+        result = Writer(m_edits, m_rowHeights, copy, again).run();
+        again.finish();
+    } else {
+        out.finish();
+    }
+    if (result == Writer::Unreadable)
+        *error = QStringLiteral("worksheet: unreadable XML");
+    else if (result == Writer::NoCellTable)
+        *error = QStringLiteral("worksheet has no cell table");
+    return result == Writer::Written;
+}
 
 bool Worksheet::write(const QByteArray &original, QByteArray *out, QString *error) const
 {
-    if (m_edits.empty()) {
-        *out = original;
-        return true;
-    }
-    out->clear();
-    out->reserve(original.size() + original.size() / 4);
-    QBuffer buffer(out);
-    buffer.open(QIODevice::WriteOnly);
-    QXmlStreamReader reader(original);
-    QXmlStreamWriter writer(&buffer);
-    Writer merge(m_edits, m_rowHeights, reader, writer);
-    if (!merge.run()) {
-        *error = reader.hasError() ? Xml::errorText(reader, QStringLiteral("worksheet"))
-                                   : QStringLiteral("worksheet has no cell table");
-        return false;
-    }
-    return true;
+    std::unique_ptr<CollectingSink> sink;
+    const bool written = write(original, [&sink] {
+        sink = std::make_unique<CollectingSink>();
+        return sink.get();
+    }, error);
+    *out = QByteArray(sink->bytes.data(), int(sink->bytes.size()));
+    return written;
+}
+
+bool Worksheet::write(const QByteArray &original, DeflatedPart *part, QString *error) const
+{
+    std::unique_ptr<PartDeflater> deflater;
+    return write(original, [&deflater] {
+        deflater.reset(); // the one before, if any, is done with
+        deflater = std::make_unique<PartDeflater>();
+        return deflater.get();
+    }, error) && deflater->finish(part, error);
 }
 
 } // namespace QXlsx

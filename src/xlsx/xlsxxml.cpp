@@ -1,5 +1,7 @@
 #include "xlsx/xlsxxml.h"
 
+#include <QBuffer>
+
 namespace QXlsx {
 namespace Xml {
 
@@ -174,6 +176,27 @@ bool plainCopy(const QByteArray &xml, QByteArray *out, const QString &part, QStr
         return false;
     }
     *out = copy.toUtf8();
+    return true;
+}
+
+bool rewrittenCopy(const QByteArray &xml, QByteArray *out, const QString &part, QString *error)
+{
+    QXmlStreamReader reader(xml);
+    out->clear();
+    QBuffer buffer(out);
+    buffer.open(QIODevice::WriteOnly);
+    QXmlStreamWriter writer(&buffer);
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType t = next(reader);
+        if (t == QXmlStreamReader::Invalid)
+            break;
+        if (t != QXmlStreamReader::ProcessingInstruction)
+            copyToken(reader, writer);
+    }
+    if (reader.hasError()) {
+        *error = errorText(reader, part);
+        return false;
+    }
     return true;
 }
 

@@ -35,6 +35,11 @@ void writeStartElement(QXmlStreamReader &reader, QXmlStreamWriter &writer,
 // well-formed.
 bool plainCopy(const QByteArray &xml, QByteArray *out, const QString &part, QString *error);
 
+// Reads a part with the general reader and writes it again, token by token as it was (names,
+// namespaces, comments), as UTF-8; processing instructions are left out. For parts the fast
+// scanner does not take as they stand. False with an error text when the part is not well-formed.
+bool rewrittenCopy(const QByteArray &xml, QByteArray *out, const QString &part, QString *error);
+
 // The error text of a reader that failed, with the part name.
 QString errorText(const QXmlStreamReader &reader, const QString &part);
 

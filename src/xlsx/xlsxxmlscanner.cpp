@@ -567,6 +567,7 @@ XmlScanner::Token XmlScanner::scanToken()
     if (m_stopped)
         return m_last == EndDocument ? EndDocument : unsure();
     if (m_pendingEnd) {
+        m_token = m_p;
         m_pendingEnd = false;
         m_name = m_open.back().local;
         popElement();
@@ -588,12 +589,14 @@ XmlScanner::Token XmlScanner::scanToken()
                     return unsure();
                 continue;
             }
+            m_token = m_p;
             if (m_rootDone || !scanStartTag())
                 return unsure();
             return m_last = StartElement;
         }
         if (m_p == m_end)
             return unsure();
+        m_token = m_p;
         if (*m_p != '<') {
             if (!scanText())
                 return unsure();

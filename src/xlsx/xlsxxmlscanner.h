@@ -75,6 +75,15 @@ public:
     bool takeSimpleElement(std::string_view name, const TextForm *forms, int formCount, int *form,
                            std::string_view *text);
 
+    // The bytes of the last token next() gave: where they begin and end (the end of an
+    // empty-element tag has none: both are where the tag ends). For the writer, which copies what
+    // it does not change as it was.
+    const char *tokenBegin() const { return m_token; }
+    const char *tokenEnd() const { return m_p; }
+    // Start element: whether its tag was an empty-element tag (<c/>), and its name as written.
+    bool isEmptyElement() const { return m_pendingEnd; }
+    std::string_view tagName() const { return m_open.back().qualifiedName; }
+
     // Start and end element: the local name.
     std::string_view name() const { return m_name; }
     // Start element: its attributes.
@@ -129,6 +138,7 @@ private:
     const char *m_begin;
     const char *m_p;
     const char *m_end;
+    const char *m_token = nullptr; // where the last token began
     PartStream *m_stream = nullptr;
     bool m_complete = true; // no more bytes will come
     bool m_pendingEnd = false; // an empty-element tag: its end comes next

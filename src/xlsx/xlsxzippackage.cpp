@@ -1,5 +1,6 @@
 #include "xlsx/xlsxzippackage.h"
 
+#include "xlsx/xlsxpartdeflater.h"
 #include "xlsx/xlsxpartinflater.h"
 
 #include <quazip/quazip.h>
@@ -14,11 +15,6 @@
 
 #include <cstring>
 #include <system_error>
-#include <thread>
-
-#ifdef __linux__
-#include <sched.h>
-#endif
 
 namespace QXlsx {
 
@@ -30,29 +26,12 @@ QDateTime newPartTime()
     return QDateTime(QDate(1980, 1, 1), QTime(0, 0));
 }
 
-// Whether this process may run on more than one CPU: on one, a thread inflating beside the reader
-// only adds work.
-bool mayRunOnTwoCpus()
-{
-#ifdef __linux__
-    cpu_set_t cpus;
-    if (sched_getaffinity(0, sizeof cpus, &cpus) == 0)
-        return CPU_COUNT(&cpus) > 1;
-#endif
-    return std::thread::hardware_concurrency() > 1;
-}
-
 // Whether a large part is inflated on a thread beside its reader: when the process may run on two
-// CPUs, unless KELI_INFLATE_THREAD is "on" or "off", which forces either way (so that both ways
-// are tested on any machine).
+// CPUs (on one, a thread only adds work), unless KELI_INFLATE_THREAD is "on" or "off", which forces
+// either way (so that both ways are tested on any machine).
 bool inflateOnThread()
 {
-    const QByteArray forced = qgetenv("KELI_INFLATE_THREAD");
-    if (forced == "on")
-        return true;
-    if (forced == "off")
-        return false;
-    return mayRunOnTwoCpus();
+    return workOnThread("KELI_INFLATE_THREAD");
 }
 
 } // namespace
@@ -240,9 +219,21 @@ std::unique_ptr<PartInflater> ZipPackage::inflating(const QString &name) const
 bool ZipPackage::write(QIODevice *device, const QVector<QPair<QString, QByteArray>> &changed,
                        const QStringList &removed, QString *error) const
 {
+    QVector<DeflatedPart> deflated(changed.size());
+    for (int i = 0; i < changed.size(); ++i) {
+        deflated[i].name = changed[i].first;
+        if (!PartDeflater::deflate(changed[i].second, &deflated[i], error))
+            return false;
+    }
+    return writeDeflated(device, deflated, removed, error);
+}
+
+bool ZipPackage::writeDeflated(QIODevice *device, const QVector<DeflatedPart> &changed,
+                               const QStringList &removed, QString *error) const
+{
     QHash<QString, int> changedIndex;
     for (int i = 0; i < changed.size(); ++i)
-        changedIndex.insert(normalizedPartName(changed[i].first).toLower(), i);
+        changedIndex.insert(normalizedPartName(changed[i].name).toLower(), i);
     QSet<QString> removedSet;
     for (const QString &r : removed)
         removedSet.insert(normalizedPartName(r).toLower());
@@ -253,13 +244,14 @@ bool ZipPackage::write(QIODevice *device, const QVector<QPair<QString, QByteArra
         *error = QStringLiteral("cannot create zip (error %1)").arg(zip.getZipError());
         return false;
     }
-    auto writeNew = [&](const QString &name, const QByteArray &data, const QDateTime &time) {
+    auto writeNew = [&](const QString &name, const DeflatedPart &part, const QDateTime &time) {
         QuaZipNewInfo info(name);
         info.dateTime = time;
+        info.uncompressedSize = ulong(part.size);
         QuaZipFile file(&zip);
-        if (!file.open(QIODevice::WriteOnly, info, nullptr, 0, Z_DEFLATED, Z_DEFAULT_COMPRESSION))
+        if (!file.open(QIODevice::WriteOnly, info, nullptr, part.crc, Z_DEFLATED, PartDeflater::level, true))
             return false;
-        const bool ok = file.write(data) == data.size();
+        const bool ok = file.write(part.deflated) == part.deflated.size();
         file.close();
         return ok && file.getZipError() == ZIP_OK;
     };
@@ -272,7 +264,7 @@ bool ZipPackage::write(QIODevice *device, const QVector<QPair<QString, QByteArra
         const int c = changedIndex.value(key, -1);
         if (c >= 0) {
             written.insert(c);
-            if (!writeNew(e.name, changed[c].second, e.dateTime)) {
+            if (!writeNew(e.name, changed[c], e.dateTime)) {
                 *error = QStringLiteral("cannot write %1").arg(e.name);
                 return false;
             }
@@ -297,10 +289,10 @@ bool ZipPackage::write(QIODevice *device, const QVector<QPair<QString, QByteArra
         }
     }
     for (int i = 0; i < changed.size(); ++i) {
-        if (written.contains(i) || changedIndex.value(normalizedPartName(changed[i].first).toLower()) != i)
+        if (written.contains(i) || changedIndex.value(normalizedPartName(changed[i].name).toLower()) != i)
             continue; // written in place, or named again later (the last one counts)
-        if (!writeNew(normalizedPartName(changed[i].first), changed[i].second, newPartTime())) {
-            *error = QStringLiteral("cannot write %1").arg(changed[i].first);
+        if (!writeNew(normalizedPartName(changed[i].name), changed[i], newPartTime())) {
+            *error = QStringLiteral("cannot write %1").arg(changed[i].name);
             return false;
         }
     }

@@ -15,6 +15,7 @@
 
 namespace QXlsx {
 
+struct DeflatedPart;
 class PartInflater;
 
 class ZipPackage
@@ -50,6 +51,9 @@ public:
     // named parts left out; every other entry is copied as stored.
     bool write(QIODevice *device, const QVector<QPair<QString, QByteArray>> &changed,
                const QStringList &removed, QString *error) const;
+    // The same with the changed parts deflated already (as the sheets are, while they are written).
+    bool writeDeflated(QIODevice *device, const QVector<DeflatedPart> &changed, const QStringList &removed,
+                       QString *error) const;
 
     // Adds an entry in memory (used to build a new package).
     void add(const QString &name, const QByteArray &data);

@@ -407,6 +407,13 @@ private slots:
         QCOMPARE(doc.read(2, 16), QVariant(QStringLiteral("1.234,5")));
         QString difference;
         QVERIFY2(sameStoredContent(ds, loaded(again), &difference), qPrintable(difference));
+
+        // The next workbook opened into the same dataset brings none of these texts along.
+        const QString plain = tmp.filePath(QStringLiteral("plain.xlsx"));
+        writeBook(plain, {header(1.0, 0.0, 0.0), pointRow(QStringLiteral("Ввод 1"), 0)});
+        ds.workbookPath = plain;
+        QVERIFY(readXLSwriteDB(ds).ok);
+        QVERIFY(ds.headerNonNumericText.isEmpty() && ds.nonNumericText.value(0).isEmpty());
     }
 
     void refusedCounts_data()
@@ -659,6 +666,59 @@ private slots:
         r = saveSourceWorkbook(ds, path);
         QVERIFY(!r.ok);
         QCOMPARE(fileHash(path), before);
+    }
+
+    // The read-back of a save finds a cell that came back otherwise than it was put, whatever the
+    // kind of change, and names it; a workbook that holds everything as put passes.
+    void savedDataChecked_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QVariant>("changed"); // invalid: the cell emptied
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("as saved") << 0 << 0 << QVariant() << QString();
+        QTest::newRow("count in the header") << 1 << 2 << QVariant(3.0) << QStringLiteral("B1");
+        QTest::newRow("another number") << 3 << 5 << QVariant(0.2) << QStringLiteral("E3");
+        QTest::newRow("number as text") << 2 << 2 << QVariant(QStringLiteral("1")) << QStringLiteral("B2");
+        QTest::newRow("number emptied") << 3 << 20 << QVariant() << QStringLiteral("T3");
+        QTest::newRow("another text") << 3 << 1 << QVariant(QStringLiteral("П3")) << QStringLiteral("A3");
+        QTest::newRow("text as number") << 2 << 12 << QVariant(10.0) << QStringLiteral("L2");
+        QTest::newRow("empty text filled") << 3 << 3 << QVariant(QStringLiteral("Э")) << QStringLiteral("C3");
+        QTest::newRow("kept text as number") << 2 << 16 << QVariant(1.5) << QStringLiteral("P2");
+    }
+    void savedDataChecked()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QVariant, changed);
+        QFETCH(QString, cell);
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
+        Dataset ds;
+        ds.calcMonth = 1;
+        ds.calcYear = 2024;
+        readXLS(ds);
+        addPoint(ds, 1, QStringLiteral("П1"), 10);
+        addPoint(ds, 1, QStringLiteral("П2"), 20);
+        ds.intakeCount = 2;
+        ds.meterType[1].clear();
+        ds.nonNumericText.resize(2);
+        ds.nonNumericText[0].insert(16, QStringLiteral("1.234,5"));
+        QVERIFY(saveSourceWorkbook(ds, path).ok);
+        if (row > 0) {
+            QXlsx::Document doc(path);
+            QVERIFY(doc.write(row, column, changed));
+            QVERIFY(doc.saveAs(path));
+        }
+        const QString difference = savedDataDifference(path, ds);
+        if (cell.isEmpty())
+            QVERIFY2(difference.isEmpty(), qPrintable(difference));
+        else
+            QVERIFY2(difference.contains(QStringLiteral("ячейка %1 ").arg(cell)), qPrintable(difference));
+        if (row == 0) {
+            writeFile(path, "no workbook");
+            QVERIFY(savedDataDifference(path, ds).contains(QStringLiteral("не читается")));
+        }
     }
 
     // Saving over the workbook that was opened asks when it changed on disk since: another size at

@@ -42,6 +42,11 @@ void readXLS(Dataset &ds);
 // workbook when there is none. Energies are written as entered. path must already carry ".xlsx".
 WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path, const QString &openedPath = QString());
 
+// The save's read-back: the first cell of the data sheet of the workbook at path that does not hold
+// what saving ds puts there, as the reason a save fails ("ячейка L5 записанного файла …"), or why the
+// file cannot be read; empty when every cell holds it.
+QString savedDataDifference(const QString &path, const Dataset &ds);
+
 // path with ".xlsx" appended unless it already ends so (case-sensitive).
 QString withXlsxSuffix(const QString &path);
 

@@ -10,7 +10,6 @@
 #include "xlsx/xlsxdocument.h"
 
 #include <QFileInfo>
-#include <QSet>
 #include <QVariant>
 #include <QVector>
 
@@ -21,52 +20,58 @@ namespace keli {
 
 namespace {
 
+// The data sheet when a workbook has one of this name, else the sheet that was active when saved.
+const QString dataSheetName = QStringLiteral("Лист1");
+
 // "L5" for row 5, column 12.
 QString cellName(int row, int column)
 {
     return QString(QChar('A' + column - 1)) + QString::number(row);
 }
 
-// Writes cells, remembers the first one that could not be written, and keeps what it wrote, so
-// that the saved file can be read back and compared before it replaces the old one.
-class SheetWriter
+// Puts the cells of the data layout into a workbook's data sheet or, by the same calls, checks
+// that a workbook read back holds them as written; remembers the first cell that failed. Every
+// cell is put once, so that the check compares each with the one value it must hold.
+class SheetCells
 {
 public:
-    explicit SheetWriter(QXlsx::Document &doc) : m_doc(doc) {}
+    enum Mode { Write, Check };
+    SheetCells(QXlsx::Document &doc, Mode mode) : m_doc(doc), m_mode(mode) {}
 
-    void text(int row, int column, const QString &value) { put(row, column, QVariant(value)); }
+    // An empty text is no value.
+    void text(int row, int column, const QString &value)
+    {
+        if (m_mode == Write) {
+            if (!m_doc.write(row, column, value))
+                fail(row, column);
+            return;
+        }
+        const QVariant read = m_doc.read(row, column);
+        const bool same = value.isEmpty() ? !read.isValid()
+                                          : read.userType() == QMetaType::QString && read.toString() == value;
+        if (!same)
+            fail(row, column);
+    }
 
+    // The same number, bit for bit; a number that is not finite is never written.
     void number(int row, int column, double value)
     {
         if (!std::isfinite(value)) {
             fail(row, column);
-            return;
+        } else if (m_mode == Write) {
+            if (!m_doc.write(row, column, value))
+                fail(row, column);
+        } else {
+            const QVariant read = m_doc.read(row, column);
+            if (read.userType() != QMetaType::Double || read.toDouble() != value)
+                fail(row, column);
         }
-        put(row, column, QVariant(value));
     }
 
     bool ok() const { return m_failedRow == 0; }
     QString failedCell() const { return cellName(m_failedRow, m_failedColumn); }
 
-    // The first written cell that the workbook at writtenPath does not hold as written (its data
-    // sheet named as the one written), as the reason for a failed save; empty when all match.
-    QString differenceIn(const QString &writtenPath) const;
-
 private:
-    struct Written
-    {
-        int row;
-        int column;
-        QVariant value;
-    };
-
-    void put(int row, int column, const QVariant &value)
-    {
-        if (m_doc.write(row, column, value))
-            m_written.append({row, column, value});
-        else
-            fail(row, column);
-    }
     void fail(int row, int column)
     {
         if (ok()) {
@@ -76,46 +81,10 @@ private:
     }
 
     QXlsx::Document &m_doc;
+    Mode m_mode;
     int m_failedRow = 0;
     int m_failedColumn = 0;
-    QVector<Written> m_written;
 };
-
-// A cell as read back holds what was written: the same text (an empty one reads as no value) or
-// the same number, bit for bit.
-bool sameValue(const QVariant &written, const QVariant &read)
-{
-    if (written.userType() == QMetaType::QString && written.toString().isEmpty())
-        return !read.isValid();
-    if (!written.isValid())
-        return !read.isValid();
-    if (written.userType() == QMetaType::QString)
-        return read.userType() == QMetaType::QString && read.toString() == written.toString();
-    return read.userType() == QMetaType::Double && read.toDouble() == written.toDouble();
-}
-
-QString SheetWriter::differenceIn(const QString &writtenPath) const
-{
-    QXlsx::Document back(writtenPath);
-    const bool selected = back.selectSheet(m_doc.currentSheetName());
-    if (!back.isLoadPackage())
-        return QStringLiteral("записанный файл не читается как книга xlsx");
-    if (!selected)
-        return QStringLiteral("в записанном файле нет листа \"%1\"").arg(m_doc.currentSheetName());
-    // Latest write first: a cell written twice holds its last value.
-    QSet<qint64> checked;
-    for (int k = m_written.size() - 1; k >= 0; --k) {
-        const Written &w = m_written[k];
-        const qint64 key = qint64(w.row) << 16 | w.column;
-        if (checked.contains(key))
-            continue;
-        checked.insert(key);
-        if (!sameValue(w.value, back.read(w.row, w.column)))
-            return QStringLiteral("ячейка %1 записанного файла при проверке прочитана не так, как записана")
-                .arg(cellName(w.row, w.column));
-    }
-    return QString();
-}
 
 // value rounded half away from zero to the given decimals, as fixed-point text with a point;
 // never a signed zero ("0.000", not "-0.000").
@@ -153,9 +122,6 @@ bool storesParameters(const Dataset &ds)
     return false;
 }
 
-// The last column of the data layout (T): cells right of it belong to the user.
-constexpr int kLastDataColumn = 20;
-
 // The workbook to write into, its data sheet selected as the loader selects it: the existing one at
 // path; else a copy of the workbook the dataset was opened from (saving under a new name keeps its
 // other sheets and layout); else a new one (an unreadable file at path has its copy in the backup).
@@ -166,7 +132,7 @@ std::unique_ptr<QXlsx::Document> targetWorkbook(const QString &path, const QStri
             continue;
         // Sheets are read when selected: whether it loaded is known after the selection.
         auto existing = std::make_unique<QXlsx::Document>(base);
-        existing->selectSheet(QStringLiteral("Лист1"));
+        existing->selectSheet(dataSheetName);
         if (existing->isLoadPackage())
             return existing;
     }
@@ -176,34 +142,121 @@ std::unique_ptr<QXlsx::Document> targetWorkbook(const QString &path, const QStri
     return created;
 }
 
-void writeRow(SheetWriter &w, int r, const Dataset &ds, int i, int periodDays)
+// The last column of the data layout (T): cells right of it belong to the user.
+constexpr int kLastDataColumn = 20;
+
+void writeRow(SheetCells &w, int r, const Dataset &ds, int i, int periodDays)
 {
-    w.text(r, 1, ds.name[i]);
-    w.number(r, 2, ds.meterCount[i]);
-    w.text(r, 3, ds.meterType[i]);
-    w.number(r, 4, round(ds.ctClass[i], 1));
-    w.number(r, 5, round(ds.vtClass[i], 1));
-    w.number(r, 6, round(ds.meterClass[i], 1));
-    w.number(r, 7, ds.verificationDate[i]);
-    w.number(r, 8, round(ds.ctRatedCurrent[i], 1));
-    w.number(r, 9, ds.ctVoltage[i]);
-    w.number(r, 10, ds.reportVoltage[i]);
-    w.number(r, 11, ds.vtVoltageLoss[i]);
-    // The energy as entered (never corrected), as text with exactly 3 decimals.
-    w.text(r, 12, fixedText(ds.energy[i], 3));
-    w.number(r, 13, ds.fillFactor[i]);
-    w.number(r, 14, ds.offDays[i]);
-    w.text(r, 15, ds.pointKind[i]);
-    w.number(r, 16, ds.tanPhi[i]);
-    w.number(r, 17, 0);
-    // The calculation period, repeated on every row; only row 2 is read back.
-    w.number(r, 18, periodDays);
-    w.number(r, 19, ds.calcMonth);
-    w.number(r, 20, ds.calcYear);
-    // A number cell that holds something else keeps its text.
+    // A number cell that holds something else keeps its text, put instead of the number.
     const QMap<int, QString> notNumbers = ds.nonNumericText.value(i);
+    const auto text = [&](int column, const QString &value) { w.text(r, column, notNumbers.value(column, value)); };
+    const auto number = [&](int column, double value) {
+        if (notNumbers.contains(column))
+            w.text(r, column, notNumbers.value(column));
+        else
+            w.number(r, column, value);
+    };
+    text(1, ds.name[i]);
+    number(2, ds.meterCount[i]);
+    text(3, ds.meterType[i]);
+    number(4, round(ds.ctClass[i], 1));
+    number(5, round(ds.vtClass[i], 1));
+    number(6, round(ds.meterClass[i], 1));
+    number(7, ds.verificationDate[i]);
+    number(8, round(ds.ctRatedCurrent[i], 1));
+    number(9, ds.ctVoltage[i]);
+    number(10, ds.reportVoltage[i]);
+    number(11, ds.vtVoltageLoss[i]);
+    // The energy as entered (never corrected), as text with exactly 3 decimals.
+    text(12, fixedText(ds.energy[i], 3));
+    number(13, ds.fillFactor[i]);
+    number(14, ds.offDays[i]);
+    text(15, ds.pointKind[i]);
+    number(16, ds.tanPhi[i]);
+    number(17, 0);
+    // The calculation period, repeated on every row; only row 2 is read back.
+    number(18, periodDays);
+    number(19, ds.calcMonth);
+    number(20, ds.calcYear);
     for (auto it = notNumbers.cbegin(); it != notNumbers.cend(); ++it)
-        w.text(r, it.key(), it.value());
+        if (it.key() < 1 || it.key() > kLastDataColumn)
+            w.text(r, it.key(), it.value());
+}
+
+// The rows of each table in index order. A table whose count is 0 is not written; the counts
+// written are the rows actually written, so that the workbook always reads back as saved.
+struct TableRows
+{
+    QVector<int> of[3];
+};
+
+TableRows tableRows(const Dataset &ds)
+{
+    TableRows rows;
+    for (int t = 1; t <= 3; ++t) {
+        if (ds.tableCount(t) == 0)
+            continue;
+        for (int i = 0; i < ds.rowCount(); ++i) {
+            if (ds.tableNo[i] == t)
+                rows.of[t - 1].append(i);
+        }
+    }
+    return rows;
+}
+
+// Puts the header row and the rows of the tables; the row after the last one put.
+int putData(SheetCells &w, const Dataset &ds, const TableRows &rows)
+{
+    w.text(1, 1, ds.objectName);
+    for (int t = 0; t < 3; ++t)
+        w.number(1, 2 + t, rows.of[t].size());
+    for (int t = 0; t < 3; ++t)
+        w.number(1, 5 + t, ds.meteringKind[t] == MeteringKind::Settlement ? 0 : 1);
+    w.number(1, 8, toWhole(ds.reserved1));
+    w.number(1, 9, toWhole(ds.reserved2));
+    // The dialog has already rounded these to its spin boxes' decimals; the rounding here only
+    // matters for callers without the dialog.
+    // A text that is no number stands instead of its figure, as it was read.
+    const QMap<int, QString> &kept = ds.headerNonNumericText;
+    w.text(1, 10, kept.value(10, fixedText(ds.techLosses, 3)));
+    w.text(1, 11, kept.value(11, fixedText(ds.techLossErrorPct, 1)));
+    w.text(1, 12, kept.value(12, fixedText(ds.permissibleCommercialLoss, 1)));
+    for (auto it = kept.cbegin(); it != kept.cend(); ++it)
+        if (it.key() < 10 || it.key() > 12)
+            w.text(1, it.key(), it.value());
+    // The object's own parameters travel with it (a dataset that holds none and only the neutral
+    // values adds nothing, so that load then save stays the identity).
+    for (int k = 0; k < 4 && storesParameters(ds); ++k)
+        w.number(1, kFirstReleaseColumn + k, round(ds.networkRelease[k], 2));
+    for (int t = 0; t < 3 && storesParameters(ds); ++t)
+        w.number(1, kFirstFactorColumn + t, round(ds.correctionFactorValue(t + 1), 2));
+
+    const int periodDays = k_day(ds.calcMonth, ds.calcYear);
+    int r = 2;
+    for (const QVector<int> &table : rows.of) {
+        for (int i : table)
+            writeRow(w, r++, ds, i, periodDays);
+    }
+    return r;
+}
+
+// The first cell that the workbook at writtenPath does not hold as put (its sheet of the given
+// name, or the data sheet as the loader finds it, read as the data sheet), as the reason for a
+// failed save; empty when all match.
+QString differenceIn(const QString &writtenPath, const QString &sheet, const Dataset &ds, const TableRows &rows)
+{
+    QXlsx::Document back(writtenPath);
+    const bool selected = back.selectSheet(sheet.isEmpty() ? dataSheetName : sheet) || sheet.isEmpty();
+    if (!back.isLoadPackage())
+        return QStringLiteral("записанный файл не читается как книга xlsx");
+    if (!selected)
+        return QStringLiteral("в записанном файле нет листа \"%1\"").arg(sheet);
+    SheetCells check(back, SheetCells::Check);
+    putData(check, ds, rows);
+    if (check.ok())
+        return QString();
+    return QStringLiteral("ячейка %1 записанного файла при проверке прочитана не так, как записана")
+        .arg(check.failedCell());
 }
 
 } // namespace
@@ -214,17 +267,7 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path, const 
     if (!rowsComplete(ds, n))
         return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен: столбцы таблиц имеют разную длину.").arg(path));
 
-    // The rows of each table in index order. A table whose count is 0 is not written; the counts
-    // written are the rows actually written, so that the workbook always reads back as saved.
-    QVector<int> rowsOf[3];
-    for (int t = 1; t <= 3; ++t) {
-        if (ds.tableCount(t) == 0)
-            continue;
-        for (int i = 0; i < n; ++i) {
-            if (ds.tableNo[i] == t)
-                rowsOf[t - 1].append(i);
-        }
-    }
+    const TableRows rows = tableRows(ds);
 
     // No save over a workbook without its backup.
     QString backupPath;
@@ -242,35 +285,8 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path, const 
     // The old file is not deleted first: the save replaces it atomically or leaves it as it was.
     const std::unique_ptr<QXlsx::Document> book = targetWorkbook(path, openedPath);
     QXlsx::Document &doc = *book;
-    SheetWriter w(doc);
-
-    w.text(1, 1, ds.objectName);
-    for (int t = 0; t < 3; ++t)
-        w.number(1, 2 + t, rowsOf[t].size());
-    for (int t = 0; t < 3; ++t)
-        w.number(1, 5 + t, ds.meteringKind[t] == MeteringKind::Settlement ? 0 : 1);
-    w.number(1, 8, toWhole(ds.reserved1));
-    w.number(1, 9, toWhole(ds.reserved2));
-    // The dialog has already rounded these to its spin boxes' decimals; the rounding here only
-    // matters for callers without the dialog.
-    w.text(1, 10, fixedText(ds.techLosses, 3));
-    w.text(1, 11, fixedText(ds.techLossErrorPct, 1));
-    w.text(1, 12, fixedText(ds.permissibleCommercialLoss, 1));
-    for (auto it = ds.headerNonNumericText.cbegin(); it != ds.headerNonNumericText.cend(); ++it)
-        w.text(1, it.key(), it.value());
-    // The object's own parameters travel with it (a dataset that holds none and only the neutral
-    // values adds nothing, so that load then save stays the identity).
-    for (int k = 0; k < 4 && storesParameters(ds); ++k)
-        w.number(1, kFirstReleaseColumn + k, round(ds.networkRelease[k], 2));
-    for (int t = 0; t < 3 && storesParameters(ds); ++t)
-        w.number(1, kFirstFactorColumn + t, round(ds.correctionFactorValue(t + 1), 2));
-
-    const int periodDays = k_day(ds.calcMonth, ds.calcYear);
-    int r = 2;
-    for (const QVector<int> &rows : rowsOf) {
-        for (int i : rows)
-            writeRow(w, r++, ds, i, periodDays);
-    }
+    SheetCells w(doc, SheetCells::Write);
+    const int r = putData(w, ds, rows);
     // Rows of an earlier, longer dataset are cleared, so that nothing stale stays below the data;
     // only cells that hold something are touched, however far down the sheet has an entry.
     doc.clearValues(r, 1, doc.lastRow(), kLastDataColumn);
@@ -281,13 +297,19 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path, const 
                           .arg(path, w.failedCell()));
     }
     // The new file is read back before it replaces the old one.
-    if (!doc.saveAs(path, [&w](const QString &written) { return w.differenceIn(written); })) {
+    const QString sheet = doc.currentSheetName();
+    if (!doc.saveAs(path, [&](const QString &written) { return differenceIn(written, sheet, ds, rows); })) {
         return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не сохранен. %2 Прежний файл не изменен.")
                                            .arg(path, writeFailureReason(path, doc.errorString())));
     }
     WorkbookResult saved;
     saved.backupPath = backupPath;
     return saved;
+}
+
+QString savedDataDifference(const QString &path, const Dataset &ds)
+{
+    return differenceIn(path, QString(), ds, tableRows(ds));
 }
 
 QString withXlsxSuffix(const QString &path)

@@ -753,6 +753,9 @@ private slots:
         const QString question = saveOverQuestion(path, path, opened);
         QCOMPARE(question.contains(QStringLiteral("изменен на диске")), asked);
         QCOMPARE(question.contains(QStringLiteral("\"bookB.xlsx\"")), asked);
+        // Another file under the backup's usual name: the question names the one the backup takes.
+        writeFile(tmp.filePath(QStringLiteral("bookB.xlsx")), "another object's workbook");
+        QCOMPARE(saveOverQuestion(path, path, opened).contains(QStringLiteral("\"bookB (2).xlsx\"")), asked);
         // Saving as another existing file is no change of the one opened.
         QVERIFY(saveOverQuestion(path, tmp.filePath(QStringLiteral("other.xlsx")), opened).isEmpty());
     }

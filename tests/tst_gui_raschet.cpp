@@ -176,10 +176,16 @@ void TestRaschet::blockedShowsMessageErrorPageAndStartsSpreadsheet()
 {
     // The command is split into program and arguments; the workbook comes last ($0 of the script).
     auto dialog = openExample(QStringLiteral("/bin/sh -c \"echo $0 > started.txt\""));
-    dialog->dataset().fillFactor[0] = 0.05; // outside 0.1..1.0: an error
     ViewerWatch watch;
+    press(*dialog); // a clean run first: its reports must not stay beside the blocked run's
+    QCOMPARE(dialog->lastOutcome()->outcome, keli::Outcome::Calculated);
+    QVERIFY(QFile::exists(work->filePath(QStringLiteral("result.xlsx"))));
+    watch.titles.clear();
+    dialog->dataset().fillFactor[0] = 0.05; // outside 0.1..1.0: an error
     press(*dialog);
     QCOMPARE(dialog->lastOutcome()->outcome, keli::Outcome::Blocked);
+    for (const QString &name : {QStringLiteral("result.xlsx"), kPage1 + QStringLiteral(".html"), kPage2 + QStringLiteral(".html")})
+        QVERIFY2(!QFile::exists(work->filePath(name)), qPrintable(name));
     QCOMPARE(informed, QStringList({QStringLiteral(" |В исходных данных есть критические ошибки - расчет невозможен. Смотри стоплист.")}));
     QCOMPARE(watch.titles, QStringList({kErrors}));
     QVERIFY(!QFile::exists(work->filePath(QStringLiteral("Otchet1.xlsx"))));

@@ -407,6 +407,13 @@ private slots:
         QCOMPARE(doc.read(2, 16), QVariant(QStringLiteral("1.234,5")));
         QString difference;
         QVERIFY2(sameStoredContent(ds, loaded(again), &difference), qPrintable(difference));
+
+        // The next workbook opened into the same dataset brings none of these texts along.
+        const QString plain = tmp.filePath(QStringLiteral("plain.xlsx"));
+        writeBook(plain, {header(1.0, 0.0, 0.0), pointRow(QStringLiteral("Ввод 1"), 0)});
+        ds.workbookPath = plain;
+        QVERIFY(readXLSwriteDB(ds).ok);
+        QVERIFY(ds.headerNonNumericText.isEmpty() && ds.nonNumericText.value(0).isEmpty());
     }
 
     void refusedCounts_data()
@@ -798,6 +805,9 @@ private slots:
         const QString question = saveOverQuestion(path, path, opened);
         QCOMPARE(question.contains(QStringLiteral("изменен на диске")), asked);
         QCOMPARE(question.contains(QStringLiteral("\"bookB.xlsx\"")), asked);
+        // Another file under the backup's usual name: the question names the one the backup takes.
+        writeFile(tmp.filePath(QStringLiteral("bookB.xlsx")), "another object's workbook");
+        QCOMPARE(saveOverQuestion(path, path, opened).contains(QStringLiteral("\"bookB (2).xlsx\"")), asked);
         // Saving as another existing file is no change of the one opened.
         QVERIFY(saveOverQuestion(path, tmp.filePath(QStringLiteral("other.xlsx")), opened).isEmpty());
     }

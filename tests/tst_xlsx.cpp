@@ -619,6 +619,8 @@ void TestXlsx::openpyxlReadsWhatWeWrite()
     bottomRight.setBottomBorderStyle(Format::BorderThin);
     bottomRight.setRightBorderStyle(Format::BorderMedium);
     bottomRight.setHorizontalAlignment(Format::AlignRight);
+    Format allTwoDecimals = all;
+    allTwoDecimals.setNumberFormatIndex(2);
     {
         Document doc;
         QVERIFY(doc.write(1, 1, QString("Привет")));
@@ -628,6 +630,7 @@ void TestXlsx::openpyxlReadsWhatWeWrite()
         QVERIFY(doc.write(1, 2, 5.61, all));
         QVERIFY(doc.write(2, 2, QString("справа"), bottomRight));
         QVERIFY(doc.write(3, 2, QString(), all)); // a styled empty cell
+        QVERIFY(doc.write(4, 2, 5.61, allTwoDecimals)); // the same borders, another number format
         QVERIFY(doc.saveAs(path));
     }
     const QJsonDocument json = pythonJson(R"(
@@ -639,7 +642,7 @@ for row in ws.iter_rows(min_row=1, max_row=4, max_col=2):
     for c in row:
         b = c.border
         out[c.coordinate] = [repr(c.value), b.left.style, b.right.style, b.top.style, b.bottom.style,
-                             c.alignment.horizontal]
+                             c.alignment.horizontal, c.number_format]
 print(json.dumps(out))
 )", {path});
     const QJsonObject o = json.object();
@@ -650,13 +653,14 @@ print(json.dumps(out))
             list << (v.isNull() ? QString("-") : v.toString());
         return list.join('|');
     };
-    QCOMPARE(cell("A1"), QString("'Привет'|-|-|-|-|-"));
-    QCOMPARE(cell("A2"), QString("'12.5'|-|-|-|-|-"));
-    QCOMPARE(cell("A3"), QString("0.30000000000000004|-|-|-|-|-"));
-    QCOMPARE(cell("A4"), QString("False|-|-|-|-|-"));
-    QCOMPARE(cell("B1"), QString("5.61|thin|thin|thin|thin|center"));
-    QCOMPARE(cell("B2"), QString("'справа'|-|medium|-|thin|right"));
-    QCOMPARE(cell("B3"), QString("None|thin|thin|thin|thin|center"));
+    QCOMPARE(cell("A1"), QString("'Привет'|-|-|-|-|-|General"));
+    QCOMPARE(cell("A2"), QString("'12.5'|-|-|-|-|-|General"));
+    QCOMPARE(cell("A3"), QString("0.30000000000000004|-|-|-|-|-|General"));
+    QCOMPARE(cell("A4"), QString("False|-|-|-|-|-|General"));
+    QCOMPARE(cell("B1"), QString("5.61|thin|thin|thin|thin|center|General"));
+    QCOMPARE(cell("B2"), QString("'справа'|-|medium|-|thin|right|General"));
+    QCOMPARE(cell("B3"), QString("None|thin|thin|thin|thin|center|General"));
+    QCOMPARE(cell("B4"), QString("5.61|thin|thin|thin|thin|center|0.00"));
 }
 
 void TestXlsx::templateKeepsEverythingElse()

@@ -63,6 +63,8 @@ struct BackupResult
 // any other file of that name is kept and the backup is "…B (2).xlsx" or the next free name.
 BackupResult copyFlBak(const QString &path);
 QString saveBackupPath(const QString &path);
+// The name the next save backup of path takes: saveBackupPath(path) unless another file holds it.
+QString nextSaveBackupPath(const QString &path);
 
 // Opening backup: path without its last 5 characters + "_1.xlsx", under the same rules.
 BackupResult makeOpeningBackup(const QString &path);

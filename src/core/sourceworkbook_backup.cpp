@@ -112,6 +112,12 @@ QString saveBackupPath(const QString &path)
     return withoutExtension(path) + QStringLiteral("B.xlsx");
 }
 
+QString nextSaveBackupPath(const QString &path)
+{
+    const QString name = backupName(withoutExtension(path) + QStringLiteral(".xlsx"), QStringLiteral("B"));
+    return name.isEmpty() ? saveBackupPath(path) : name;
+}
+
 QString openingBackupPath(const QString &path)
 {
     return withoutExtension(path) + QStringLiteral("_1.xlsx");

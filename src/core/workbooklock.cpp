@@ -132,7 +132,7 @@ QString saveOverQuestion(const QString &path, const QString &openedPath, const F
     return reasons.join(QLatin1Char('\n'))
            + QStringLiteral("\nЗаписать данные поверх него? Прежнее содержимое останется в резервной копии "
                             "\"%1\".")
-                 .arg(QFileInfo(saveBackupPath(path)).fileName());
+                 .arg(QFileInfo(nextSaveBackupPath(path)).fileName());
 }
 
 WorkbookLock::WorkbookLock(const QString &path)

@@ -721,6 +721,58 @@ private slots:
         }
     }
 
+    // A save starts from the workbook as it was read only while its file is unchanged: what another
+    // program wrote into it since (a cell right of the data layout) is kept, whether the file was
+    // replaced or rewritten in place with its old time.
+    void keptWorkbookOnlyWhileUnchanged_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("replaced") << false;
+        QTest::newRow("rewritten in place") << true;
+    }
+    void keptWorkbookOnlyWhileUnchanged()
+    {
+        QFETCH(bool, inPlace);
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
+        Dataset ds;
+        ds.calcMonth = 1;
+        ds.calcYear = 2024;
+        readXLS(ds);
+        addPoint(ds, 1, QStringLiteral("П1"), 10);
+        ds.intakeCount = 1;
+        QVERIFY(saveSourceWorkbook(ds, path).ok);
+
+        Dataset opened;
+        opened.calcMonth = 1;
+        opened.calcYear = 2024;
+        opened.workbookPath = path;
+        opened.keepOpenedBook = true;
+        QVERIFY(readXLSwriteDB(opened).ok);
+        QVERIFY(opened.openedBook);
+
+        const QDateTime time = QFileInfo(path).lastModified();
+        QXlsx::Document other(path);
+        QVERIFY(other.write(2, 21, QStringLiteral("заметка")));
+        if (inPlace) {
+            const QString copy = tmp.filePath(QStringLiteral("copy.xlsx"));
+            QVERIFY(other.saveAs(copy));
+            QFile source(copy);
+            QFile target(path);
+            QVERIFY(source.open(QIODevice::ReadOnly) && target.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            QVERIFY(target.write(source.readAll()) > 0);
+            QVERIFY(target.setFileTime(time, QFileDevice::FileModificationTime));
+        } else {
+            QVERIFY(other.saveAs(path));
+        }
+
+        opened.energy[0] = 42;
+        QVERIFY(saveSourceWorkbook(opened, path).ok);
+        QXlsx::Document back(path);
+        QCOMPARE(back.read(2, 21), QVariant(QStringLiteral("заметка")));
+        QCOMPARE(back.read(2, 12), QVariant(QStringLiteral("42.000")));
+    }
+
     // Saving over the workbook that was opened asks when it changed on disk since: another size at
     // the same time, or another time at the same size, is noticed.
     void changedOnDiskAsked_data()

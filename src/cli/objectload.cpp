@@ -14,6 +14,8 @@ using namespace keli;
 bool loadObject(const CliOptions &opt, const QString &source, Dataset *ds, QString *error)
 {
     ds->workbookPath = source;
+    // A save starts from the workbook as read, not from a second reading.
+    ds->keepOpenedBook = !opt.savePath.isEmpty();
     ds->calcMonth = opt.month;
     ds->calcYear = opt.year;
     if (!QFileInfo(source).isFile()) {

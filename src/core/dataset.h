@@ -6,7 +6,11 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
+
 namespace keli {
+
+struct OpenedBook;
 
 // Metering kind of a table: "Расчетный" (0 in the workbook) or "Технический" (1).
 enum class MeteringKind { Settlement = 0, Technical = 1 };
@@ -23,6 +27,10 @@ struct Dataset
     QString fileYearText;     // the dataset dialog; for a new dataset the period's numbers
     QString spreadsheetCommand = QStringLiteral("EXCEL");
     QString workbookPath;     // opened or last saved to; empty or "Новый.xlsx" for a new dataset
+    // With keepOpenedBook set before loading, the workbook as read is kept: a save over it or under
+    // a new name starts from it, not from a second reading, while the file is unchanged on disk.
+    bool keepOpenedBook = false;
+    std::shared_ptr<const OpenedBook> openedBook;
     // Who signs the reports (keli.ini "org", "preparedBy", "checkedBy"): an empty organisation is
     // the program's fixed one; an empty name leaves a blank line to sign by hand.
     QString organisation;

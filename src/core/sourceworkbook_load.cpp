@@ -8,6 +8,7 @@
 
 #include "core/dialogfields.h"
 #include "core/helpers.h"
+#include "core/openedbook.h"
 #include "xlsx/xlsxdocument.h"
 
 #include <QFileInfo>
@@ -124,6 +125,7 @@ void clearLoadedContent(Dataset &ds)
     ds.fileYearText.clear();
     ds.periodDays = k_day(ds.calcMonth, ds.calcYear);
     ds.resizeRows(0);
+    ds.openedBook.reset();
 }
 
 // The object's releases and correction factors when the header row holds them (all seven cells
@@ -203,7 +205,10 @@ WorkbookResult readXLSwriteDB(Dataset &ds)
     if (!QFileInfo(path).isFile())
         return WorkbookResult::failure(QStringLiteral("Файл \"%1\" не найден. Данные не загружены.").arg(path));
 
-    QXlsx::Document doc(path);
+    // The state is taken first: a file changed while it is read is never taken for the one read.
+    const FileState state = fileState(path);
+    auto opened = std::make_shared<OpenedBook>(OpenedBook{path, state, QXlsx::Document(path)});
+    QXlsx::Document &doc = opened->book;
     // The data sheet is "Лист1" when there is one, else the sheet that was active when saved.
     doc.selectSheet(QStringLiteral("Лист1"));
     if (!doc.isLoadPackage()) {
@@ -271,6 +276,8 @@ WorkbookResult readXLSwriteDB(Dataset &ds)
             ds.tableNo[i] = t;
         }
     }
+    if (ds.keepOpenedBook)
+        ds.openedBook = std::move(opened);
     return WorkbookResult();
 }
 

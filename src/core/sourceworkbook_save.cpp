@@ -6,6 +6,7 @@
 #include "core/sourceworkbook.h"
 
 #include "core/helpers.h"
+#include "core/openedbook.h"
 #include "core/writefailure.h"
 #include "xlsx/xlsxdocument.h"
 
@@ -125,13 +126,17 @@ bool storesParameters(const Dataset &ds)
 // The workbook to write into, its data sheet selected as the loader selects it: the existing one at
 // path; else a copy of the workbook the dataset was opened from (saving under a new name keeps its
 // other sheets and layout); else a new one (an unreadable file at path has its copy in the backup).
-std::unique_ptr<QXlsx::Document> targetWorkbook(const QString &path, const QString &openedPath)
+// A workbook the dataset keeps as it was read is copied instead of read again, while its file is
+// unchanged.
+std::unique_ptr<QXlsx::Document> targetWorkbook(const QString &path, const QString &openedPath,
+                                                const std::shared_ptr<const OpenedBook> &opened)
 {
     for (const QString &base : {path, openedPath}) {
         if (base.isEmpty() || !QFileInfo(base).isFile())
             continue;
         // Sheets are read when selected: whether it loaded is known after the selection.
-        auto existing = std::make_unique<QXlsx::Document>(base);
+        const QXlsx::Document *read = unchangedBook(opened, base);
+        auto existing = read ? std::make_unique<QXlsx::Document>(*read) : std::make_unique<QXlsx::Document>(base);
         existing->selectSheet(dataSheetName);
         if (existing->isLoadPackage())
             return existing;
@@ -283,7 +288,7 @@ WorkbookResult saveSourceWorkbook(const Dataset &ds, const QString &path, const 
     }
 
     // The old file is not deleted first: the save replaces it atomically or leaves it as it was.
-    const std::unique_ptr<QXlsx::Document> book = targetWorkbook(path, openedPath);
+    const std::unique_ptr<QXlsx::Document> book = targetWorkbook(path, openedPath, ds.openedBook);
     QXlsx::Document &doc = *book;
     SheetCells w(doc, SheetCells::Write);
     const int r = putData(w, ds, rows);

@@ -90,7 +90,9 @@ std::array<QDoubleSpinBox *, 4> FVid::releaseFields() const
 bool FVid::readXLSwriteDB()
 {
     // The loader leaves the period, the context, the releases and the report choices as they are,
-    // takes periodDays from the period and resets the correction factors to "1.00".
+    // takes periodDays from the period and resets the correction factors to "1.00". The workbook
+    // as read is kept for the save.
+    ds.keepOpenedBook = true;
     const keli::WorkbookResult result = keli::readXLSwriteDB(ds);
     syncFromDataset();
     // The fields round to their decimals and limit to their ranges: keep the dataset equal to them.

@@ -196,14 +196,38 @@ int Worksheet::styleOf(int row, int column) const
     return 0;
 }
 
+Worksheet::Edit &Worksheet::RowEdits::operator[](int column)
+{
+    if (m_cells.empty() || m_cells.back().first < column) {
+        m_cells.emplace_back(column, Edit());
+        return m_cells.back().second;
+    }
+    auto at = std::lower_bound(m_cells.begin(), m_cells.end(), column,
+                               [](const Entry &e, int n) { return e.first < n; });
+    if (at == m_cells.end() || at->first != column)
+        at = m_cells.insert(at, Entry(column, Edit()));
+    return at->second;
+}
+
+size_t Worksheet::RowEdits::count(int column) const
+{
+    const auto at = std::lower_bound(m_cells.begin(), m_cells.end(), column,
+                                     [](const Entry &e, int n) { return e.first < n; });
+    return at != m_cells.end() && at->first == column ? 1 : 0;
+}
+
 bool Worksheet::set(int row, int column, const QVariant &value, int style)
 {
-    Cell *c = findCell(row, column);
+    const Cell *held = cell(row, column);
+    Cell *c = held ? const_cast<Cell *>(held) : findCell(row, column);
     const bool hadFormula = c->formula;
     c->formula = false;
     setValue(c, value);
     c->style = style;
-    m_edits[row][column] = Edit{value, style};
+    // Rows are mostly written in order: the last row's edits are found without a search.
+    auto edits = m_edits.empty() || m_edits.rbegin()->first != row ? m_edits.try_emplace(m_edits.end(), row)
+                                                                   : std::prev(m_edits.end());
+    edits->second[column] = Edit{value, style};
     return hadFormula;
 }
 

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace QXlsx {
@@ -87,7 +88,22 @@ private:
     {
         int first, last, style;
     };
-    using RowEdits = std::map<int, Edit>;
+    // The written cells of a row by column: a sorted vector, not a tree node per cell (a save
+    // writes hundreds of thousands of cells, mostly in order).
+    class RowEdits
+    {
+    public:
+        using Entry = std::pair<int, Edit>;
+        using const_iterator = std::vector<Entry>::const_iterator;
+        Edit &operator[](int column);
+        const_iterator begin() const { return m_cells.begin(); }
+        const_iterator end() const { return m_cells.end(); }
+        std::vector<Entry>::const_reverse_iterator rbegin() const { return m_cells.rbegin(); }
+        size_t count(int column) const;
+
+    private:
+        std::vector<Entry> m_cells;
+    };
     class Writer;
     class Scan;
     enum LoadResult { Loaded, BadReference, Unreadable };

@@ -7,12 +7,17 @@
 #include "core/report2.h"
 #include "core/reporterror.h"
 #include "core/reportfiles.h"
+#include "core/reporttext.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <random>
 
 using keli::PageHeading;
 
@@ -78,6 +83,27 @@ class TestReportPage : public QObject
     Q_OBJECT
 
 private slots:
+    // Figures are written by a way of their own: the same text as Qt's fixed notation for every kind
+    // of value (halves, negatives that round to nothing, the largest, random bit patterns).
+    void figuresAsFixedNotation()
+    {
+        QVector<double> values{0.0, -0.0, 0.125, -0.125, 2.5, -2.5, 0.05, 0.15, 1.005, 2.675, -0.001, -0.0004,
+                               0.0049999, 4860.745999999999, 17320.6405, 123456789.125, 9e12, 4.5e15, 1e300,
+                               5e-324, -1.5, 999999.9995};
+        std::mt19937_64 random(7);
+        for (int i = 0; i < 50000; ++i) {
+            const quint64 bits = random();
+            double v = 0;
+            std::memcpy(&v, &bits, sizeof v);
+            values << (std::fabs(v) < 1e17 ? v : 1.0) << double(qint64(bits % 20000000) - 10000000) / 1000.0
+                   << std::ldexp(double(bits >> 11), -int(bits % 70));
+        }
+        for (double v : values)
+            for (int n = 0; n <= 7; ++n)
+                if (keli::fixedText(v, n) != QString::number(v, 'f', n))
+                    QFAIL(qPrintable(QStringLiteral("%1 with %2 decimals: %3").arg(v, 0, 'g', 17).arg(n).arg(keli::fixedText(v, n))));
+    }
+
     void oneTableFrame();
     void twoAndThreeTableFrames();
     void periodLineLeftOutWhenEmpty();

@@ -753,7 +753,7 @@ void TestXlsx::writeOfHeldValueChangesNothing()
     const QString path = dir.filePath("held.xlsx");
     const QByteArray cells = "<row r=\"1\"><c r=\"A1\"><v>2.50</v></c><c r=\"B1\" t=\"s\"><v>0</v></c>"
                              "<c r=\"C1\" t=\"b\"><v>1</v></c><c r=\"D1\"><f>A1*2</f><v>5</v></c>"
-                             "<c r=\"E1\" t=\"str\"><f>B1</f><v>текст</v></c></row>";
+                             "<c r=\"E1\" t=\"str\"><f>B1</f><v>текст</v></c><c r=\"F1\"><v>7</v></c></row>";
     const QByteArray strings = "<si><t>текст</t></si>";
     QVERIFY(writePackage(path, oneSheetPackage(cells, strings)));
     const QByteArray stored = entries(path).value("xl/sheets/data.xml");
@@ -766,10 +766,14 @@ void TestXlsx::writeOfHeldValueChangesNothing()
     Document doc(path);
     QVERIFY(doc.write(1, 1, 2.5) && doc.write(1, 4, 5.0) && doc.write(1, 5, QString("текст")));
     QVERIFY(doc.write(1, 2, QString("другой")) && doc.write(1, 3, 1.0));
+    Format border; // a format is applied to a held value too
+    border.setLeftBorderStyle(Format::BorderThin);
+    QVERIFY(doc.write(1, 6, 7.0, border));
     QVERIFY(doc.saveAs(dir.filePath("changed.xlsx")));
     const QByteArray sheet = entries(dir.filePath("changed.xlsx")).value("xl/sheets/data.xml");
     QVERIFY(!sheet.contains("<f"));
     QVERIFY(sheet.contains("<v>2.50</v>"));
+    QVERIFY(sheet.contains("<c r=\"F1\" s=\""));
     Document back(dir.filePath("changed.xlsx"));
     QCOMPARE(back.read(1, 2), QVariant(QString("другой")));
     QCOMPARE(back.read(1, 3), QVariant(1.0));

@@ -161,6 +161,21 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("R.xlsx")});
     }
 
+    // A link to a workbook elsewhere stays a link: the file it names gets the new content.
+    void writeThroughALink()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shared")));
+        const QString real = dir.filePath(QStringLiteral("shared/ТП 5.xlsx"));
+        const QString link = dir.filePath(QStringLiteral("ТП 5.xlsx"));
+        writePlain(real, "old");
+        QVERIFY(QFile::link(real, link));
+        QString reason;
+        QVERIFY2(writeFileChecked(link, "new", &reason), qPrintable(reason));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readAll(real), QByteArray("new"));
+    }
+
     void replacedFileKeepsItsPermissions()
     {
         QTemporaryDir dir;

@@ -179,8 +179,11 @@ QString writeErrorReason(const QString &path, int errnum)
     }
 }
 
-bool writeFileChecked(const QString &path, const QByteArray &data, QString *reason, const WrittenFileCheck &check)
+bool writeFileChecked(const QString &linkOrPath, const QByteArray &data, QString *reason, const WrittenFileCheck &check)
 {
+    // A link is kept: the file it names is the one replaced (a renamed file would replace the link).
+    const QFileInfo given(linkOrPath);
+    const QString path = given.isSymLink() && given.exists() ? given.canonicalFilePath() : linkOrPath;
     QString why;
     if (path.isEmpty()) {
         why = QStringLiteral("не указано имя файла");

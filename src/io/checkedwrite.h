@@ -18,7 +18,7 @@ namespace keli {
 // not (the text becomes the write's failure reason).
 using WrittenFileCheck = std::function<QString(const QString &writtenPath)>;
 
-// Writes data to path. False with reason, a Russian clause without a final stop ("нет места на
+// Writes data to path (to the file it names when it is a link). False with reason, a Russian clause without a final stop ("нет места на
 // диске", "нет прав на запись в папку …"), when the file could not be written whole.
 bool writeFileChecked(const QString &path, const QByteArray &data, QString *reason,
                       const WrittenFileCheck &check = WrittenFileCheck());

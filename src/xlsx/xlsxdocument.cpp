@@ -45,6 +45,7 @@ public:
     bool readAndParse(const QString &part, const std::function<bool(PartStream &)> &parse);
     bool parseSheet(size_t index);
     bool ensureStyles();
+    bool writeSheet(const SheetEntry &sheet, DeflatedPart *part);
     bool build(QByteArray *zip);
 
     QString path;
@@ -191,6 +192,21 @@ bool DocumentPrivate::ensureStyles()
     return true;
 }
 
+// A large sheet is inflated on a thread while it is merged into (and deflated on another);
+// a damaged one is reported as such, whatever was made of it.
+bool DocumentPrivate::writeSheet(const SheetEntry &sheet, DeflatedPart *part)
+{
+    if (const std::unique_ptr<PartInflater> inflater = package.inflating(sheet.part)) {
+        const bool written = sheet.worksheet.write(*inflater, part, &error);
+        return inflater->finish(&error) && written;
+    }
+    QByteArray original;
+    if (!package.read(sheet.part, &original, &error))
+        return false;
+    WholePart whole(original);
+    return sheet.worksheet.write(whole, part, &error);
+}
+
 bool DocumentPrivate::build(QByteArray *zip)
 {
     QVector<DeflatedPart> changed;
@@ -208,10 +224,9 @@ bool DocumentPrivate::build(QByteArray *zip)
             continue;
         changed.append(DeflatedPart());
         changed.back().name = sheet.part;
-        if (!package.read(sheet.part, &original, &error) || !sheet.worksheet.write(original, &changed.back(), &error))
+        if (!writeSheet(sheet, &changed.back()))
             return false;
     }
-    original.clear();
     if (styles.isChanged() || stylesAdded) {
         if (stylesAdded)
             original = Styles::defaultXml();

@@ -50,9 +50,9 @@ public:
     void setRowHeight(int row, double points) { m_rowHeights[row] = points; }
 
     bool isChanged() const { return !m_edits.empty(); }
-    // The original part with the written cells merged in: deflated as it is written (part's name
-    // is kept), or whole.
-    bool write(const QByteArray &original, DeflatedPart *part, QString *error) const;
+    // The original part (as it arrives) with the written cells merged in: deflated as it is
+    // written (part's name is kept), or whole.
+    bool write(PartStream &original, DeflatedPart *part, QString *error) const;
     bool write(const QByteArray &original, QByteArray *out, QString *error) const;
 
     // Every stored cell in order, then the row and column styles, as text: to compare readings.
@@ -113,7 +113,7 @@ private:
 
     // Writes into the sink freshSink gives; it is asked again for one to start over in when the
     // part has to be read the general way.
-    bool write(const QByteArray &original, const std::function<ByteSink *()> &freshSink, QString *error) const;
+    bool write(PartStream &original, const std::function<ByteSink *()> &freshSink, QString *error) const;
     LoadResult scan(XmlScanner &xml, const SharedStrings &strings, QString *badReference);
     const Cell *cell(int row, int column) const;
     Cell *findCell(int row, int column);

@@ -6,6 +6,7 @@
 #include "xlsx/xlsxcelltext.h"
 #include "xlsx/xlsxcellreference.h"
 #include "xlsx/xlsxpartdeflater.h"
+#include "xlsx/xlsxpartstream.h"
 #include "xlsx/xlsxxml.h"
 #include "xlsx/xlsxxmlout.h"
 #include "xlsx/xlsxxmlscanner.h"
@@ -54,13 +55,21 @@ bool keepsBlanks(const QString &text)
 
 class Worksheet::Writer
 {
+    // Where a cell's start tag begins, whether it was taken whole (its end read with it), and
+    // whether it is an empty-element tag.
+    struct CellTag
+    {
+        const char *begin;
+        bool whole;
+        bool empty;
+    };
+
 public:
     enum Result { Written, Unreadable, NoCellTable };
 
-    Writer(const std::map<int, RowEdits> &edits, const std::map<int, double> &heights, const QByteArray &original,
+    Writer(const std::map<int, RowEdits> &edits, const std::map<int, double> &heights, PartStream &original,
            XmlOut &out)
-        : m_edits(edits), m_heights(heights), m_xml(original.constData(), size_t(original.size())),
-          m_end(original.constData() + original.size()), m_out(out), m_copied(original.constData()),
+        : m_edits(edits), m_heights(heights), m_xml(original), m_out(out), m_copied(original.data()),
           m_next(edits.begin())
     {
     }
@@ -74,7 +83,7 @@ public:
         for (;;) {
             switch (m_xml.next()) {
             case XmlScanner::EndDocument:
-                copyUpTo(m_end);
+                copyUpTo(m_xml.dataEnd());
                 return m_next == m_edits.end() ? Written : NoCellTable;
             case XmlScanner::Unsure:
                 return Unreadable;
@@ -235,25 +244,36 @@ private:
         auto next = alreadyWritten ? cells.end() : cells.begin();
         int lastColumn = 0;
         for (;;) {
-            switch (m_xml.next()) {
-            case XmlScanner::Characters:
-                continue;
-            case XmlScanner::EndElement:
-                copyUpTo(m_xml.tokenBegin());
-                for (; next != cells.end(); ++next)
-                    writeCell(prefix, number, next->first, next->second);
-                writeEndTag(name);
-                skipTo(m_xml.tokenEnd());
-                return true;
-            case XmlScanner::StartElement:
-                break;
-            default:
-                return false;
-            }
-            if (m_xml.name() != "c") {
-                if (!copyContent())
+            // Most cells are <c .../>, <c ...><v>text</v></c> or <c ...><is><t>text</t></is></c>:
+            // taken whole.
+            static const XmlScanner::TextForm forms[] = {{std::string_view(), "v"}, {"is", "t"}};
+            CellTag tag{m_xml.tokenEnd(), true, false};
+            int form = -1;
+            std::string_view text;
+            if (m_xml.takeSimpleElement("c", forms, 2, &form, &text)) {
+                tag.empty = form < 0;
+            } else {
+                switch (m_xml.next()) {
+                case XmlScanner::Characters:
+                    continue;
+                case XmlScanner::EndElement:
+                    copyUpTo(m_xml.tokenBegin());
+                    for (; next != cells.end(); ++next)
+                        writeCell(prefix, number, next->first, next->second);
+                    writeEndTag(name);
+                    skipTo(m_xml.tokenEnd());
+                    return true;
+                case XmlScanner::StartElement:
+                    break;
+                default:
                     return false;
-                continue;
+                }
+                if (m_xml.name() != "c") {
+                    if (!copyContent())
+                        return false;
+                    continue;
+                }
+                tag = CellTag{m_xml.tokenBegin(), false, m_xml.isEmptyElement()};
             }
             std::string decoded;
             const std::string_view ref = XmlScanner::value(m_xml.attribute("r"), &decoded);
@@ -262,22 +282,22 @@ private:
                 CellReference::parse(ref, &r, &column);
             lastColumn = column;
             if (next != cells.end() && next->first < column) {
-                copyUpTo(m_xml.tokenBegin());
+                copyUpTo(tag.begin);
                 for (; next != cells.end() && next->first < column; ++next)
                     writeCell(prefix, number, next->first, next->second);
             }
             bool ok = true;
             if (next != cells.end() && next->first == column) {
-                copyUpTo(m_xml.tokenBegin());
-                ok = dropCell();
+                copyUpTo(tag.begin);
+                ok = dropCell(tag);
                 writeCell(prefix, number, column, next->second);
                 ++next;
             } else if (cells.count(column)) {
-                copyUpTo(m_xml.tokenBegin());
-                ok = dropCell(); // a cell out of order, written already
+                copyUpTo(tag.begin);
+                ok = dropCell(tag); // a cell out of order, written already
             } else if (ref.empty()) {
-                ok = copyCellAt(number, column);
-            } else {
+                ok = copyCellAt(number, column, tag);
+            } else if (!tag.whole) {
                 ok = copyContent();
             }
             if (!ok)
@@ -286,9 +306,9 @@ private:
     }
 
     // Leaves out a replaced cell; a shared formula it anchored leaves its other cells as values.
-    bool dropCell()
+    bool dropCell(const CellTag &tag)
     {
-        for (int depth = m_xml.isEmptyElement() ? 0 : 1;;) {
+        for (int depth = tag.empty ? 0 : 1; !tag.whole;) {
             const XmlScanner::Token t = m_xml.next(); // the first is the end of an empty one
             if (t == XmlScanner::StartElement) {
                 ++depth;
@@ -316,23 +336,35 @@ private:
 
     // A cell without a reference gets one: written cells before it would otherwise change the
     // place it is read at.
-    bool copyCellAt(int row, int column)
+    bool copyCellAt(int row, int column, const CellTag &tag)
     {
-        copyUpTo(m_xml.tokenBegin());
+        copyUpTo(tag.begin);
         m_out.append('<');
-        m_out.append(m_xml.tagName());
+        m_out.append(tag.whole ? std::string_view("c") : m_xml.tagName());
         m_out.append(" r=\"", 4);
         m_out.appendCellReference(row, column);
         m_out.append('"');
-        for (const XmlScanner::Attribute &a : m_xml.attributes()) {
+        const std::vector<XmlScanner::Attribute> &attributes = m_xml.attributes();
+        for (const XmlScanner::Attribute &a : attributes) {
             if (!isUnprefixed(a, "r")) {
                 m_out.append(' ');
                 m_out.append(rawAttribute(a));
             }
         }
-        m_out.append(m_xml.isEmptyElement() ? "/>" : ">");
-        skipTo(m_xml.tokenEnd());
-        return copyContent();
+        const char *tagEnd = m_xml.tokenEnd();
+        bool empty = tag.empty;
+        if (tag.whole) {
+            // Taken whole: the start tag ends at the first '>' after its last attribute.
+            const std::string_view last = attributes.empty() ? std::string_view(tag.begin, 2) : rawAttribute(attributes.back());
+            const char *p = last.data() + last.size();
+            while (*p != '>')
+                ++p;
+            tagEnd = p + 1;
+            empty = p[-1] == '/';
+        }
+        m_out.append(empty ? "/>" : ">");
+        skipTo(tagEnd);
+        return tag.whole || copyContent();
     }
 
     // Copies the element whose start tag was the last token, to its end, leaving out the shared
@@ -451,7 +483,6 @@ private:
     const std::map<int, RowEdits> &m_edits;
     const std::map<int, double> &m_heights;
     XmlScanner m_xml;
-    const char *const m_end;
     XmlOut &m_out;
     const char *m_copied; // the original bytes before it have gone out
     std::map<int, RowEdits>::const_iterator m_next;
@@ -459,11 +490,12 @@ private:
     std::unordered_set<std::string> m_orphanShared;
 };
 
-bool Worksheet::write(const QByteArray &original, const std::function<ByteSink *()> &freshSink, QString *error) const
+bool Worksheet::write(PartStream &original, const std::function<ByteSink *()> &freshSink, QString *error) const
 {
     XmlOut out(*freshSink());
     if (m_edits.empty()) {
-        out.append(original.constData(), size_t(original.size()));
+        const QByteArray whole = wholePart(original);
+        out.append(whole.constData(), size_t(whole.size()));
         out.finish();
         return true;
     }
@@ -472,10 +504,11 @@ bool Worksheet::write(const QByteArray &original, const std::function<ByteSink *
         // Beyond the plain XML the scanner reads: rewritten by the general reader first, then
         // merged into afresh.
         QByteArray copy;
-        if (!Xml::rewrittenCopy(original, &copy, QStringLiteral("worksheet"), error))
+        if (!Xml::rewrittenCopy(wholePart(original), &copy, QStringLiteral("worksheet"), error))
             return false;
         XmlOut again(*freshSink());
-        result = Writer(m_edits, m_rowHeights, copy, again).run();
+        WholePart rewritten(copy);
+        result = Writer(m_edits, m_rowHeights, rewritten, again).run();
         again.finish();
     } else {
         out.finish();
@@ -490,7 +523,8 @@ bool Worksheet::write(const QByteArray &original, const std::function<ByteSink *
 bool Worksheet::write(const QByteArray &original, QByteArray *out, QString *error) const
 {
     std::unique_ptr<CollectingSink> sink;
-    const bool written = write(original, [&sink] {
+    WholePart whole(original);
+    const bool written = write(whole, [&sink] {
         sink = std::make_unique<CollectingSink>();
         return sink.get();
     }, error);
@@ -498,7 +532,7 @@ bool Worksheet::write(const QByteArray &original, QByteArray *out, QString *erro
     return written;
 }
 
-bool Worksheet::write(const QByteArray &original, DeflatedPart *part, QString *error) const
+bool Worksheet::write(PartStream &original, DeflatedPart *part, QString *error) const
 {
     std::unique_ptr<PartDeflater> deflater;
     return write(original, [&deflater] {

@@ -43,7 +43,8 @@ public:
     void append(const char *data, size_t size)
     {
         if (size <= room()) {
-            std::memcpy(m_chunk.data() + m_used, data, size);
+            if (size > 0) // data may be null then
+                std::memcpy(m_chunk.data() + m_used, data, size);
             m_used += size;
         } else {
             appendLong(data, size);

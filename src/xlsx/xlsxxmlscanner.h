@@ -80,6 +80,8 @@ public:
     // it does not change as it was.
     const char *tokenBegin() const { return m_token; }
     const char *tokenEnd() const { return m_p; }
+    // The end of the bytes there so far: after EndDocument, of the whole part.
+    const char *dataEnd() const { return m_end; }
     // Start element: whether its tag was an empty-element tag (<c/>), and its name as written.
     bool isEmptyElement() const { return m_pendingEnd; }
     std::string_view tagName() const { return m_open.back().qualifiedName; }

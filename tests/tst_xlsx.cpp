@@ -264,6 +264,7 @@ private slots:
     void openpyxlReadsWhatWeWrite();
     void templateKeepsEverythingElse();
     void formulaOverwriteDropsCalcChain();
+    void writeOfHeldValueChangesNothing();
     void stylesAreReused();
     void badInput_data();
     void badInput();
@@ -741,6 +742,43 @@ print(json.dumps(out))
     QCOMPARE(o.value("E10").toArray(), QJsonArray({1234.5, "n"}));
     QCOMPARE(o.value("G12").toArray(), QJsonArray({"новая строка", "thin", "left"}));
     QCOMPARE(o.value("orientation").toString(), QString("landscape"));
+}
+
+// Writing the value a cell already holds changes nothing: the sheet is copied as it is stored (a
+// number keeps its written form, a shared string stays shared); a formula whose cached value is
+// written still goes, and a value that differs is written.
+void TestXlsx::writeOfHeldValueChangesNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("held.xlsx");
+    const QByteArray cells = "<row r=\"1\"><c r=\"A1\"><v>2.50</v></c><c r=\"B1\" t=\"s\"><v>0</v></c>"
+                             "<c r=\"C1\" t=\"b\"><v>1</v></c><c r=\"D1\"><f>A1*2</f><v>5</v></c>"
+                             "<c r=\"E1\" t=\"str\"><f>B1</f><v>текст</v></c><c r=\"F1\"><v>7</v></c></row>";
+    const QByteArray strings = "<si><t>текст</t></si>";
+    QVERIFY(writePackage(path, oneSheetPackage(cells, strings)));
+    const QByteArray stored = entries(path).value("xl/sheets/data.xml");
+    {
+        Document doc(path);
+        QVERIFY(doc.write(1, 1, 2.5) && doc.write(1, 2, QString("текст")) && doc.write(1, 3, true));
+        QVERIFY(doc.saveAs(dir.filePath("same.xlsx")));
+        QCOMPARE(entries(dir.filePath("same.xlsx")).value("xl/sheets/data.xml"), stored);
+    }
+    Document doc(path);
+    QVERIFY(doc.write(1, 1, 2.5) && doc.write(1, 4, 5.0) && doc.write(1, 5, QString("текст")));
+    QVERIFY(doc.write(1, 2, QString("другой")) && doc.write(1, 3, 1.0));
+    Format border; // a format is applied to a held value too
+    border.setLeftBorderStyle(Format::BorderThin);
+    QVERIFY(doc.write(1, 6, 7.0, border));
+    QVERIFY(doc.saveAs(dir.filePath("changed.xlsx")));
+    const QByteArray sheet = entries(dir.filePath("changed.xlsx")).value("xl/sheets/data.xml");
+    QVERIFY(!sheet.contains("<f"));
+    QVERIFY(sheet.contains("<v>2.50</v>"));
+    QVERIFY(sheet.contains("<c r=\"F1\" s=\""));
+    Document back(dir.filePath("changed.xlsx"));
+    QCOMPARE(back.read(1, 2), QVariant(QString("другой")));
+    QCOMPARE(back.read(1, 3), QVariant(1.0));
+    QCOMPARE(back.read(1, 4), QVariant(5.0));
+    QCOMPARE(back.read(1, 5), QVariant(QString("текст")));
 }
 
 void TestXlsx::formulaOverwriteDropsCalcChain()

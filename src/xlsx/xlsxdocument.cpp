@@ -380,6 +380,8 @@ bool Document::write(int row, int column, const QVariant &value, const Format &f
     }
     if (!stored.isValid() && format.isEmpty() && !sheet.worksheet.holdsValue(row, column))
         return true; // nothing to clear: no empty cell is made for it
+    if (format.isEmpty() && stored.isValid() && sheet.worksheet.holdsExactly(row, column, stored))
+        return true; // the cell holds it already: it stays as it is stored
     int style = sheet.worksheet.styleOf(row, column);
     if (!format.isEmpty()) {
         if (!d->ensureStyles())

@@ -237,6 +237,25 @@ bool Worksheet::holdsValue(int row, int column) const
     return c && (c->kind != Cell::Empty || c->formula);
 }
 
+bool Worksheet::holdsExactly(int row, int column, const QVariant &value) const
+{
+    const Cell *c = cell(row, column);
+    if (!c || c->formula)
+        return false;
+    switch (c->kind) {
+    case Cell::Number:
+        return value.userType() == QMetaType::Double && *static_cast<const double *>(value.constData()) == c->number;
+    case Cell::Boolean:
+        return value.userType() == QMetaType::Bool && *static_cast<const bool *>(value.constData()) == c->boolean;
+    case Cell::Text:
+        return value.userType() == QMetaType::QString
+               && *static_cast<const QString *>(value.constData()) == m_texts[size_t(c->text)];
+    case Cell::Empty:
+        break;
+    }
+    return false;
+}
+
 bool Worksheet::clearValues(int firstRow, int firstColumn, int lastRow, int lastColumn)
 {
     std::vector<std::pair<int, int>> held; // row, column

@@ -38,6 +38,9 @@ public:
     bool set(int row, int column, const QVariant &value, int style);
     // Whether a cell holds a value or a formula (what clearing would change).
     bool holdsValue(int row, int column) const;
+    // Whether a cell holds exactly this value (a double, a text or a boolean) of its own, without a
+    // formula: writing it there would change nothing.
+    bool holdsExactly(int row, int column, const QVariant &value) const;
     // Clears the values of the cells in rows firstRow..lastRow and columns firstColumn..lastColumn
     // that hold one, keeping their styles; the others are not touched. True when one held a formula.
     bool clearValues(int firstRow, int firstColumn, int lastRow, int lastColumn);

@@ -14,6 +14,7 @@
 #include "bench_deflate.h"
 #include "bench_floor.h"
 #include "bench_object.h"
+#include "bench_time.h"
 #include "core/calculation.h"
 #include "core/helpers.h"
 #include "core/report1.h"
@@ -39,18 +40,6 @@ extern char **environ;
 using namespace keli;
 
 namespace {
-
-double bestOf(int runs, const std::function<void()> &work)
-{
-    double best = 1e300;
-    for (int k = 0; k < runs; ++k) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
 
 // The files and programs of one benchmark run.
 struct Setup
@@ -115,7 +104,7 @@ void measureWriter(const Setup &s)
         }
     }
     const QString path = QDir(s.tmp).filePath(QStringLiteral("writer.xlsx"));
-    const double ms = bestOf(5, [&] { doc.saveAs(path); });
+    const double ms = wallBestOf(5, [&] { doc.saveAs(path); });
     const WrittenXml xml = rewrittenXml(path, s.source, dataSheet);
     printWrite("workbook writer alone (saveAs)", ms, deflateFloorMs(xml), xml.bytes);
 }
@@ -183,7 +172,7 @@ struct Figures
 Figures measure(const Setup &s)
 {
     Dataset ds;
-    const double load = bestOf(5, [&] {
+    const double load = wallBestOf(5, [&] {
         Dataset fresh;
         fresh.workbookPath = s.source;
         fresh.calcMonth = 10;
@@ -192,11 +181,11 @@ Figures measure(const Setup &s)
         ds = fresh;
     });
     CalcOutcome outcome;
-    const double calc = bestOf(5, [&] { outcome = evaluate(ds); });
+    const double calc = wallBestOf(5, [&] { outcome = evaluate(ds); });
     QFile::copy(s.source, s.saved);
     // Every save writes other energies (column L), as a month's new readings do.
     double added = 0;
-    const double save = bestOf(3, [&] {
+    const double save = wallBestOf(3, [&] {
         Dataset changed = ds;
         added += 1;
         for (double &energy : changed.energy)
@@ -206,13 +195,13 @@ Figures measure(const Setup &s)
     ReportFilesOptions reports;
     reports.errorPageAfterWarnings = false;
     ReportFilesResult written;
-    const double books = bestOf(3, [&] { written = writeReportFiles(s.work, ds, outcome, reports); });
-    const double pages = bestOf(3, [&] {
+    const double books = wallBestOf(3, [&] { written = writeReportFiles(s.work, ds, outcome, reports); });
+    const double pages = wallBestOf(3, [&] {
         writeReportPage(s.work, ds, report1Page(ds, outcome.results), reports.calculatedAt);
         writeReportPage(s.work, ds, report2Page(ds, outcome.results), reports.calculatedAt);
     });
     qint64 tags = 0;
-    const double floor = bestOf(5, [&] { tags = inflateAndTouch(s.source); });
+    const double floor = wallBestOf(5, [&] { tags = inflateAndTouch(s.source); });
 
     if (s.verbose)
         std::printf("  outcome %s, %d errors, %d warnings; report files %lld written, %lld failed\n",

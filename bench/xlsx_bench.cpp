@@ -6,6 +6,7 @@
 #include "bench_cores.h"
 #include "bench_deflate.h"
 #include "bench_floor.h"
+#include "bench_time.h"
 #include "xlsx/xlsxdocument.h"
 
 #include <QCoreApplication>
@@ -62,18 +63,6 @@ bool writeSheet(const QString &path)
     QXlsx::Document doc;
     fillSheet(doc);
     return doc.saveAs(path);
-}
-
-double wallBestOf(int runs, const std::function<void()> &work)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
 }
 
 // The save of a filled new document alone (generating and deflating every part), beside the

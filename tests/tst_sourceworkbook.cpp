@@ -95,6 +95,16 @@ Dataset loaded(const QString &path, WorkbookResult *result = nullptr, int month 
 }
 
 // A row of table t with distinct values, appended to ds (counts are kept by the caller).
+// A new dataset of January 2024, no rows.
+Dataset newDataset()
+{
+    Dataset ds;
+    ds.calcMonth = 1;
+    ds.calcYear = 2024;
+    readXLS(ds);
+    return ds;
+}
+
 void addPoint(Dataset &ds, int table, const QString &name, double energy)
 {
     const int i = ds.appendRow(table);
@@ -613,10 +623,7 @@ private slots:
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
         const QString backup = tmp.filePath(QStringLiteral("bookB.xlsx"));
-        Dataset ds;
-        ds.calcMonth = 1;
-        ds.calcYear = 2024;
-        readXLS(ds);
+        Dataset ds = newDataset();
 
         QVERIFY(saveSourceWorkbook(ds, path).ok);
         QVERIFY(!QFileInfo::exists(backup)); // nothing to keep for a new file
@@ -638,10 +645,7 @@ private slots:
     {
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
-        Dataset ds;
-        ds.calcMonth = 1;
-        ds.calcYear = 2024;
-        readXLS(ds);
+        Dataset ds = newDataset();
         addPoint(ds, 1, QStringLiteral("П1"), 10);
         ds.intakeCount = 1;
         QVERIFY(saveSourceWorkbook(ds, path).ok);
@@ -694,10 +698,7 @@ private slots:
         QFETCH(QString, cell);
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
-        Dataset ds;
-        ds.calcMonth = 1;
-        ds.calcYear = 2024;
-        readXLS(ds);
+        Dataset ds = newDataset();
         addPoint(ds, 1, QStringLiteral("П1"), 10);
         addPoint(ds, 1, QStringLiteral("П2"), 20);
         ds.intakeCount = 2;
@@ -735,10 +736,7 @@ private slots:
         QFETCH(bool, inPlace);
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("book.xlsx"));
-        Dataset ds;
-        ds.calcMonth = 1;
-        ds.calcYear = 2024;
-        readXLS(ds);
+        Dataset ds = newDataset();
         addPoint(ds, 1, QStringLiteral("П1"), 10);
         ds.intakeCount = 1;
         QVERIFY(saveSourceWorkbook(ds, path).ok);

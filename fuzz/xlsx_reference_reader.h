@@ -6,6 +6,7 @@
 // inflated, and compares that with reading it whole.
 
 #include "xlsx/xlsxcellreference.h"
+#include "xlsx/xlsxcelltext.h"
 #include "xlsx/xlsxpartstream.h"
 #include "xlsx/xlsxsharedstrings.h"
 #include "xlsx/xlsxworksheet.h"
@@ -70,31 +71,8 @@ inline bool isName(const QStringRef &name, const char *what)
     return name == QLatin1String(what);
 }
 
-// A cell's number: the text as written by spreadsheet programs (plain decimal or exponent form,
-// blanks around allowed), converted with correct rounding; false for anything else.
-inline double toNumber(QStringView text, bool *ok)
-{
-    text = text.trimmed();
-    char buffer[64];
-    int n = 0;
-    for (QChar ch : text) {
-        const ushort u = ch.unicode();
-        if (n == int(sizeof buffer) || !((u >= '0' && u <= '9') || u == '.' || u == '-' || u == '+' || u == 'e' || u == 'E')) {
-            // Long or unusual forms (no infinities or NaN) take the general way.
-            const double v = text.toString().toDouble(ok);
-            *ok = *ok && std::isfinite(v);
-            return *ok ? v : 0;
-        }
-        buffer[n++] = char(u);
-    }
-    const char *begin = buffer;
-    if (n > 0 && buffer[0] == '+')
-        ++begin;
-    double v = 0;
-    const std::from_chars_result r = std::from_chars(begin, buffer + n, v);
-    *ok = r.ec == std::errc() && r.ptr == buffer + n && std::isfinite(v);
-    return v;
-}
+// A cell's number as the program reads it: the number rule is not what this reference checks.
+using CellText::toNumber;
 
 enum class CellType { Number, Shared, Boolean, Text };
 

@@ -47,6 +47,15 @@ private:
     bool m_ok = false;
 };
 
+// A save of ds at path while files cannot grow past bytes.
+WorkbookResult saveUnderSizeLimit(const Dataset &ds, const QString &path, qint64 bytes)
+{
+    const FileSizeLimit limit{rlim_t(bytes)};
+    if (!limit.ok())
+        return WorkbookResult::failure(QStringLiteral("the file size limit could not be set"));
+    return saveSourceWorkbook(ds, path);
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile f(path);
@@ -224,13 +233,8 @@ private slots:
         QVERIFY(points > 100 || before.size() < 16 * 1024);
         Dataset changed = ds;
         changed.objectName = QStringLiteral("ТП-12 после");
-        WorkbookResult r;
-        {
-            // Neither the backup nor the new workbook fits.
-            const FileSizeLimit limit(rlim_t(before.size() / 2));
-            QVERIFY(limit.ok());
-            r = saveSourceWorkbook(changed, path);
-        }
+        // Neither the backup nor the new workbook fits.
+        const WorkbookResult r = saveUnderSizeLimit(changed, path, before.size() / 2);
         QVERIFY(!r.ok);
         QVERIFY2(r.message.contains(QStringLiteral("нет места на диске")), qPrintable(r.message));
         QCOMPARE(readAll(path), before);
@@ -327,12 +331,7 @@ private slots:
         QVERIFY(saveSourceWorkbook(datasetOf(3000), path).ok);
         const QByteArray before = readAll(path);
         const Dataset small = datasetOf(2);
-        WorkbookResult r;
-        {
-            const FileSizeLimit limit(rlim_t(before.size() / 2));
-            QVERIFY(limit.ok());
-            r = saveSourceWorkbook(small, path);
-        }
+        const WorkbookResult r = saveUnderSizeLimit(small, path, before.size() / 2);
         QVERIFY(!r.ok);
         QVERIFY2(r.message.contains(QStringLiteral("резервную копию")), qPrintable(r.message));
         QVERIFY2(r.message.contains(QStringLiteral("нет места на диске")), qPrintable(r.message));
